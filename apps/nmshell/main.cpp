@@ -1,0 +1,44 @@
+// nmshell — the shell's side of NMShell402.dll, for people and tests.
+//
+//   nmshell [--dll PATH] probe PATH...
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "nmshell.h"
+#include "shellhost/server_module.h"
+
+namespace {
+
+int Usage() {
+    std::fputs(
+        "usage: nmshell [--dll PATH] probe PATH...\n"
+        "  probe   load the extension, hand it the paths and show what it captured\n",
+        stderr);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string dll = DefaultServerPath();
+    if (args.size() >= 2 && args[0] == "--dll") {
+        dll = args[1];
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    if (args.empty())
+        return Usage();
+    const std::string verb = args[0];
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+
+    ServerModule server;
+    std::string error;
+    if (!server.Load(dll, &error)) {
+        std::fprintf(stderr, "nmshell: %s\n", error.c_str());
+        return 1;
+    }
+    if (verb == "probe")
+        return RunProbe(server, rest);
+    return Usage();
+}

@@ -1,0 +1,16 @@
+// hostwin internals: failures that a test arranges for a named API call.
+#pragma once
+
+#include "base.h"
+
+namespace hostwin::detail {
+
+// True when the next call of `api` must fail; `*error` receives the code to
+// report.  A planned failure is used up by the call that takes it unless it
+// was armed as permanent.
+bool TakeInjectedFailure(const char* api, DWORD* error);
+
+void ArmFailure(const char* api, DWORD error, int times);  // times < 0: until cleared
+void ClearFailures();
+
+}  // namespace hostwin::detail

@@ -1,0 +1,16 @@
+// hostwin: the simulated Windows machine that the library runs on when it is
+// built for the host.  Same names, signatures, constants and error codes as
+// the Win32 API; one header per area.
+#pragma once
+
+#include "base.h"
+#include "clock.h"
+#include "com.h"
+#include "errors.h"
+#include "globalmem.h"
+#include "handles.h"
+#include "messagebox.h"
+#include "modules.h"
+#include "registry.h"
+#include "shellapi.h"
+#include "version.h"

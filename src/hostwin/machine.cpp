@@ -1,0 +1,189 @@
+// The parts of the control panel that belong to no single area.
+#include "machine.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <mutex>
+
+#include "clock_state.h"
+#include "faults.h"
+#include "handles.h"
+#include "registry_store.h"
+
+namespace hostwin {
+namespace detail {
+namespace {
+
+struct SharedSettings {
+    std::mutex mutex;
+    OsVersion version;
+    bool folderKnown = false;
+    std::string folder;
+};
+
+SharedSettings& Settings() {
+    static SharedSettings s;
+    return s;
+}
+
+}  // namespace
+
+OsVersion CurrentOsVersion() {
+    MachineFolder();  // a shared machine's settings are read on first use
+    std::lock_guard lock(Settings().mutex);
+    return Settings().version;
+}
+
+void SetOsVersion(const OsVersion& v) {
+    std::lock_guard lock(Settings().mutex);
+    Settings().version = v;
+}
+
+namespace {
+
+std::map<std::string, std::string> ReadConfig(const std::string& folder) {
+    std::map<std::string, std::string> config;
+    std::ifstream in(folder + "/machine.conf");
+    std::string line;
+    while (std::getline(in, line)) {
+        const size_t eq = line.find('=');
+        if (eq != std::string::npos)
+            config[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return config;
+}
+
+}  // namespace
+
+std::string MachineFolder() {
+    std::string folder;
+    {
+        std::lock_guard lock(Settings().mutex);
+        if (Settings().folderKnown)
+            return Settings().folder;
+        const char* env = std::getenv("HOSTWIN_MACHINE");
+        Settings().folder = env ? env : "";
+        Settings().folderKnown = true;
+        folder = Settings().folder;
+    }
+    if (!folder.empty())
+        for (const auto& [key, value] : ReadConfig(folder))
+            ApplySharedSetting(key, value);
+    return folder;
+}
+
+void SaveSharedSetting(const std::string& key, const std::string& value) {
+    const std::string folder = MachineFolder();
+    if (folder.empty())
+        return;
+    auto config = ReadConfig(folder);
+    config[key] = value;
+    const std::string temp = folder + "/machine.conf.tmp" + std::to_string(::getpid());
+    {
+        std::ofstream out(temp, std::ios::trunc);
+        for (const auto& [k, v] : config)
+            out << k << '=' << v << '\n';
+    }
+    std::rename(temp.c_str(), (folder + "/machine.conf").c_str());
+}
+
+void ApplySharedSetting(const std::string& key, const std::string& value) {
+    if (key == "version") {
+        std::istringstream in(value);
+        OsVersion v;
+        in >> v.platform >> v.major >> v.minor >> v.build;
+        SetOsVersion(v);
+    }
+}
+
+void SetMachineFolder(const std::string& folder) {
+    std::lock_guard lock(Settings().mutex);
+    Settings().folder = folder;
+    Settings().folderKnown = true;
+}
+
+void CloseAllRegistryHandles();
+size_t OpenRegistryHandles();
+
+}  // namespace detail
+
+void Machine::Reset() {
+    SetOsVersion(OsVersion{});
+    detail::ResetClock();
+    detail::SetVirtualSleep(false);
+    detail::SetUtcBiasMinutes(0);
+    detail::ClearFailures();
+    ClearRegistry();
+    detail::CloseAllRegistryHandles();
+    ClearMessageBoxes();
+    SetMessageBoxAnswer(1);  // IDOK
+    OnMessageBox(nullptr);
+}
+
+size_t Machine::OpenHandles() { return detail::OpenHandleCount(); }
+
+void Machine::Attach(const std::string& folder) {
+    detail::SetMachineFolder(folder);
+    ::setenv("HOSTWIN_MACHINE", folder.c_str(), 1);
+}
+
+void Machine::SetOsVersion(const OsVersion& v) {
+    detail::SetOsVersion(v);
+    detail::SaveSharedSetting("version", std::to_string(v.platform) + " " + std::to_string(v.major) + " " +
+                                             std::to_string(v.minor) + " " + std::to_string(v.build));
+}
+
+void Machine::SetWindowsNT(DWORD major, DWORD minor, DWORD build) { SetOsVersion(OsVersion{2, major, minor, build, ""}); }
+
+void Machine::SetWindows9x(DWORD minor, DWORD build) { SetOsVersion(OsVersion{1, 4, minor, build, ""}); }
+
+void Machine::SetLocalTime(const SYSTEMTIME& local, bool frozen) {
+    LONGLONG ticks = 0;
+    detail::SystemTimeToTicks(local, &ticks);
+    detail::SetClockUtcTicks(ticks + detail::UtcBiasMinutes() * 60 * 10'000'000LL, frozen);
+}
+
+void Machine::AdvanceClock(LONGLONG milliseconds) { detail::AdvanceClock(milliseconds); }
+void Machine::SetUtcBiasMinutes(LONGLONG bias) { detail::SetUtcBiasMinutes(bias); }
+void Machine::UseVirtualSleep(bool on) { detail::SetVirtualSleep(on); }
+LONGLONG Machine::VirtualSleptMs() { return detail::VirtualSleptMs(); }
+
+bool Machine::ImportRegistry(std::string_view regText, std::string* error) {
+    auto& store = detail::RegistryStore::Get();
+    std::lock_guard lock(store.mutex);
+    store.SyncFromDisk();
+    std::string ignored;
+    const bool ok = detail::ImportRegText(regText, error ? error : &ignored);
+    store.Changed();
+    return ok;
+}
+
+std::string Machine::ExportRegistry(std::string_view keyPath) {
+    detail::RegRoot root;
+    std::vector<std::string> path;
+    if (!detail::ParseRootName(keyPath, &root, &path))
+        return "REGEDIT4\r\n\r\n";
+    auto& store = detail::RegistryStore::Get();
+    std::lock_guard lock(store.mutex);
+    store.SyncFromDisk();
+    return detail::ExportRegText(root, path);
+}
+
+void Machine::ClearRegistry() {
+    auto& store = detail::RegistryStore::Get();
+    std::lock_guard lock(store.mutex);
+    store.Clear();
+    store.Changed();
+}
+
+size_t Machine::OpenRegistryHandles() { return detail::OpenRegistryHandles(); }
+
+void Machine::FailNext(const char* api, DWORD error, int times) { detail::ArmFailure(api, error, times); }
+void Machine::ClearFailures() { detail::ClearFailures(); }
+
+}  // namespace hostwin

@@ -1,0 +1,87 @@
+// hostwin::Machine — the control panel of the simulated Windows machine.
+//
+// Tests and tools use it to set the machine up and to look inside it; the
+// library never does.  Each area of hostwin implements its own part of this
+// class next to the API functions it governs.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base.h"
+#include "clock.h"
+#include "machine_state.h"
+
+namespace hostwin {
+
+struct MessageBoxRecord {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT type;
+};
+
+class Machine {
+public:
+    // Everything back to a new machine: Windows XP (NT 5.1, build 2600), the
+    // host's clock, an empty registry, no planned failures.
+    static void Reset();
+
+    // Shares this process's machine with other processes through `folder`
+    // (child processes find it in HOSTWIN_MACHINE).
+    static void Attach(const std::string& folder);
+
+    // --- version
+    static void SetOsVersion(const OsVersion& v);
+    static void SetWindowsNT(DWORD major = 5, DWORD minor = 1, DWORD build = 2600);
+    static void SetWindows9x(DWORD minor = 10, DWORD build = 0x040A08AE);
+
+    // --- clock
+    static void SetLocalTime(const SYSTEMTIME& local, bool frozen = true);
+    static void AdvanceClock(LONGLONG milliseconds);
+    static void SetUtcBiasMinutes(LONGLONG bias);  // local = UTC - bias
+    static void UseVirtualSleep(bool on);          // Sleep moves the clock instead of waiting
+    static LONGLONG VirtualSleptMs();
+
+    // --- registry
+    // Merges REGEDIT4 text into the registry; false (and *error) on bad text.
+    static bool ImportRegistry(std::string_view regText, std::string* error = nullptr);
+    // The key and everything below it as REGEDIT4 text ("HKEY_LOCAL_MACHINE\\software\\...").
+    static std::string ExportRegistry(std::string_view keyPath);
+    static void ClearRegistry();
+    static size_t OpenRegistryHandles();
+
+    // --- planned failures: the next `times` calls of `api` fail with `error`
+    // (times < 0: every call until cleared).
+    static void FailNext(const char* api, DWORD error, int times = 1);
+    static void ClearFailures();
+
+    // --- message boxes: every box shown, in order; answered at once
+    static std::vector<MessageBoxRecord> MessageBoxes();
+    static void ClearMessageBoxes();
+    static void SetMessageBoxAnswer(int answer);  // IDOK unless set
+    static void OnMessageBox(std::function<void(const MessageBoxRecord&)> listener);
+
+    // --- kernel objects
+    static size_t OpenHandles();
+
+    // --- global memory
+    static size_t LiveGlobalBlocks();
+
+    // --- modules
+    struct ModuleExport {
+        std::string name;
+        FARPROC address;
+        template <typename F>
+        ModuleExport(std::string n, F* f) : name(std::move(n)), address(reinterpret_cast<FARPROC>(reinterpret_cast<void*>(f))) {}
+    };
+    // Makes `name` loadable (replacing an earlier module of that name).
+    static void RegisterModule(const std::string& name, const std::vector<ModuleExport>& exports,
+                               BOOL(WINAPI* entry)(HINSTANCE, DWORD, LPVOID) = nullptr);
+    static bool RemoveExport(const std::string& module, const std::string& exportName);
+    static int ModuleLoadCount(const std::string& module);
+};
+
+}  // namespace hostwin

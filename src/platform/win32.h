@@ -1,0 +1,22 @@
+// The one header through which the library reaches its platform: the Win32
+// API on Windows, hostwin (the simulated Windows) on the host.
+#pragma once
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#else
+#include "hostwin/hostwin.h"
+#endif
+
+// The 32-bit layouts that the product depends on.
+static_assert(sizeof(OSVERSIONINFOA) == 148, "GetVersionExA is called with a 148-byte record");
+static_assert(sizeof(GUID) == 16, "class identifiers are compared as 16 raw bytes");

@@ -1,0 +1,6 @@
+#include "shellext/module.h"
+
+HINSTANCE g_hInstance = nullptr;
+LONG ServerObjectCount = 0;
+
+const CLSID CLSID_ShellExtension = {0x5E2C9A71, 0x3B04, 0x4F6D, {0x9A, 0x18, 0xC7, 0xD2, 0xE4, 0x0B, 0x6F, 0x53}};

@@ -1,0 +1,143 @@
+// The in-process server: exports, class factory, object count and the
+// extension's interface identity.
+#include <gtest/gtest.h>
+
+#include "platform/win32.h"
+#include "shellext/exports.h"
+#include "shellext/module.h"
+#include "support/com_helpers.h"
+
+namespace {
+
+class ComServerTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(ServerObjectCount, 0) << "an earlier test leaked an object"; }
+    void TearDown() override { EXPECT_EQ(ServerObjectCount, 0) << "this test leaked an object"; }
+
+    static IClassFactory* NewFactory() {
+        IClassFactory* f = nullptr;
+        EXPECT_EQ(DllGetClassObject(CLSID_ShellExtension, IID_IClassFactory, reinterpret_cast<void**>(&f)), S_OK);
+        return f;
+    }
+};
+
+TEST_F(ComServerTest, UnloadIsAllowedExactlyWhileNoObjectLives) {
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+    IClassFactory* factory = NewFactory();
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+    EXPECT_EQ(factory->Release(), 0u);
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+}
+
+TEST_F(ComServerTest, EachCallMakesAFreshFactory) {
+    IClassFactory* a = NewFactory();
+    IClassFactory* b = NewFactory();
+    EXPECT_NE(a, b);
+    EXPECT_EQ(ServerObjectCount, 2);
+    a->Release();
+    EXPECT_EQ(ServerObjectCount, 1);
+    b->Release();
+}
+
+TEST_F(ComServerTest, ClassIdentifierIsComparedByteForByte) {
+    void* ppv = reinterpret_cast<void*>(1);
+    // Change one byte at a time: every one of the 16 must matter.
+    for (size_t i = 0; i < sizeof(CLSID); ++i) {
+        CLSID other = CLSID_ShellExtension;
+        reinterpret_cast<BYTE*>(&other)[i] ^= 0x01;
+        EXPECT_EQ(DllGetClassObject(other, IID_IClassFactory, &ppv), CLASS_E_CLASSNOTAVAILABLE) << "byte " << i;
+        EXPECT_EQ(ppv, nullptr);
+    }
+    EXPECT_EQ(ServerObjectCount, 0);
+}
+
+TEST_F(ComServerTest, UnsupportedInterfaceLeavesNoFactoryBehind) {
+    void* ppv = reinterpret_cast<void*>(1);
+    EXPECT_EQ(DllGetClassObject(CLSID_ShellExtension, IID_IContextMenu, &ppv), E_NOINTERFACE);
+    EXPECT_EQ(ppv, nullptr);
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+}
+
+TEST_F(ComServerTest, FactoryIsItsOwnIdentityAndCountsEveryQuery) {
+    IClassFactory* factory = NewFactory();
+    IUnknown* unknown = nullptr;
+    ASSERT_EQ(factory->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
+    EXPECT_EQ(static_cast<void*>(unknown), static_cast<void*>(factory));
+    EXPECT_EQ(factory->AddRef(), 3u) << "one from DllGetClassObject, one from the query";
+    void* none = reinterpret_cast<void*>(1);
+    EXPECT_EQ(factory->QueryInterface(IID_IShellExtInit, &none), E_NOINTERFACE);
+    EXPECT_EQ(none, nullptr);
+    EXPECT_EQ(factory->Release(), 2u);
+    EXPECT_EQ(unknown->Release(), 1u);
+    EXPECT_EQ(factory->Release(), 0u);
+}
+
+TEST_F(ComServerTest, LockServerDoesNotKeepTheLibraryLoaded) {
+    IClassFactory* factory = NewFactory();
+    EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+    factory->Release();
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+}
+
+TEST_F(ComServerTest, AggregationIsRefusedAndCreatesNothing) {
+    IClassFactory* factory = NewFactory();
+    IClassFactory* outer = NewFactory();  // any IUnknown will do as the outer object
+    void* ppv = reinterpret_cast<void*>(1);
+    EXPECT_EQ(factory->CreateInstance(outer, IID_IUnknown, &ppv), CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(ppv, nullptr);
+    EXPECT_EQ(ServerObjectCount, 2);
+    outer->Release();
+    factory->Release();
+}
+
+TEST_F(ComServerTest, CreateInstanceForAnUnsupportedInterfaceLeavesNoObject) {
+    IClassFactory* factory = NewFactory();
+    void* ppv = reinterpret_cast<void*>(1);
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, &ppv), E_NOINTERFACE);
+    EXPECT_EQ(ppv, nullptr);
+    EXPECT_EQ(ServerObjectCount, 1) << "only the factory";
+    factory->Release();
+}
+
+TEST_F(ComServerTest, ExtensionHasOneIdentityAndOneReferenceCount) {
+    IClassFactory* factory = NewFactory();
+    IContextMenu* menu = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IContextMenu, reinterpret_cast<void**>(&menu)), S_OK);
+    factory->Release();
+    EXPECT_EQ(ServerObjectCount, 1);
+
+    IUnknown* unknown = nullptr;
+    IShellExtInit* init = nullptr;
+    IContextMenu* menu2 = nullptr;
+    ASSERT_EQ(menu->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
+    ASSERT_EQ(menu->QueryInterface(IID_IShellExtInit, reinterpret_cast<void**>(&init)), S_OK);
+    ASSERT_EQ(init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu2)), S_OK);
+    EXPECT_EQ(static_cast<void*>(unknown), static_cast<void*>(init)) << "IShellExtInit is the identity";
+    EXPECT_NE(static_cast<void*>(menu), static_cast<void*>(init));
+    EXPECT_EQ(menu2, menu);
+
+    void* none = reinterpret_cast<void*>(1);
+    EXPECT_EQ(init->QueryInterface(IID_IDataObject, &none), E_NOINTERFACE);
+    EXPECT_EQ(none, nullptr);
+
+    // Four references now; releases through either interface lower the same count.
+    EXPECT_EQ(init->AddRef(), 5u);
+    EXPECT_EQ(menu->Release(), 4u);
+    EXPECT_EQ(init->Release(), 3u);
+    EXPECT_EQ(unknown->Release(), 2u);
+    EXPECT_EQ(menu2->Release(), 1u);
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+    EXPECT_EQ(menu->Release(), 0u);
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+}
+
+TEST_F(ComServerTest, EveryExtensionObjectIsCounted) {
+    {
+        nmtest::Extension a, b;
+        ASSERT_NE(a.menu(), nullptr);
+        EXPECT_EQ(ServerObjectCount, 2);
+    }
+    EXPECT_EQ(ServerObjectCount, 0);
+}
+
+}  // namespace

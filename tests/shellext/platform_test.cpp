@@ -1,0 +1,68 @@
+// What Initialize learns from the platform, on machines only hostwin can be.
+#include <gtest/gtest.h>
+
+#include "hostwin/machine.h"
+#include "support/com_helpers.h"
+
+namespace {
+
+using hostwin::Machine;
+
+class PlatformTest : public testing::Test {
+protected:
+    void SetUp() override { Machine::Reset(); }
+    void TearDown() override { Machine::Reset(); }
+};
+
+TEST_F(PlatformTest, TheWindows9xFamilyIsRecognisedByItsPlatformIdentifier) {
+    struct Case {
+        const char* name;
+        hostwin::OsVersion version;
+        bool win9x;
+    };
+    const Case cases[] = {
+        {"Windows 95", {1, 4, 0, 950, ""}, true},
+        {"Windows 98", {1, 4, 10, 0x040A08AE, ""}, true},
+        {"Windows Me", {1, 4, 90, 3000, ""}, true},
+        {"Windows 2000", {2, 5, 0, 2195, ""}, false},
+        {"Windows XP", {2, 5, 1, 2600, ""}, false},
+        {"Win32s", {0, 3, 10, 0, ""}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Machine::SetOsVersion(c.version);
+        nmtest::Extension ext;
+        ASSERT_EQ(ext.Initialize({"C:\\a.txt"}), S_OK);
+        EXPECT_EQ(ext.object().IsWin9x(), c.win9x);
+    }
+}
+
+TEST_F(PlatformTest, TheDropListIsFreedAfterCapture) {
+    const size_t before = Machine::LiveGlobalBlocks();
+    {
+        nmtest::Extension ext;
+        ASSERT_EQ(ext.Initialize({"C:\\a.txt", "C:\\b.txt"}), S_OK);
+        EXPECT_EQ(Machine::LiveGlobalBlocks(), before);
+    }
+    EXPECT_EQ(Machine::LiveGlobalBlocks(), before);
+}
+
+TEST_F(PlatformTest, ACutPathCountsOnlyTheCharactersCopied) {
+    // The documented answer of DragQueryFileA when it cuts a name.
+    HGLOBAL mem = DropDataObject::BuildDropList({"C:\\abcdefgh"});
+    char name[5];
+    EXPECT_EQ(DragQueryFileA(static_cast<HDROP>(mem), 0, name, sizeof name), 4u);
+    EXPECT_STREQ(name, "C:\\a");
+    GlobalFree(mem);
+}
+
+TEST_F(PlatformTest, AnEmptyDropListIsAnEmptySelection) {
+    // The shell never hands over an empty list, and Win32 implementations
+    // disagree on how to count one; hostwin counts the names: none.
+    nmtest::Extension ext;
+    ASSERT_EQ(ext.Initialize({}), S_OK);
+    EXPECT_EQ(ext.object().SelectionCount(), 0u);
+    EXPECT_TRUE(ext.object().Selection().empty());
+}
+
+}  // namespace
