@@ -7,6 +7,7 @@
 #include "clock.h"
 #include "com.h"
 #include "errors.h"
+#include "files.h"
 #include "globalmem.h"
 #include "handles.h"
 #include "messagebox.h"

@@ -47,6 +47,13 @@ public:
 
     ProductSettings();
 
+    // Registry load (registry_load.cpp): every value under the settings key
+    // with its documented encoding.  Missing values leave fields unchanged.
+    void LoadAll();
+    bool LoadValue(int id, const char* name);
+    bool LoadSetting(int id);
+    void CheckDriveSpaceList(bool loaded);
+
     // Fields in the product's declaration order.
     std::string pph;
     std::string ecd;
