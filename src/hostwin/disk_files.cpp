@@ -1,17 +1,650 @@
-// Files on the simulated drives: to be built with the drives area.
+// Files and folders on the simulated drives.  Every Windows path is folded to
+// a drive and a list of names, then matched against the drive's host folder
+// name by name without regard to case.  Open files are host file descriptors
+// behind kernel-object handles; their access and share modes are checked
+// against each other as Windows does (within this process).  Read-only files
+// and folders are host entries without the owner's write permission.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "disk_files.h"
+#include "drives_state.h"
 #include "errors.h"
+#include "faults.h"
+#include "files.h"
 #include "files_internal.h"
+#include "handles.h"
+#include "machine.h"
 
 namespace hostwin::detail {
+namespace {
 
-HANDLE OpenDiskFile(const std::string&, DWORD, DWORD, DWORD, DWORD, DWORD* error) {
-    *error = ERROR_PATH_NOT_FOUND;
-    return INVALID_HANDLE_VALUE;
+// The specific rights that GENERIC_READ and GENERIC_WRITE stand for.
+constexpr DWORD kFileReadData = 0x0001;
+constexpr DWORD kFileWriteData = 0x0002;
+constexpr DWORD kFileAppendData = 0x0004;
+constexpr DWORD kErrorWriteFault = 29;
+constexpr DWORD kErrorDiskFull = 112;
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+char Upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
+bool HasWildcards(const std::string& s) { return s.find_first_of("*?") != std::string::npos; }
+
+bool Injected(const char* api) {
+    DWORD error;
+    if (!TakeInjectedFailure(api, &error))
+        return false;
+    SetLastError(error);
+    return true;
 }
 
-bool ResolveHostPath(const std::string&, std::string*, DWORD* error) {
-    *error = ERROR_PATH_NOT_FOUND;
+// A Windows path resolved against the drives.
+struct Resolved {
+    std::string windows;     // "X:\a\b", folded, names as given
+    std::string host;        // the entry's host path (matched names where they exist)
+    std::string parentHost;  // the host folder that holds it
+    std::string lastName;    // the last name as given ("" for a root)
+    bool isRoot = false;
+    bool exists = false;
+    struct stat st {};
+};
+
+// Folds `path` into "X:" and its names.  "C:name" is relative to the current
+// folder when C: is the current drive, else to C:'s root: a process keeps a
+// current folder for its current drive only.
+DWORD FoldPath(const std::string& path, bool wildcardsInLast, std::string* drive, std::vector<std::string>* parts) {
+    if (path.empty())
+        return ERROR_PATH_NOT_FOUND;
+    if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]))
+        return ERROR_PATH_NOT_FOUND;  // network and device names are not simulated
+    const std::string cwd = CurrentDirectory();
+    std::string full;
+    if (path.size() >= 2 && path[1] == ':') {
+        if (!std::isalpha(static_cast<unsigned char>(path[0])))
+            return ERROR_INVALID_NAME;
+        const bool currentDrive = cwd.size() >= 2 && Upper(cwd[0]) == Upper(path[0]);
+        if (path.size() >= 3 && IsSeparator(path[2]))
+            full = path;
+        else
+            full = (currentDrive ? cwd : path.substr(0, 2)) + "\\" + path.substr(2);
+    } else if (IsSeparator(path[0])) {
+        full = cwd.substr(0, 2) + path;
+    } else {
+        full = cwd + "\\" + path;
+    }
+    *drive = full.substr(0, 2);
+    parts->clear();
+    size_t start = 2;
+    while (start <= full.size()) {
+        size_t end = start;
+        while (end < full.size() && !IsSeparator(full[end]))
+            ++end;
+        std::string name = full.substr(start, end - start);
+        start = end + 1;
+        if (name.empty() || name == ".")
+            continue;
+        if (name == "..") {
+            if (!parts->empty())
+                parts->pop_back();  // ".." at a root stays at the root
+            continue;
+        }
+        // Windows drops trailing dots and blanks from every name.
+        while (!name.empty() && (name.back() == '.' || name.back() == ' '))
+            name.pop_back();
+        if (!name.empty())
+            parts->push_back(name);
+    }
+    for (size_t i = 0; i < parts->size(); ++i) {
+        for (unsigned char c : (*parts)[i]) {
+            const bool wildcard = c == '*' || c == '?';
+            if (c < 32 || std::strchr("<>\"|:", c) != nullptr || (wildcard && !(wildcardsInLast && i + 1 == parts->size())))
+                return ERROR_INVALID_NAME;
+        }
+    }
+    return ERROR_SUCCESS;
+}
+
+// The host name in `folder` for a Windows name: the exact name if present,
+// else the first that differs only in case; "" when there is none.
+std::string MatchEntry(const std::string& folder, const std::string& name) {
+    struct stat st;
+    if (::lstat((folder + "/" + name).c_str(), &st) == 0)
+        return name;
+    std::string found;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (dirent* e = ::readdir(dir)) {
+            if (strcasecmp(e->d_name, name.c_str()) == 0) {
+                found = e->d_name;
+                break;
+            }
+        }
+        ::closedir(dir);
+    }
+    return found;
+}
+
+DWORD Resolve(const std::string& path, bool wildcardsInLast, Resolved* out) {
+    std::string drive;
+    std::vector<std::string> parts;
+    if (DWORD error = FoldPath(path, wildcardsInLast, &drive, &parts); error != ERROR_SUCCESS)
+        return error;
+    DriveInfo info;
+    if (!FindDrive(drive[0], &info))
+        return ERROR_PATH_NOT_FOUND;
+    *out = Resolved{};
+    out->windows = drive + "\\";
+    std::string host = info.hostFolder;
+    for (size_t i = 0; i + 1 < parts.size(); ++i) {
+        const std::string match = MatchEntry(host, parts[i]);
+        struct stat st;
+        if (match.empty() || ::stat((host + "/" + match).c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return ERROR_PATH_NOT_FOUND;
+        host += "/" + match;
+        out->windows += parts[i] + "\\";
+    }
+    if (parts.empty()) {
+        out->isRoot = true;
+        out->windows = drive + "\\";
+        out->parentHost = out->host = host;
+    } else {
+        out->lastName = parts.back();
+        out->windows += parts.back();
+        out->parentHost = host;
+        std::string match = HasWildcards(parts.back()) ? std::string() : MatchEntry(host, parts.back());
+        out->host = host + "/" + (match.empty() ? parts.back() : match);
+    }
+    out->exists = ::stat(out->host.c_str(), &out->st) == 0;
+    return ERROR_SUCCESS;
+}
+
+bool ReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
+
+bool FolderReadOnly(const std::string& hostFolder) {
+    struct stat st;
+    return ::stat(hostFolder.c_str(), &st) == 0 && ReadOnly(st);
+}
+
+DWORD Attributes(const struct stat& st) {
+    DWORD attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    if (ReadOnly(st))
+        attributes |= FILE_ATTRIBUTE_READONLY;
+    return attributes;
+}
+
+FILETIME ToFileTime(const struct timespec& t) {
+    constexpr ULONGLONG kUnixEpochSeconds = 11644473600ull;  // 1601-01-01 to 1970-01-01
+    const ULONGLONG ticks = (static_cast<ULONGLONG>(t.tv_sec) + kUnixEpochSeconds) * 10'000'000ull +
+                            static_cast<ULONGLONG>(t.tv_nsec) / 100;
+    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+// --- open files and their share modes
+
+bool Reads(DWORD access) { return (access & (GENERIC_READ | GENERIC_ALL | kFileReadData)) != 0; }
+bool Writes(DWORD access) {
+    return (access & (GENERIC_WRITE | GENERIC_ALL | kFileWriteData | kFileAppendData)) != 0;
+}
+bool Deletes(DWORD access) { return (access & (DELETE | GENERIC_ALL)) != 0; }
+
+struct OpenEntry {
+    dev_t device;
+    ino_t inode;
+    DWORD access;
+    DWORD share;
+};
+
+std::mutex g_openMutex;
+std::map<unsigned long long, OpenEntry>& OpenTable() {
+    static std::map<unsigned long long, OpenEntry> table;
+    return table;
+}
+
+// An open that asks for none of reading, writing or deleting takes no part
+// in sharing, on either side.
+bool Conflicts(DWORD access, DWORD share, const OpenEntry& other) {
+    const bool mine = Reads(access) || Writes(access) || Deletes(access);
+    const bool theirs = Reads(other.access) || Writes(other.access) || Deletes(other.access);
+    if (!mine || !theirs)
+        return false;
+    return (Reads(access) && !(other.share & FILE_SHARE_READ)) ||
+           (Writes(access) && !(other.share & FILE_SHARE_WRITE)) ||
+           (Deletes(access) && !(other.share & FILE_SHARE_DELETE)) ||
+           (Reads(other.access) && !(share & FILE_SHARE_READ)) ||
+           (Writes(other.access) && !(share & FILE_SHARE_WRITE)) ||
+           (Deletes(other.access) && !(share & FILE_SHARE_DELETE));
+}
+
+bool SharingConflict(const struct stat& st, DWORD access, DWORD share) {
+    for (const auto& [id, entry] : OpenTable())
+        if (entry.device == st.st_dev && entry.inode == st.st_ino && Conflicts(access, share, entry))
+            return true;
     return false;
 }
 
+class DiskFile : public KernelObject {
+public:
+    DiskFile(int fd, DWORD access, unsigned long long openId) : fd_(fd), access_(access), openId_(openId) {}
+    ~DiskFile() override {
+        ::close(fd_);
+        std::lock_guard lock(g_openMutex);
+        OpenTable().erase(openId_);
+    }
+
+    DWORD Read(void* buffer, DWORD size, DWORD* read) override {
+        std::lock_guard lock(mutex_);
+        *read = 0;
+        if (!Reads(access_))
+            return ERROR_ACCESS_DENIED;
+        const ssize_t n = ::pread(fd_, buffer, size, static_cast<off_t>(position_));
+        if (n < 0)
+            return ERROR_INVALID_FUNCTION;
+        *read = static_cast<DWORD>(n);
+        position_ += static_cast<ULONGLONG>(n);
+        return ERROR_SUCCESS;  // at the end of the file: success with 0 bytes
+    }
+
+    DWORD Write(const void* buffer, DWORD size, DWORD* written) override {
+        std::lock_guard lock(mutex_);
+        *written = 0;
+        if (!Writes(access_))
+            return ERROR_ACCESS_DENIED;
+        const ssize_t n = ::pwrite(fd_, buffer, size, static_cast<off_t>(position_));
+        if (n < 0)
+            return errno == ENOSPC ? kErrorDiskFull : kErrorWriteFault;
+        *written = static_cast<DWORD>(n);
+        position_ += static_cast<ULONGLONG>(n);
+        return ERROR_SUCCESS;
+    }
+
+    DWORD Flush() override { return ERROR_SUCCESS; }
+
+    DWORD Seek(LONGLONG distance, DWORD method, ULONGLONG* position) override {
+        std::lock_guard lock(mutex_);
+        LONGLONG base;
+        if (method == FILE_BEGIN) {
+            base = 0;
+        } else if (method == FILE_CURRENT) {
+            base = static_cast<LONGLONG>(position_);
+        } else if (method == FILE_END) {
+            struct stat st;
+            if (::fstat(fd_, &st) != 0)
+                return ERROR_INVALID_HANDLE;
+            base = st.st_size;
+        } else {
+            return ERROR_INVALID_PARAMETER;
+        }
+        if (base + distance < 0)
+            return ERROR_NEGATIVE_SEEK;
+        position_ = static_cast<ULONGLONG>(base + distance);
+        *position = position_;
+        return ERROR_SUCCESS;
+    }
+
+    DWORD Size(ULONGLONG* size) override {
+        struct stat st;
+        if (::fstat(fd_, &st) != 0)
+            return ERROR_INVALID_HANDLE;
+        *size = static_cast<ULONGLONG>(st.st_size);
+        return ERROR_SUCCESS;
+    }
+
+private:
+    std::mutex mutex_;
+    int fd_;
+    DWORD access_;
+    unsigned long long openId_;
+    ULONGLONG position_ = 0;
+};
+
+// A folder opened with FILE_FLAG_BACKUP_SEMANTICS: a handle, but no data.
+class DiskFolder : public KernelObject {
+public:
+    DWORD Read(void*, DWORD, DWORD* read) override {
+        *read = 0;
+        return ERROR_INVALID_FUNCTION;
+    }
+    DWORD Write(const void*, DWORD, DWORD* written) override {
+        *written = 0;
+        return ERROR_INVALID_FUNCTION;
+    }
+};
+
+// Call with g_openMutex held.
+HANDLE RegisterOpen(int fd, const struct stat& st, DWORD access, DWORD share) {
+    static unsigned long long nextId = 0;
+    const unsigned long long id = ++nextId;
+    OpenTable()[id] = OpenEntry{st.st_dev, st.st_ino, access, share};
+    return NewHandle(std::make_shared<DiskFile>(fd, access, id));
+}
+
+HANDLE OpenExisting(const Resolved& r, DWORD access, DWORD share, DWORD disposition, DWORD* error) {
+    if (disposition == CREATE_NEW) {
+        *error = ERROR_FILE_EXISTS;
+        return INVALID_HANDLE_VALUE;
+    }
+    const bool truncate = disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
+    if (disposition == TRUNCATE_EXISTING && !Writes(access)) {
+        *error = ERROR_INVALID_PARAMETER;
+        return INVALID_HANDLE_VALUE;
+    }
+    if (ReadOnly(r.st) && (Writes(access) || truncate)) {
+        *error = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
+    std::lock_guard lock(g_openMutex);
+    if (SharingConflict(r.st, access, share)) {
+        *error = ERROR_SHARING_VIOLATION;
+        return INVALID_HANDLE_VALUE;
+    }
+    const int fd = ::open(r.host.c_str(), (Writes(access) || truncate ? O_RDWR : O_RDONLY) | (truncate ? O_TRUNC : 0));
+    if (fd < 0) {
+        *error = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
+    // CREATE_ALWAYS and OPEN_ALWAYS succeed on an existing file and say so.
+    *error = (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS) ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;
+    return RegisterOpen(fd, r.st, access, share);
+}
+
+}  // namespace
+
+HANDLE OpenDiskFile(const std::string& path, DWORD access, DWORD share, DWORD disposition, DWORD flags,
+                    DWORD* error) {
+    if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) {
+        *error = ERROR_INVALID_PARAMETER;
+        return INVALID_HANDLE_VALUE;
+    }
+    Resolved r;
+    if ((*error = Resolve(path, false, &r)) != ERROR_SUCCESS)
+        return INVALID_HANDLE_VALUE;
+    if (r.exists && S_ISDIR(r.st.st_mode)) {
+        // A folder opens only for its handle, and only when asked to.
+        const bool opens = (flags & FILE_FLAG_BACKUP_SEMANTICS) != 0 &&
+                           (disposition == OPEN_EXISTING || disposition == OPEN_ALWAYS);
+        *error = disposition == CREATE_NEW ? ERROR_FILE_EXISTS : opens ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+        return opens ? NewHandle(std::make_shared<DiskFolder>()) : INVALID_HANDLE_VALUE;
+    }
+    if (r.exists)
+        return OpenExisting(r, access, share, disposition, error);
+    if (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING) {
+        *error = ERROR_FILE_NOT_FOUND;
+        return INVALID_HANDLE_VALUE;
+    }
+    if (FolderReadOnly(r.parentHost)) {
+        *error = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
+    // A file created read-only still gives its creator the access asked for.
+    const int fd = ::open(r.host.c_str(), O_RDWR | O_CREAT | O_EXCL, (flags & FILE_ATTRIBUTE_READONLY) ? 0444 : 0644);
+    struct stat st;
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        *error = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
+    *error = ERROR_SUCCESS;
+    std::lock_guard lock(g_openMutex);
+    return RegisterOpen(fd, st, access, share);
+}
+
+bool ResolveHostPath(const std::string& windowsPath, std::string* hostPath, DWORD* error) {
+    Resolved r;
+    if ((*error = Resolve(windowsPath, false, &r)) != ERROR_SUCCESS)
+        return false;
+    *hostPath = r.host;
+    return true;
+}
+
 }  // namespace hostwin::detail
+
+using namespace hostwin::detail;
+
+namespace {
+
+bool Fail(DWORD error) {
+    SetLastError(error);
+    return false;
+}
+
+// Windows' wildcards, without regard to case: "*" any run, "?" one character.
+bool Matches(const char* pattern, const char* name) {
+    for (; *pattern != '\0'; ++pattern, ++name) {
+        if (*pattern == '*') {
+            for (const char* rest = name;; ++rest) {
+                if (Matches(pattern + 1, rest))
+                    return true;
+                if (*rest == '\0')
+                    return false;
+            }
+        }
+        if (*name == '\0')
+            return false;
+        if (*pattern != '?' && std::tolower(static_cast<unsigned char>(*pattern)) !=
+                                   std::tolower(static_cast<unsigned char>(*name)))
+            return false;
+    }
+    return *name == '\0';
+}
+
+// "X.*" also finds "X" without any extension, as Windows' "*.*" finds all.
+bool PatternFinds(const std::string& pattern, const std::string& name) {
+    if (Matches(pattern.c_str(), name.c_str()))
+        return true;
+    return pattern.size() >= 2 && pattern.compare(pattern.size() - 2, 2, ".*") == 0 &&
+           name.find('.') == std::string::npos && Matches(pattern.substr(0, pattern.size() - 2).c_str(), name.c_str());
+}
+
+class FindSearch : public KernelObject {
+public:
+    std::vector<WIN32_FIND_DATAA> entries;
+    size_t next = 0;
+};
+
+bool FillFindData(const std::string& name, const struct stat& st, WIN32_FIND_DATAA* data) {
+    if (name.size() >= MAX_PATH)
+        return false;
+    std::memset(data, 0, sizeof *data);
+    data->dwFileAttributes = Attributes(st);
+    data->ftCreationTime = ToFileTime(st.st_ctim);
+    data->ftLastAccessTime = ToFileTime(st.st_atim);
+    data->ftLastWriteTime = ToFileTime(st.st_mtim);
+    const auto size = S_ISDIR(st.st_mode) ? 0ull : static_cast<ULONGLONG>(st.st_size);
+    data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+    data->nFileSizeLow = static_cast<DWORD>(size);
+    std::memcpy(data->cFileName, name.c_str(), name.size() + 1);
+    return true;
+}
+
+std::vector<WIN32_FIND_DATAA> Search(const Resolved& r) {
+    std::vector<WIN32_FIND_DATAA> found;
+    WIN32_FIND_DATAA data;
+    if (!HasWildcards(r.lastName)) {
+        if (r.exists && FillFindData(r.host.substr(r.host.find_last_of('/') + 1), r.st, &data))
+            found.push_back(data);
+        return found;
+    }
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(r.parentHost.c_str())) {
+        while (dirent* e = ::readdir(dir))
+            names.emplace_back(e->d_name);
+        ::closedir(dir);
+    }
+    DriveInfo drive;
+    const bool atRoot = FindDrive(r.windows[0], &drive) && r.parentHost == drive.hostFolder;
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return strcasecmp(a.c_str(), b.c_str()) < 0;
+    });
+    for (const std::string& name : names) {
+        if (atRoot && (name == "." || name == ".."))
+            continue;  // a drive's root has no "." or ".."
+        struct stat st;
+        if (PatternFinds(r.lastName, name) && ::stat((r.parentHost + "/" + name).c_str(), &st) == 0 &&
+            FillFindData(name, st, &data))
+            found.push_back(data);
+    }
+    return found;
+}
+
+}  // namespace
+
+HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
+    if (Injected("FindFirstFileA"))
+        return INVALID_HANDLE_VALUE;
+    const std::string path = lpFileName ? lpFileName : "";
+    // A trailing separator leaves nothing to look for, even after a folder.
+    if (path.empty() || IsSeparator(path.back())) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    Resolved r;
+    if (DWORD error = Resolve(path, true, &r); error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return INVALID_HANDLE_VALUE;
+    }
+    auto search = std::make_shared<FindSearch>();
+    search->entries = Search(r);
+    if (search->entries.empty()) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    *lpFindFileData = search->entries[search->next++];
+    return NewHandle(search);
+}
+
+BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
+    auto search = std::dynamic_pointer_cast<FindSearch>(LookUp(hFindFile));
+    if (!search)
+        return Fail(ERROR_INVALID_HANDLE);
+    if (search->next >= search->entries.size())
+        return Fail(ERROR_NO_MORE_FILES);
+    *lpFindFileData = search->entries[search->next++];
+    return TRUE;
+}
+
+BOOL WINAPI FindClose(HANDLE hFindFile) {
+    if (!std::dynamic_pointer_cast<FindSearch>(LookUp(hFindFile)))
+        return Fail(ERROR_INVALID_HANDLE);
+    return CloseHandle(hFindFile);
+}
+
+BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
+    if (Injected("DeleteFileA"))
+        return FALSE;
+    Resolved r;
+    if (DWORD error = Resolve(lpFileName ? lpFileName : "", false, &r); error != ERROR_SUCCESS)
+        return Fail(error);
+    if (!r.exists)
+        return Fail(ERROR_FILE_NOT_FOUND);
+    if (S_ISDIR(r.st.st_mode) || ReadOnly(r.st) || FolderReadOnly(r.parentHost))
+        return Fail(ERROR_ACCESS_DENIED);
+    std::lock_guard lock(g_openMutex);
+    // Deleting is an open for DELETE that shares everything.
+    if (SharingConflict(r.st, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE))
+        return Fail(ERROR_SHARING_VIOLATION);
+    // Windows removes a file that is still open (shared for deletion) at its
+    // last close; the host removes the name at once.
+    if (::unlink(r.host.c_str()) != 0)
+        return Fail(ERROR_ACCESS_DENIED);
+    return TRUE;
+}
+
+BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/) {
+    if (Injected("CreateDirectoryA"))
+        return FALSE;
+    Resolved r;
+    if (DWORD error = Resolve(lpPathName ? lpPathName : "", false, &r); error != ERROR_SUCCESS)
+        return Fail(error);
+    if (r.exists)
+        return Fail(ERROR_ALREADY_EXISTS);
+    if (FolderReadOnly(r.parentHost) || ::mkdir(r.host.c_str(), 0755) != 0)
+        return Fail(ERROR_ACCESS_DENIED);
+    return TRUE;
+}
+
+BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
+    if (Injected("RemoveDirectoryA"))
+        return FALSE;
+    Resolved r;
+    if (DWORD error = Resolve(lpPathName ? lpPathName : "", false, &r); error != ERROR_SUCCESS)
+        return Fail(error);
+    if (!r.exists)
+        return Fail(ERROR_FILE_NOT_FOUND);
+    if (!S_ISDIR(r.st.st_mode))
+        return Fail(ERROR_DIRECTORY);
+    if (r.isRoot || FolderReadOnly(r.parentHost))
+        return Fail(ERROR_ACCESS_DENIED);
+    if (::rmdir(r.host.c_str()) != 0)
+        return Fail(errno == ENOTEMPTY || errno == EEXIST ? ERROR_DIR_NOT_EMPTY : ERROR_ACCESS_DENIED);
+    return TRUE;
+}
+
+DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
+    Resolved r;
+    if (DWORD error = Resolve(lpFileName ? lpFileName : "", false, &r); error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    if (!r.exists) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return Attributes(r.st);
+}
+
+BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
+    Resolved r;
+    if (DWORD error = Resolve(lpFileName ? lpFileName : "", false, &r); error != ERROR_SUCCESS)
+        return Fail(error);
+    if (!r.exists)
+        return Fail(ERROR_FILE_NOT_FOUND);
+    const mode_t mode = (dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? (r.st.st_mode & ~0222) : (r.st.st_mode | S_IWUSR);
+    ::chmod(r.host.c_str(), mode & 07777);
+    return TRUE;
+}
+
+BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName) {
+    Resolved r;
+    if (DWORD error = Resolve(lpPathName ? lpPathName : "", false, &r); error != ERROR_SUCCESS)
+        return Fail(error);
+    if (!r.exists)
+        return Fail(ERROR_FILE_NOT_FOUND);
+    if (!S_ISDIR(r.st.st_mode))
+        return Fail(ERROR_DIRECTORY);
+    StoreCurrentDirectory(r.windows);
+    return TRUE;
+}
+
+namespace hostwin {
+
+std::string Machine::HostPath(const std::string& windowsPath) {
+    std::string host;
+    DWORD error;
+    return ResolveHostPath(windowsPath, &host, &error) ? host : std::string();
+}
+
+bool Machine::SetReadOnly(const std::string& windowsPath, bool readOnly) {
+    Resolved r;
+    if (Resolve(windowsPath, false, &r) != ERROR_SUCCESS || !r.exists)
+        return false;
+    const mode_t mode = readOnly ? (r.st.st_mode & ~0222) : (r.st.st_mode | S_IWUSR);
+    return ::chmod(r.host.c_str(), mode & 07777) == 0;
+}
+
+size_t Machine::OpenFiles() {
+    std::lock_guard lock(g_openMutex);
+    return OpenTable().size();
+}
+
+}  // namespace hostwin

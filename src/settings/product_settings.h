@@ -9,6 +9,7 @@
 #include "datetime/date_time_stamp.h"
 #include "platform/win32.h"
 #include "settings/option_set.h"
+#include "settings/setting_id.h"
 
 // One drive's record in the "DCCDA" table.
 struct DriveCleanRecord {
@@ -50,8 +51,8 @@ public:
     // Registry load (registry_load.cpp): every value under the settings key
     // with its documented encoding.  Missing values leave fields unchanged.
     void LoadAll();
-    bool LoadValue(int id, const char* name);
-    bool LoadSetting(int id);
+    bool LoadValue(SettingId id, const char* name);
+    bool LoadSetting(SettingId id);
     void CheckDriveSpaceList(bool loaded);
 
     // Fields in the product's declaration order.

@@ -1,0 +1,115 @@
+// nmshell menu: the context menu built the way the shell builds it, then read
+// back item by item and printed as a person sees it, with the help text that
+// the shell's status bar would show for each command.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "nmshell.h"
+#include "shellhost/drop_data_object.h"
+#include "shellhost/hresult_text.h"
+#include "shellhost/server_module.h"
+
+namespace {
+
+// A host hands out identifiers from 1: TrackPopupMenu answers 0 for "nothing
+// chosen", so 0 can never be a command.  0x7FFF is the top of the range that
+// the shell's own view keeps for its handlers.
+constexpr UINT kIdCmdFirst = 1;
+constexpr UINT kIdCmdLast = 0x7FFF;
+
+bool ShellIsWin9x() {
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}
+
+// The help text as the platform's shell asks for it: UTF-16 on the NT
+// family, ANSI on Windows 95/98/Me.  The texts are plain ASCII; anything
+// else would show as '?'.
+std::string HelpText(IContextMenu* menu, UINT offset, bool win9x) {
+    if (win9x) {
+        char text[128] = {};
+        menu->GetCommandString(offset, GCS_HELPTEXTA, nullptr, text, sizeof text);
+        return text;
+    }
+    WCHAR wide[128] = {};
+    menu->GetCommandString(offset, GCS_HELPTEXTW, nullptr, reinterpret_cast<LPSTR>(wide), 128);
+    std::string text;
+    for (size_t i = 0; i < 128 && wide[i] != 0; ++i)
+        text += wide[i] < 0x80 ? static_cast<char>(wide[i]) : '?';
+    return text;
+}
+
+void PrintMenu(HMENU hmenu, IContextMenu* menu, bool win9x, int depth) {
+    const std::string indent(2 + 4 * depth, ' ');
+    const int count = GetMenuItemCount(hmenu);
+    for (int i = 0; i < count; ++i) {
+        char text[128] = {};
+        MENUITEMINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING;
+        info.dwTypeData = text;
+        info.cch = sizeof text;
+        if (!GetMenuItemInfoA(hmenu, static_cast<UINT>(i), TRUE, &info)) {
+            std::printf("%s[%d] (unreadable, error %lu)\n", indent.c_str(), i,
+                        static_cast<unsigned long>(GetLastError()));
+            continue;
+        }
+        const char* grayed = (info.fState & MFS_GRAYED) ? "  [grayed]" : "";
+        if (info.fType & MFT_SEPARATOR) {
+            std::printf("%s[%d] ----------------\n", indent.c_str(), i);
+        } else if (info.hSubMenu != nullptr) {
+            const bool same = GetSubMenu(hmenu, i) == info.hSubMenu && IsMenu(info.hSubMenu);
+            std::printf("%s[%d] %s >%s  (submenu: %d item(s)%s)\n", indent.c_str(), i, text, grayed,
+                        GetMenuItemCount(info.hSubMenu), same ? "" : ", handle does not match GetSubMenu");
+            PrintMenu(info.hSubMenu, menu, win9x, depth + 1);
+        } else {
+            std::printf("%s[%d] id %u: %s%s\n", indent.c_str(), i, info.wID, text, grayed);
+            if (info.wID >= kIdCmdFirst && info.wID <= kIdCmdLast)
+                std::printf("%s    help: %s\n", indent.c_str(), HelpText(menu, info.wID - kIdCmdFirst, win9x).c_str());
+        }
+    }
+}
+
+}  // namespace
+
+int RunMenu(ServerModule& server, const std::vector<std::string>& args) {
+    std::vector<std::string> paths;
+    UINT flags = CMF_NORMAL;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--flags" && i + 1 < args.size())
+            flags = static_cast<UINT>(std::strtoul(args[++i].c_str(), nullptr, 0));
+        else
+            paths.push_back(args[i]);
+    }
+
+    IShellExtInit* init = nullptr;
+    HRESULT hr = server.CreateExtension(IID_IShellExtInit, reinterpret_cast<void**>(&init));
+    if (FAILED(hr)) {
+        std::printf("CreateInstance(IID_IShellExtInit): %s\n", HresultText(hr).c_str());
+        return 1;
+    }
+    IContextMenu* menu = nullptr;
+    init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu));
+
+    DropDataObject* data = DropDataObject::Create(paths);
+    hr = init->Initialize(nullptr, data, nullptr);
+    data->Release();
+    std::printf("Initialize: %s (%zu path(s))\n", HresultText(hr).c_str(), paths.size());
+
+    const bool win9x = ShellIsWin9x();
+    HMENU hmenu = CreatePopupMenu();
+    hr = menu->QueryContextMenu(hmenu, 0, kIdCmdFirst, kIdCmdLast, flags);
+    std::printf("QueryContextMenu(indexMenu 0, idCmdFirst %u, idCmdLast %u, uFlags 0x%X): %s\n", kIdCmdFirst,
+                kIdCmdLast, flags, HresultText(hr).c_str());
+    std::printf("help texts: %s\n", win9x ? "ANSI (GCS_HELPTEXTA, Windows 95/98/Me)" : "UTF-16 (GCS_HELPTEXTW, NT family)");
+    std::printf("menu: %d item(s)\n", GetMenuItemCount(hmenu));
+    PrintMenu(hmenu, menu, win9x, 0);
+
+    DestroyMenu(hmenu);
+    menu->Release();
+    init->Release();
+    return 0;
+}

@@ -1,0 +1,7 @@
+#include "bench_machine.h"
+
+namespace nmbench {
+
+void PrepareMachine() {}  // the prefix's drives, set up by scripts/bench
+
+}  // namespace nmbench

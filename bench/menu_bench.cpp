@@ -1,0 +1,309 @@
+// What one context menu costs: Initialize, QueryContextMenu (which reloads
+// every setting from the registry) and DestroyMenu, against a baseline that
+// makes only the platform calls this work cannot avoid: the same registry
+// opens, queries and closes, the same drive and folder queries, the same
+// menu rows.  The ratio of the two is the figure that counts; the absolute
+// times depend on the machine.  Win32 calls only, so that the same source
+// runs on the host and under Wine.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench_machine.h"
+#include "platform/win32.h"
+#include "shellext/exports.h"
+#include "shellext/module.h"
+#include "shellhost/drop_data_object.h"
+
+namespace {
+
+constexpr char kSettingsKey[] = "software\\Greyfell\\VI4\\Settings";
+const std::vector<std::string> kSelection = {"C:\\docs\\report.txt", "C:\\docs\\budget.xls"};
+
+// The settings in the order the load reads them; the two subkeys are lists.
+const char* const kLoadOrder[] = {"ADM", "DCCDA", "DCE", "DCG", "DCLC", "DCO", "DCSL", "DCSI", "DCT",
+                                  "DCU", "DSL", "DSP", "DSC", "EFR", "EGP", "EGPL", "EHU", "ELCC",
+                                  "ENST", "Base Top", "Base Left", "Agent Top", "Agent Left", "PG", "PP",
+                                  "PPH", "LLC"};
+
+bool IsSubkey(const char* name) { return std::strcmp(name, "DCT") == 0 || std::strcmp(name, "DCE") == 0; }
+
+void SetValue(HKEY key, const char* name, DWORD type, const std::string& bytes) {
+    RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
+}
+
+std::string Bytes(std::initializer_list<int> list) {
+    std::string s;
+    for (int b : list)
+        s += static_cast<char>(b);
+    return s;
+}
+
+// Every value of the settings key, with sizes as the product writes them.
+void SeedSettings(bool withDriveSpaceList) {
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kSettingsKey) + "\\DCT").c_str());
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kSettingsKey) + "\\DCE").c_str());
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsKey);
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    const std::string stamp = Bytes({3, 2, 7, 5, 0x89, 5, 9, 0});
+    const std::string record = Bytes({'C', 0, 1, 0}) + stamp + stamp;
+    SetValue(key, "ADM", REG_BINARY, Bytes({0xFF, 0xFF, 0xFF, 0xFF}));
+    SetValue(key, "DCCDA", REG_BINARY, record + record);
+    SetValue(key, "DCG", REG_BINARY, Bytes({0xFF, 0xCE, 0x06, 0}));
+    SetValue(key, "DCLC", REG_BINARY, Bytes({14}));
+    SetValue(key, "DCO", REG_BINARY, Bytes({1}));
+    SetValue(key, "DCSL", REG_BINARY, stamp + stamp);
+    SetValue(key, "DCSI", REG_BINARY, stamp);
+    SetValue(key, "DCU", REG_BINARY, Bytes({0}));
+    if (withDriveSpaceList)
+        SetValue(key, "DSL", REG_BINARY, Bytes({3, 0, 5, 'C', 5, 'D', 5, 'G'}));
+    for (const char* name : {"DSP", "DSC", "ELCC", "Base Top", "Base Left", "Agent Top", "Agent Left", "PG"})
+        SetValue(key, name, REG_BINARY, Bytes({0x0B, 0, 0, 0}));
+    for (const char* name : {"EFR", "EGP", "EGPL", "EHU"})
+        SetValue(key, name, REG_BINARY, Bytes({4}));
+    SetValue(key, "ENST", REG_BINARY, stamp);
+    SetValue(key, "LLC", REG_BINARY, stamp);
+    SetValue(key, "PP", REG_DWORD, Bytes({1, 0, 0, 0}));
+    SetValue(key, "PPH", REG_SZ, std::string("C:\\Program Files\\Nullmark", 26));
+    for (const char* sub : {"DCT", "DCE"}) {
+        HKEY list;
+        if (RegCreateKeyExA(key, sub, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &list, nullptr) == ERROR_SUCCESS) {
+            SetValue(list, "C:\\TEMP", REG_BINARY, Bytes({1}));
+            SetValue(list, "C:\\WINDOWS\\TEMP", REG_BINARY, Bytes({0}));
+            RegCloseKey(list);
+        }
+    }
+    RegCloseKey(key);
+}
+
+// 100 small files in each fixed drive's secured-space folder: below the
+// pruning size, so that every measurement finds them again.
+void FillSecuredSpace() {
+    for (const char* d = nmbench::kFixedDrives; *d != '\0'; ++d) {
+        char folder[64];
+        std::snprintf(folder, sizeof folder, "%c:\\Nullmark Secured Space", *d);
+        CreateDirectoryA(folder, nullptr);
+        for (int i = 0; i < 100; ++i) {
+            char path[96];
+            std::snprintf(path, sizeof path, "%s\\%016X.T~P", folder, i + 1);
+            HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (file == INVALID_HANDLE_VALUE)
+                continue;
+            char block[100] = {};
+            DWORD written = 0;
+            WriteFile(file, block, sizeof block, &written, nullptr);
+            CloseHandle(file);
+        }
+    }
+}
+
+struct Extension {
+    IShellExtInit* init = nullptr;
+    IContextMenu* menu = nullptr;
+    DropDataObject* data = DropDataObject::Create(kSelection);
+    Extension() {
+        IClassFactory* factory = nullptr;
+        DllGetClassObject(CLSID_ShellExtension, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+        if (factory != nullptr) {
+            factory->CreateInstance(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(&init));
+            factory->Release();
+        }
+        if (init != nullptr)
+            init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu));
+    }
+    ~Extension() {
+        if (menu)
+            menu->Release();
+        if (init)
+            init->Release();
+        data->Release();
+    }
+};
+
+void WholeMenu(benchmark::State& state) {
+    Extension ext;
+    if (ext.menu == nullptr) {
+        state.SkipWithError("no extension");
+        return;
+    }
+    for (auto _ : state) {
+        ext.init->Initialize(nullptr, ext.data, nullptr);
+        HMENU menu = CreatePopupMenu();
+        const HRESULT hr = ext.menu->QueryContextMenu(menu, 0, 1, 0x7FFF, CMF_NORMAL);
+        benchmark::DoNotOptimize(hr);
+        DestroyMenu(menu);
+    }
+}
+
+// --- the baseline: the platform calls alone
+
+void InitializeCalls(IDataObject* data) {
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    if (FAILED(data->GetData(&format, &medium)))
+        return;
+    const auto drop = static_cast<HDROP>(medium.hGlobal);
+    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        char path[MAX_PATH];
+        DragQueryFileA(drop, i, path, MAX_PATH);
+    }
+    ReleaseStgMedium(&medium);
+}
+
+// Each setting: open the key, read the value (or enumerate the list), close.
+// Returns whether "DSL" was there.
+bool RegistryCalls() {
+    bool haveList = false;
+    for (const char* name : kLoadOrder) {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+            continue;
+        BYTE data[1024];
+        if (IsSubkey(name)) {
+            HKEY list;
+            if (RegOpenKeyExA(key, name, 0, KEY_READ, &list) == ERROR_SUCCESS) {
+                DWORD values = 0;
+                RegQueryInfoKeyA(list, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+                                 nullptr, nullptr, nullptr);
+                for (DWORD i = 0; i < values; ++i) {
+                    char valueName[260];
+                    DWORD nameSize = sizeof valueName, size = sizeof data;
+                    RegEnumValueA(list, i, valueName, &nameSize, nullptr, nullptr, data, &size);
+                }
+                RegCloseKey(list);
+            }
+        } else {
+            DWORD size = sizeof data;
+            const bool read = RegQueryValueExA(key, name, nullptr, nullptr, data, &size) == ERROR_SUCCESS;
+            if (std::strcmp(name, "DSL") == 0)
+                haveList = read;
+        }
+        RegCloseKey(key);
+    }
+    return haveList;
+}
+
+void DriveCalls(bool haveList) {
+    if (haveList) {
+        for (const char* d = nmbench::kFixedDrives; *d != '\0'; ++d) {
+            char root[4] = {*d, ':', '\\', '\0'};
+            GetDriveTypeA(root);
+        }
+        return;
+    }
+    const DWORD drives = GetLogicalDrives();
+    for (int i = 0; i < 26; ++i) {
+        if (!(drives & (1u << i)))
+            continue;
+        char root[4] = {static_cast<char>('A' + i), ':', '\\', '\0'};
+        if (GetDriveTypeA(root) != DRIVE_FIXED)
+            continue;
+        char pattern[64];
+        std::snprintf(pattern, sizeof pattern, "%c:\\Nullmark Secured Space\\*.T~P", 'A' + i);
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA(pattern, &found);
+        if (search == INVALID_HANDLE_VALUE)
+            continue;
+        while (FindNextFileA(search, &found)) {
+        }
+        FindClose(search);
+        OSVERSIONINFOA version{};
+        version.dwOSVersionInfoSize = sizeof version;
+        GetVersionExA(&version);
+        HMODULE kernel = LoadLibraryA("kernel32.dll");
+        using FreeSpaceFn = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+        auto query = reinterpret_cast<FreeSpaceFn>(
+            reinterpret_cast<void (*)()>(GetProcAddress(kernel, "GetDiskFreeSpaceExA")));
+        ULARGE_INTEGER a, b, c;
+        if (query != nullptr)
+            query(root, &a, &b, &c);
+        FreeLibrary(kernel);
+    }
+}
+
+void MenuCalls(const char* firstPath) {
+    char systemDirectory[MAX_PATH];
+    IsCharAlphaA(firstPath[0]);
+    GetSystemDirectoryA(systemDirectory, MAX_PATH);
+    char root[4] = {firstPath[0], ':', '\\', '\0'};
+    GetDriveTypeA(root);
+
+    HMENU shell = CreatePopupMenu();
+    InsertMenuA(shell, 0, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+    HMENU sub = CreatePopupMenu();
+    const char* const rows[] = {"VUZ Selected File(s)", nullptr, "Deep Clean Drive C:", "Quick Clean Drive C:",
+                                "Scan Drives for Deleted Data", nullptr, "Nullmark Configuration"};
+    UINT id = 1;
+    for (UINT i = 0; i < 7; ++i) {
+        if (rows[i] == nullptr)
+            InsertMenuA(sub, i, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+        else
+            InsertMenuA(sub, i, MF_BYPOSITION | MF_STRING, id++, rows[i]);
+    }
+    char title[] = "Nullmark";
+    MENUITEMINFOA item{};
+    item.cbSize = offsetof(MENUITEMINFOA, hbmpItem);
+    item.fMask = MIIM_SUBMENU | MIIM_TYPE;
+    item.hSubMenu = sub;
+    item.dwTypeData = title;
+    item.cch = 8;
+    InsertMenuItemA(shell, 1, TRUE, &item);
+    InsertMenuA(shell, 2, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+    DestroyMenu(shell);
+}
+
+void PlatformCallsOnly(benchmark::State& state) {
+    DropDataObject* data = DropDataObject::Create(kSelection);
+    for (auto _ : state) {
+        InitializeCalls(data);
+        DriveCalls(RegistryCalls());
+        MenuCalls(kSelection[0].c_str());
+    }
+    data->Release();
+}
+
+// --- the two situations
+
+void BM_Menu_AllValues(benchmark::State& state) {
+    SeedSettings(true);
+    WholeMenu(state);
+}
+void BM_Baseline_AllValues(benchmark::State& state) {
+    SeedSettings(true);
+    PlatformCallsOnly(state);
+}
+void BM_Menu_NoDSL_100Files(benchmark::State& state) {
+    SeedSettings(false);
+    FillSecuredSpace();
+    WholeMenu(state);
+}
+void BM_Baseline_NoDSL_100Files(benchmark::State& state) {
+    SeedSettings(false);
+    FillSecuredSpace();
+    PlatformCallsOnly(state);
+}
+
+BENCHMARK(BM_Menu_AllValues);
+BENCHMARK(BM_Baseline_AllValues);
+BENCHMARK(BM_Menu_NoDSL_100Files);
+BENCHMARK(BM_Baseline_NoDSL_100Files);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    nmbench::PrepareMachine();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

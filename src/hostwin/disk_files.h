@@ -1,0 +1,42 @@
+// hostwin: files and folders on the simulated drives, with Windows' path
+// rules: "\" or "/" separators, names compared without regard to case, "."
+// and ".." folded, trailing dots and blanks dropped, paths relative to the
+// current directory or to a drive ("C:name").  CreateFileA (files.h) opens
+// them; these are the calls around it.
+#pragma once
+
+#include "base.h"
+#include "clock.h"
+
+#define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
+#define DELETE 0x00010000L
+
+struct WIN32_FIND_DATAA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    CHAR cFileName[MAX_PATH];
+    CHAR cAlternateFileName[14];
+};
+using LPWIN32_FIND_DATAA = WIN32_FIND_DATAA*;
+using PWIN32_FIND_DATAA = WIN32_FIND_DATAA*;
+static_assert(sizeof(WIN32_FIND_DATAA) == 320);
+
+// "*" and "?" in the last part of the path; below a drive's root the entries
+// "." and ".." are found too, as on NTFS.  Entries come in case-insensitive
+// name order.
+HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData);
+BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData);
+BOOL WINAPI FindClose(HANDLE hFindFile);
+
+BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
+BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
+BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName);
+DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
+// Only FILE_ATTRIBUTE_READONLY is kept (as the host file's write permission).
+BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes);

@@ -1,0 +1,304 @@
+// Files and folders through the Win32 API only: this file runs on hostwin and,
+// cross-built, against Wine's file system.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+#include <string>
+
+#include "platform/win32.h"
+#include "support/scratch_folder.h"
+
+namespace {
+
+using nmtest::ScratchFolder;
+
+void MakeFile(const std::string& path, const std::string& content = "") {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
+    DWORD written = 0;
+    WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(h);
+}
+
+std::string ReadAll(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return "<cannot open>";
+    char buffer[256];
+    DWORD read = 0;
+    ReadFile(h, buffer, sizeof buffer, &read, nullptr);
+    CloseHandle(h);
+    return std::string(buffer, read);
+}
+
+struct DispositionCase {
+    DWORD disposition;
+    bool exists;
+    bool opens;
+    DWORD error;  // GetLastError after the call, success or not
+    const char* content;  // afterwards
+};
+constexpr DispositionCase kDispositions[] = {
+    {CREATE_NEW, false, true, 0, ""},
+    {CREATE_NEW, true, false, ERROR_FILE_EXISTS, "old"},
+    {CREATE_ALWAYS, false, true, 0, ""},
+    {CREATE_ALWAYS, true, true, ERROR_ALREADY_EXISTS, ""},
+    {OPEN_EXISTING, false, false, ERROR_FILE_NOT_FOUND, nullptr},
+    {OPEN_EXISTING, true, true, 0, "old"},
+    {OPEN_ALWAYS, false, true, 0, ""},
+    {OPEN_ALWAYS, true, true, ERROR_ALREADY_EXISTS, "old"},
+    {TRUNCATE_EXISTING, false, false, ERROR_FILE_NOT_FOUND, nullptr},
+    {TRUNCATE_EXISTING, true, true, 0, ""},
+};
+
+TEST(DiskFiles, EachDispositionAnswersAsWindowsDoes) {
+    ScratchFolder dir("dispositions");
+    for (const auto& c : kDispositions) {
+        SCOPED_TRACE(testing::Message() << "disposition " << c.disposition << (c.exists ? ", file exists" : ""));
+        const std::string path = dir / "f.txt";
+        DeleteFileA(path.c_str());
+        if (c.exists)
+            MakeFile(path, "old");
+        SetLastError(0xDEAD);
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, c.disposition, 0, nullptr);
+        EXPECT_EQ(GetLastError(), c.error);
+        EXPECT_EQ(h != INVALID_HANDLE_VALUE, c.opens);
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+        if (c.content)
+            EXPECT_EQ(ReadAll(path), c.content);
+        else
+            EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+}
+
+TEST(DiskFiles, MissingFoldersAndBadNamesAreRefused) {
+    ScratchFolder dir("refused");
+    MakeFile(dir / "f.txt");
+    struct Case {
+        std::string path;
+        DWORD disposition;
+        DWORD error;
+    } cases[] = {
+        {dir / "nodir\\f.txt", OPEN_EXISTING, ERROR_PATH_NOT_FOUND},
+        {dir / "nodir\\f.txt", CREATE_ALWAYS, ERROR_PATH_NOT_FOUND},
+        {dir / "f.txt\\g", OPEN_EXISTING, ERROR_PATH_NOT_FOUND},
+        {dir / "f*.txt", CREATE_ALWAYS, ERROR_INVALID_NAME},
+        {dir.path(), OPEN_EXISTING, ERROR_ACCESS_DENIED},  // a folder, without backup semantics
+        {dir.path(), CREATE_NEW, ERROR_FILE_EXISTS},
+        {dir / "f.txt", 0, ERROR_INVALID_PARAMETER},
+        {dir / "f.txt", 6, ERROR_INVALID_PARAMETER},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path + " disposition " + std::to_string(c.disposition));
+        HANDLE h = CreateFileA(c.path.c_str(), GENERIC_READ, 0, nullptr, c.disposition, 0, nullptr);
+        EXPECT_EQ(h, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(GetLastError(), c.error);
+    }
+}
+
+struct ShareCase {
+    DWORD access1, share1, access2, share2;
+    bool secondOpens;
+};
+constexpr DWORD R = GENERIC_READ, W = GENERIC_WRITE, SR = FILE_SHARE_READ, SW = FILE_SHARE_WRITE;
+constexpr ShareCase kShares[] = {
+    {R, SR, R, SR, true},           {R, SR, W, SR | SW, false},      {R, SR | SW, W, SR | SW, true},
+    {W, SR, R, SR, false},          {W, SR, R, SR | SW, true},       {R | W, 0, R, SR | SW, false},
+    {R | W, SR | SW, R | W, SR | SW, true}, {R | W, 0, 0, 0, true},  // no data access: no sharing check
+};
+
+TEST(DiskFiles, ShareModesOfOpenHandlesDecideTheNextOpen) {
+    ScratchFolder dir("share");
+    MakeFile(dir / "f.txt", "x");
+    for (const auto& c : kShares) {
+        SCOPED_TRACE(testing::Message() << "first " << std::hex << c.access1 << "/" << c.share1 << ", second "
+                                        << c.access2 << "/" << c.share2);
+        HANDLE first = CreateFileA((dir / "f.txt").c_str(), c.access1, c.share1, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(first, INVALID_HANDLE_VALUE);
+        HANDLE second = CreateFileA((dir / "F.TXT").c_str(), c.access2, c.share2, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_EQ(second != INVALID_HANDLE_VALUE, c.secondOpens);
+        if (second == INVALID_HANDLE_VALUE)
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+        else
+            CloseHandle(second);
+        CloseHandle(first);
+    }
+    HANDLE open = CreateFileA((dir / "f.txt").c_str(), R, SR | SW, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_FALSE(DeleteFileA((dir / "f.txt").c_str())) << "open without FILE_SHARE_DELETE";
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    CloseHandle(open);
+    EXPECT_TRUE(DeleteFileA((dir / "f.txt").c_str()));
+}
+
+TEST(DiskFiles, ReadWriteAndTheFilePointer) {
+    ScratchFolder dir("rw");
+    HANDLE h = CreateFileA((dir / "f.bin").c_str(), R | W, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD n = 0;
+    ASSERT_TRUE(WriteFile(h, "hello world", 11, &n, nullptr));
+    EXPECT_EQ(SetFilePointer(h, 6, nullptr, FILE_BEGIN), 6u);
+    char buf[16] = {};
+    ASSERT_TRUE(ReadFile(h, buf, 5, &n, nullptr));
+    EXPECT_EQ(std::string(buf, n), "world");
+    ASSERT_TRUE(ReadFile(h, buf, 5, &n, nullptr));
+    EXPECT_EQ(n, 0u) << "at the end: success, nothing read";
+    EXPECT_EQ(SetFilePointer(h, -5, nullptr, FILE_CURRENT), 6u);
+    EXPECT_EQ(SetFilePointer(h, 2, nullptr, FILE_END), 13u);
+    ASSERT_TRUE(WriteFile(h, "!", 1, &n, nullptr));
+    EXPECT_EQ(GetFileSize(h, nullptr), 14u) << "writing past the end fills the gap";
+    EXPECT_EQ(SetFilePointer(h, -1, nullptr, FILE_BEGIN), INVALID_SET_FILE_POINTER);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NEGATIVE_SEEK));
+    CloseHandle(h);
+
+    h = CreateFileA((dir / "f.bin").c_str(), R, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_FALSE(WriteFile(h, "x", 1, &n, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    CloseHandle(h);
+    h = CreateFileA((dir / "f.bin").c_str(), W, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_FALSE(ReadFile(h, buf, 1, &n, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    CloseHandle(h);
+}
+
+TEST(DiskFiles, PathsFoldAsWindowsFoldsThem) {
+    ScratchFolder dir("paths");
+    ASSERT_TRUE(CreateDirectoryA((dir / "Sub").c_str(), nullptr));
+    MakeFile(dir / "Sub\\File.txt", "data");
+    const std::string drive = dir.path().substr(0, 2);
+    const std::string tail = dir.path().substr(2);  // "\...\nm-paths"
+    const std::string same[] = {
+        dir / "sub\\file.TXT", dir / "SUB/file.txt", dir / "Sub\\..\\Sub\\.\\File.txt", dir / "Sub\\File.txt.",
+        dir / "Sub\\File.txt ", drive + "\\..\\.." + tail + "\\Sub\\File.txt",
+    };
+    for (const auto& path : same)
+        EXPECT_EQ(ReadAll(path), "data") << path;
+
+    ASSERT_TRUE(SetCurrentDirectoryA((dir / "sub\\").c_str()));
+    char cwd[MAX_PATH];
+    ASSERT_GT(GetCurrentDirectoryA(MAX_PATH, cwd), 0u);
+    EXPECT_EQ(std::string(cwd), dir / "sub") << "as given, without the trailing separator";
+    const std::string relatives[] = {"file.txt", ".\\file.txt", drive + "file.txt", "..\\Sub\\file.txt",
+                                     tail + "\\Sub\\file.txt"};
+    for (const std::string& relative : relatives)
+        EXPECT_EQ(ReadAll(relative), "data") << relative;
+}
+
+TEST(DiskFiles, CurrentDirectoryHasTheBufferRulesAndMustBeAFolder) {
+    ScratchFolder dir("cwd");
+    MakeFile(dir / "f.txt");
+    ASSERT_TRUE(SetCurrentDirectoryA(dir.path().c_str()));
+    const DWORD length = static_cast<DWORD>(dir.path().size());
+    EXPECT_EQ(GetCurrentDirectoryA(0, nullptr), length + 1);
+    char buf[MAX_PATH];
+    EXPECT_EQ(GetCurrentDirectoryA(length, buf), length + 1) << "no room for the terminator";
+    EXPECT_EQ(GetCurrentDirectoryA(length + 1, buf), length);
+
+    struct Case {
+        std::string path;
+        DWORD error;
+    } bad[] = {{dir / "f.txt", ERROR_DIRECTORY}, {dir / "nope", ERROR_FILE_NOT_FOUND},
+               {dir / "nodir\\nope", ERROR_PATH_NOT_FOUND}};
+    for (const auto& c : bad) {
+        EXPECT_FALSE(SetCurrentDirectoryA(c.path.c_str())) << c.path;
+        EXPECT_EQ(GetLastError(), c.error) << c.path;
+    }
+}
+
+std::set<std::string> FindAll(const std::string& pattern, DWORD* error) {
+    std::set<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA(pattern.c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) {
+        *error = GetLastError();
+        return names;
+    }
+    do
+        names.insert(found.cFileName);
+    while (FindNextFileA(h, &found));
+    *error = GetLastError();
+    FindClose(h);
+    return names;
+}
+
+TEST(DiskFiles, FindMatchesWildcardsWithoutRegardToCase) {
+    ScratchFolder dir("find");
+    MakeFile(dir / "a.T~P", "12345");
+    MakeFile(dir / "b.t~p");
+    MakeFile(dir / "c.txt");
+    MakeFile(dir / "noext");
+    ASSERT_TRUE(CreateDirectoryA((dir / "sub").c_str(), nullptr));
+    using Names = std::set<std::string>;
+    struct Case {
+        std::string pattern;
+        Names names;
+        DWORD error;
+    } cases[] = {
+        {dir / "*.T~P", {"a.T~P", "b.t~p"}, ERROR_NO_MORE_FILES},
+        {dir / "?.TXT", {"c.txt"}, ERROR_NO_MORE_FILES},
+        {dir / "*", {".", "..", "a.T~P", "b.t~p", "c.txt", "noext", "sub"}, ERROR_NO_MORE_FILES},
+        {dir / "*.*", {".", "..", "a.T~P", "b.t~p", "c.txt", "noext", "sub"}, ERROR_NO_MORE_FILES},
+        {dir / "SUB", {"sub"}, ERROR_NO_MORE_FILES},
+        {dir / "*.zz", {}, ERROR_FILE_NOT_FOUND},
+        {dir / "c.txt?", {}, ERROR_FILE_NOT_FOUND},
+        {dir / "sub\\", {}, ERROR_FILE_NOT_FOUND},
+        {dir / "nodir\\*", {}, ERROR_PATH_NOT_FOUND},
+    };
+    for (const auto& c : cases) {
+        DWORD error = 0;
+        EXPECT_EQ(FindAll(c.pattern, &error), c.names) << c.pattern;
+        EXPECT_EQ(error, c.error) << c.pattern;
+    }
+
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((dir / "a.t~p").c_str(), &found);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(found.nFileSizeLow, 5u);
+    EXPECT_EQ(found.nFileSizeHigh, 0u);
+    EXPECT_EQ(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    EXPECT_TRUE(FindClose(h));
+    h = FindFirstFileA((dir / "sub").c_str(), &found);
+    EXPECT_NE(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    FindClose(h);
+    EXPECT_FALSE(FindClose(INVALID_HANDLE_VALUE));
+}
+
+TEST(DiskFiles, FoldersAndDeletionAnswerWithWindowsErrors) {
+    ScratchFolder dir("folders");
+    MakeFile(dir / "f.txt");
+    ASSERT_TRUE(CreateDirectoryA((dir / "full").c_str(), nullptr));
+    MakeFile(dir / "full\\x");
+    const auto create = [&](const char* name) { return CreateDirectoryA((dir / name).c_str(), nullptr); };
+    const auto remove = [&](const char* name) { return RemoveDirectoryA((dir / name).c_str()); };
+    const auto erase = [&](const char* name) { return DeleteFileA((dir / name).c_str()); };
+    struct Case {
+        const char* what;
+        std::function<BOOL()> call;
+        DWORD error;
+    } cases[] = {
+        {"create existing folder", [&] { return create("full"); }, ERROR_ALREADY_EXISTS},
+        {"create over a file", [&] { return create("f.txt"); }, ERROR_ALREADY_EXISTS},
+        {"create below a missing folder", [&] { return create("a\\b"); }, ERROR_PATH_NOT_FOUND},
+        {"remove a full folder", [&] { return remove("full"); }, ERROR_DIR_NOT_EMPTY},
+        {"remove a file as a folder", [&] { return remove("f.txt"); }, ERROR_DIRECTORY},
+        {"remove a missing folder", [&] { return remove("nope"); }, ERROR_FILE_NOT_FOUND},
+        {"delete a folder as a file", [&] { return erase("full"); }, ERROR_ACCESS_DENIED},
+        {"delete a missing file", [&] { return erase("nope"); }, ERROR_FILE_NOT_FOUND},
+        {"delete below a missing folder", [&] { return erase("a\\b"); }, ERROR_PATH_NOT_FOUND},
+    };
+    for (const auto& c : cases) {
+        EXPECT_FALSE(c.call()) << c.what;
+        EXPECT_EQ(GetLastError(), c.error) << c.what;
+    }
+    EXPECT_EQ(GetFileAttributesA((dir / "f.txt").c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_EQ(GetFileAttributesA((dir / "full\\").c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_EQ(GetFileAttributesA((dir / "nope").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(GetFileAttributesA((dir / "nodir\\nope").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_TRUE(DeleteFileA((dir / "full\\x").c_str()));
+    EXPECT_TRUE(RemoveDirectoryA((dir / "full").c_str()));
+}
+
+}  // namespace

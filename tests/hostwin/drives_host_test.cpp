@@ -1,0 +1,170 @@
+// Drives as the control panel sets them up: configured space, geometry and
+// volume data, read-only entries, and a machine shared through its folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "hostwin/machine.h"
+#include "hostwin/machine_state.h"
+#include "platform/win32.h"
+
+namespace {
+
+using hostwin::Machine;
+
+class DrivesHostTest : public testing::Test {
+protected:
+    void SetUp() override { Machine::Reset(); }
+    void TearDown() override { Machine::Reset(); }
+
+    static std::string Drive(char letter, UINT type, ULONGLONG freeBytes = 0, ULONGLONG total = 0) {
+        Machine::DriveSetup d;
+        d.letter = letter;
+        d.type = type;
+        d.freeBytes = freeBytes;
+        d.totalBytes = total;
+        return Machine::AddDrive(d);
+    }
+};
+
+TEST_F(DrivesHostTest, ANewMachineHasNoDrivesAndTheDefaultDirectories) {
+    EXPECT_EQ(GetLogicalDrives(), 0u);
+    char buf[MAX_PATH];
+    ASSERT_GT(GetSystemDirectoryA(buf, MAX_PATH), 0u);
+    EXPECT_STREQ(buf, "C:\\WINDOWS\\SYSTEM32");
+    ASSERT_GT(GetCurrentDirectoryA(MAX_PATH, buf), 0u);
+    EXPECT_STREQ(buf, "C:\\");
+    Machine::SetSystemDirectory("D:\\WINNT\\System32");
+    GetSystemDirectoryA(buf, MAX_PATH);
+    EXPECT_STREQ(buf, "D:\\WINNT\\System32");
+}
+
+TEST_F(DrivesHostTest, TypesLettersAndRemoval) {
+    const struct {
+        char letter;
+        UINT type;
+    } drives[] = {{'A', DRIVE_REMOVABLE}, {'c', DRIVE_FIXED}, {'E', DRIVE_CDROM}, {'N', DRIVE_REMOTE},
+                  {'R', DRIVE_RAMDISK}};
+    for (const auto& d : drives)
+        Drive(d.letter, d.type);
+    EXPECT_EQ(GetLogicalDrives(), (1u << 0) | (1u << 2) | (1u << 4) | (1u << 13) | (1u << 17));
+    for (const auto& d : drives) {
+        const char root[] = {d.letter, ':', '\\', 0};
+        EXPECT_EQ(GetDriveTypeA(root), d.type) << root;
+    }
+    EXPECT_EQ(GetDriveTypeA("C:\\WINDOWS\\"), static_cast<UINT>(DRIVE_NO_ROOT_DIR)) << "not a root";
+    const std::string folder = Machine::HostPath("E:\\");
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    EXPECT_TRUE(Machine::RemoveDrive('e'));
+    EXPECT_FALSE(std::filesystem::exists(folder)) << "a temporary drive folder goes with its drive";
+    EXPECT_EQ(GetDriveTypeA("E:\\"), static_cast<UINT>(DRIVE_NO_ROOT_DIR));
+    EXPECT_FALSE(Machine::RemoveDrive('E'));
+}
+
+TEST_F(DrivesHostTest, BothSpaceQueriesReportTheConfiguredBytes) {
+    Drive('D', DRIVE_FIXED, 5ull << 30, 40ull << 30);  // 5 GiB free of 40
+    ULARGE_INTEGER freeToCaller{}, total{}, totalFree{};
+    ASSERT_TRUE(GetDiskFreeSpaceExA("D:\\", &freeToCaller, &total, &totalFree));
+    EXPECT_EQ(freeToCaller.QuadPart, 5ull << 30);
+    EXPECT_EQ(totalFree.QuadPart, 5ull << 30);
+    EXPECT_EQ(total.QuadPart, 40ull << 30);
+    DWORD spc = 0, bps = 0, freeClusters = 0, clusters = 0;
+    ASSERT_TRUE(GetDiskFreeSpaceA("D:\\", &spc, &bps, &freeClusters, &clusters));
+    EXPECT_EQ(ULONGLONG{spc} * bps * freeClusters, 5ull << 30);
+    EXPECT_EQ(ULONGLONG{spc} * bps * clusters, 40ull << 30);
+
+    Machine::SetDriveSpace('D', 100, 200);
+    ASSERT_TRUE(GetDiskFreeSpaceExA("D:", &freeToCaller, nullptr, nullptr));
+    EXPECT_EQ(freeToCaller.QuadPart, 100u);
+    EXPECT_FALSE(GetDiskFreeSpaceExA("D:\\missing\\", &freeToCaller, nullptr, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST_F(DrivesHostTest, VolumeInformationIsTheConfiguredLabelSerialAndFileSystem) {
+    Machine::DriveSetup d;
+    d.letter = 'F';
+    d.label = "BACKUP";
+    d.fileSystem = "FAT32";
+    d.serial = 0x1234ABCD;
+    Machine::AddDrive(d);
+    char label[32], fs[32];
+    DWORD serial = 0;
+    ASSERT_TRUE(GetVolumeInformationA("F:\\", label, sizeof label, &serial, nullptr, nullptr, fs, sizeof fs));
+    EXPECT_STREQ(label, "BACKUP");
+    EXPECT_STREQ(fs, "FAT32");
+    EXPECT_EQ(serial, 0x1234ABCDu);
+    EXPECT_FALSE(GetVolumeInformationA("F:\\", label, 6, nullptr, nullptr, nullptr, nullptr, 0));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_LENGTH));
+}
+
+TEST_F(DrivesHostTest, ReadOnlyEntriesRefuseChanges) {
+    Drive('C', DRIVE_FIXED);
+    ASSERT_TRUE(CreateDirectoryA("C:\\locked", nullptr));
+    HANDLE h = CreateFileA("C:\\locked\\f.txt", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    CloseHandle(h);
+    ASSERT_TRUE(Machine::SetReadOnly("C:\\locked\\f.txt", true));
+    EXPECT_EQ(GetFileAttributesA("C:\\locked\\f.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(CreateFileA("C:\\locked\\f.txt", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(DeleteFileA("C:\\locked\\f.txt"));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    ASSERT_TRUE(SetFileAttributesA("C:\\locked\\f.txt", FILE_ATTRIBUTE_NORMAL));
+
+    ASSERT_TRUE(Machine::SetReadOnly("C:\\locked", true));
+    for (DWORD disposition : {CREATE_NEW, CREATE_ALWAYS, OPEN_ALWAYS}) {
+        EXPECT_EQ(CreateFileA("C:\\locked\\new.txt", GENERIC_WRITE, 0, nullptr, disposition, 0, nullptr),
+                  INVALID_HANDLE_VALUE);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED)) << disposition;
+    }
+    EXPECT_FALSE(CreateDirectoryA("C:\\locked\\sub", nullptr));
+    EXPECT_FALSE(DeleteFileA("C:\\locked\\f.txt"));
+    Machine::SetReadOnly("C:\\locked", false);
+    EXPECT_TRUE(DeleteFileA("C:\\locked\\f.txt"));
+    EXPECT_EQ(Machine::OpenFiles(), 0u);
+}
+
+TEST_F(DrivesHostTest, ASharedMachineKeepsItsDrivesAndCurrentDirectory) {
+    const auto folder = std::filesystem::temp_directory_path() / ("hostwin-drives-test-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    Machine::Attach(folder.string());
+    Machine::DriveSetup d;
+    d.letter = 'D';
+    d.hostFolder = folder.string();
+    d.label = "Odd; label=%";
+    d.freeBytes = 123456789012ull;
+    Machine::AddDrive(d);
+    Machine::SetCurrentDirectory("D:\\");
+    Machine::Attach("");
+    Machine::Reset();  // this process forgets; the folder remembers
+    ASSERT_EQ(GetLogicalDrives(), 0u);
+
+    // What another process of the machine reads at its start.
+    std::ifstream conf(folder / "machine.conf");
+    for (std::string line; std::getline(conf, line);)
+        hostwin::detail::ApplySharedSetting(line.substr(0, line.find('=')), line.substr(line.find('=') + 1));
+    char label[32];
+    ASSERT_TRUE(GetVolumeInformationA("D:\\", label, sizeof label, nullptr, nullptr, nullptr, nullptr, 0));
+    EXPECT_STREQ(label, "Odd; label=%");
+    ULARGE_INTEGER freeBytes{};
+    ASSERT_TRUE(GetDiskFreeSpaceExA(nullptr, &freeBytes, nullptr, nullptr)) << "the current drive is D:";
+    EXPECT_EQ(freeBytes.QuadPart, 123456789012ull);
+    EXPECT_EQ(Machine::HostPath("d:\\"), folder.string());
+
+    Machine::Reset();
+    std::filesystem::remove_all(folder);
+}
+
+TEST_F(DrivesHostTest, ResetRestoresTheSystemModule) {
+    ASSERT_TRUE(Machine::RemoveExport("Kernel32.dll", "GetDiskFreeSpaceExA"));
+    Machine::Reset();
+    HMODULE kernel = LoadLibraryA("KERNEL32");
+    ASSERT_NE(kernel, nullptr);
+    EXPECT_NE(GetProcAddress(kernel, "GetDiskFreeSpaceExA"), nullptr);
+    FreeLibrary(kernel);
+}
+
+}  // namespace
