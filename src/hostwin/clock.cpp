@@ -199,9 +199,15 @@ DWORD WINAPI GetTickCount() {
 void WINAPI Sleep(DWORD milliseconds) {
     if (VirtualSleep()) {
         AdvanceClock(milliseconds);
-        std::lock_guard lock(State().mutex);
-        State().virtualSleptMs += milliseconds;
-        std::this_thread::yield();
+        {
+            std::lock_guard lock(State().mutex);
+            State().virtualSleptMs += milliseconds;
+        }
+        // The other threads still run on the host's clock: a short real pause
+        // lets them move, so that a retry loop does not spend all its
+        // attempts before a server thread has so much as created its pipe.
+        constexpr DWORD kRealSliceMs = 10;
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds < kRealSliceMs ? milliseconds : kRealSliceMs));
         return;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));

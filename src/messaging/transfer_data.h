@@ -15,6 +15,7 @@
 // process is one messaging endpoint however many objects it creates.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -84,4 +85,113 @@ struct TransferPacket {
     BYTE operation;
     DWORD dataLength;
     BYTE* data;
+};
+
+// Where the receiving side reads a pipe request from.  ReceiveFromPipe reads
+// the connected pipe through it; tests and fuzzers hand in bytes without a
+// pipe.  Read has ReadFile's contract: FALSE on failure, *read = 0 once the
+// writer has gone.
+class PacketReader {
+public:
+    virtual ~PacketReader() = default;
+    virtual BOOL Read(void* buffer, DWORD size, DWORD* read) = 0;
+};
+
+// One messaging endpoint per process: create an object, Initialize it with
+// the process's identity, SendPacket, destroy it.  The last destruction in
+// the process closes the endpoint.  One SendPacket at a time per process;
+// objects are created and destroyed on one thread.
+class TransferData {
+public:
+    TransferData();
+    virtual ~TransferData();
+    TransferData(const TransferData&) = delete;
+    TransferData& operator=(const TransferData&) = delete;
+
+    void Initialize(CallerId self, HINSTANCE hInstance);
+
+    bool SendPacket(CallerId destination, TransferOperation operation, const std::vector<std::string>& strings);
+    // The caller keeps `data`; it is copied into the packet.
+    bool SendPacket(CallerId destination, TransferOperation operation, DWORD length, const void* data);
+
+    // Waits for the mailbox; seconds 0 waits without limit.  The packet's data
+    // then belongs to the caller (FreePacketData).
+    bool GetPacket(TransferPacket* packet, UINT seconds);
+    static void FreePacketData(TransferPacket* packet);
+
+    static void UnpackStrings(const TransferPacket& packet, std::vector<std::string>* strings, bool dump);
+
+    // A packet received by a component's own window procedure (Windows 9x).
+    static int ReceiveCopyData(const COPYDATASTRUCT* copyData);
+    static LRESULT CALLBACK RouterWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static DWORD WINAPI MessengerThread(LPVOID parameter);
+    // The part of ReceiveFromPipe after a client has connected: 0, 1 or 126.
+    static int ReceiveRequest(PacketReader& reader);
+
+    static bool IsPacketWaiting();
+    static void SetPacketWaiting(bool waiting);
+
+    static std::string GetLastErrorText();
+    static std::string CallerName(BYTE id);
+    static std::string OperationName(BYTE code);
+    static std::string RouterName(BYTE id);
+    static std::string FirstBytesText(DWORD length, const BYTE* data);
+    static DWORD ReadBigEndian32(const BYTE* bytes, DWORD offset);
+
+    static void SetTraceSink(std::function<void(const std::string&)> sink);
+
+    // Largest data length a receiver accepts (see receiving.cpp).
+    static constexpr DWORD kMaxDataLength = 64u * 1024 * 1024;
+    static constexpr BYTE kCloseByte = 0x7E;
+    static constexpr int kReceiveClosed = 126;
+
+private:
+    friend class TransferDataProbe;  // benchmarks and fuzzers look inside
+
+    static void PackStrings(const std::vector<std::string>& strings);
+    static void PackData();
+    static bool Transmit();
+    static bool TransmitToPipe();
+    static bool TransmitToWindow();
+    static void ReleaseSendBuffer();
+
+    static int ReceiveFromPipe();
+    static int ParsePacket();
+    static bool GrowReceiveBuffer(DWORD used, DWORD* capacity, DWORD limit);
+    static void ReleaseReceiveBuffer();
+    static HWND CreateReceivingWindow(HINSTANCE hInstance);
+    static bool TakeCopyData(const COPYDATASTRUCT* copyData);
+    static bool TakeMailbox(TransferPacket* packet);
+    static void Close();
+
+    static void SetLastErrorText(const std::string& text);
+    static void ShowError(const std::string& text);
+    static void Trace(const std::string& line);
+    static void TraceOutgoing();
+    static void TraceIncoming(BYTE caller, BYTE destination, BYTE operation, DWORD length, const BYTE* data);
+
+    HINSTANCE m_hInstance = nullptr;
+
+    static std::string m_strLastError;  // guarded: both threads store failures
+
+    static BYTE m_byInCaller;
+    static BYTE m_byInDestination;
+    static BYTE m_byInOperation;
+    static DWORD m_dwInDataLength;
+    static BYTE* m_pInData;
+
+    static BYTE m_byCaller;
+    static BYTE m_byDestination;
+    static BYTE m_byOperation;
+    static DWORD m_dwDataLength;
+    static const BYTE* m_pData;
+
+    static bool m_bWindowsNT;
+    static bool m_bPacketWaiting;
+    static BYTE* m_pReceiveBuffer;
+    static BYTE* m_pSendBuffer;
+    static HANDLE m_hSemaphore;
+    static HANDLE m_hThread;
+    static HWND m_hWnd;
+    static LONG m_nInstances;
 };

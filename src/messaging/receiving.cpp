@@ -1,0 +1,384 @@
+// TransferData: taking packets in (a pipe thread on the NT family, a hidden
+// window on Windows 9x), the one-packet mailbox and closing the endpoint.
+//
+// Choices the protocol leaves open:
+// - Declared data length.  The largest request the product sends is a
+//   selection of paths (260 bytes each at most); kMaxDataLength (64 MiB)
+//   carries about 250,000 of them.  A header declaring more is refused like
+//   any invalid packet, and so is one whose receive block cannot be had; 7 + N
+//   can never wrap.  The receive block grows with the bytes that arrive, so a
+//   header alone never costs more than 64 KiB.
+// - A WM_COPYDATA block must hold the 7-byte header and the N data bytes the
+//   header declares; a shorter or missing block is refused like an invalid
+//   packet.  Bytes after 7 + N are ignored.
+// - The mailbox.  The semaphore guards the whole mailbox, not only its flag:
+//   a packet is stored and the flag raised in one step, and GetPacket takes
+//   the packet and lowers the flag in one step, so a packet arriving during a
+//   hand-over can neither be torn nor lost behind a lowered flag.  A packet
+//   that nobody took before the next one arrived is released.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "messaging/transfer_data.h"
+
+namespace {
+
+constexpr DWORD kHeaderSize = 7;
+constexpr DWORD kPollMs = 1000;
+constexpr DWORD kCloseWaitMs = 500;
+constexpr DWORD kFirstDataBlock = 64 * 1024;
+
+constexpr char kPipePrefix[] = "\\\\.\\pipe\\";
+constexpr char kWindowClass[] = "Messenger";
+constexpr char kErrorTitle[] = "Error";
+
+constexpr char kNoPipesOn9x[] = "Windows 9x does not support named pipes";
+constexpr char kCouldNotCreatePipe[] = "Could not create pipe";
+constexpr char kCouldNotReceive[] = "Nullmark application could not receive connection.";
+constexpr char kCouldNotRead[] = "--** Error **--  Could not read from pipe";
+constexpr char kLostData[] = "--** Error **--  Lost or gained data in the pipe";
+constexpr char kInvalidPipePacket[] = "--** Error **--  Invalid packet sent through pipe.";
+constexpr char kInvalidWindowPacket[] = "--** Error **--  Invalid packet sent through window.";
+constexpr char kOutOfMemory[] = "--** Error **--  Out of memory.";
+constexpr char kNTCopyData[] = "--** Error **--  Windows NT based OS is communicating incorrectly.";
+constexpr char kInvalidPacketBox[] = "An invalid packet was sent.";
+constexpr char kCouldNotClose[] = "Could not close pipe as expected.\n";
+
+class PipeReader : public PacketReader {
+public:
+    explicit PipeReader(HANDLE pipe) : pipe_(pipe) {}
+    BOOL Read(void* buffer, DWORD size, DWORD* read) override { return ReadFile(pipe_, buffer, size, read, nullptr); }
+
+private:
+    HANDLE pipe_;
+};
+
+// Holds the mailbox semaphore for one scope.  Without a semaphore (no object
+// alive) there is nobody to race with.
+class MailboxLock {
+public:
+    explicit MailboxLock(HANDLE semaphore) : semaphore_(semaphore) {
+        held_ = semaphore_ != nullptr && WaitForSingleObject(semaphore_, INFINITE) == WAIT_OBJECT_0;
+    }
+    ~MailboxLock() {
+        if (held_)
+            ReleaseSemaphore(semaphore_, 1, nullptr);
+    }
+    MailboxLock(const MailboxLock&) = delete;
+    MailboxLock& operator=(const MailboxLock&) = delete;
+
+private:
+    HANDLE semaphore_;
+    bool held_ = false;
+};
+
+}  // namespace
+
+DWORD WINAPI TransferData::MessengerThread(LPVOID parameter) {
+    try {
+        if (parameter == nullptr)
+            Trace("Messenger Thread failed to receive a copy of the TransferData class");
+        for (;;) {
+            const int r = ReceiveFromPipe();
+            if (r == 0) {
+                Trace("Failed to receive or parse packet on MessengerThread");
+                break;
+            }
+            if (r == kReceiveClosed)
+                break;
+        }
+        Trace("Thread Closed");
+    } catch (...) {
+        // Nothing may leave a thread entry; the endpoint simply stops.
+    }
+    return 0;
+}
+
+int TransferData::ReceiveFromPipe() {
+    if (!m_bWindowsNT) {
+        SetLastErrorText(kNoPipesOn9x);
+        return 0;
+    }
+
+    // A null access list: every user's components may connect.
+    SECURITY_DESCRIPTOR descriptor;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
+    SECURITY_ATTRIBUTES security{};
+    security.nLength = sizeof security;
+    security.lpSecurityDescriptor = &descriptor;
+    security.bInheritHandle = FALSE;
+
+    const std::string pipeName = kPipePrefix + RouterName(m_byCaller);
+    HANDLE pipe = CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
+                                   1, 0, 0, 0, &security);
+    if (pipe == INVALID_HANDLE_VALUE) {
+        SetLastErrorText(kCouldNotCreatePipe);
+        return 0;
+    }
+    Trace("Pipe Created, connecting ...");
+
+    // A client that came between creating the pipe and this call is connected.
+    const bool connected = ConnectNamedPipe(pipe, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED;
+    if (!connected) {
+        const DWORD error = GetLastError();
+        ShowError(kCouldNotReceive);
+        char text[80];
+        std::snprintf(text, sizeof text, "--** Could not connect Named Pipe **--  Error: %d", static_cast<int>(error));
+        SetLastErrorText(text);
+        Trace(text);
+        DisconnectNamedPipe(pipe);
+        CloseHandle(pipe);
+        return 0;
+    }
+    Trace("Pipe connected to client, waiting for request on: " + pipeName);
+
+    PipeReader reader(pipe);
+    const int r = ReceiveRequest(reader);
+    FlushFileBuffers(pipe);
+    DisconnectNamedPipe(pipe);
+    CloseHandle(pipe);
+    return r;
+}
+
+int TransferData::ReceiveRequest(PacketReader& reader) {
+    BYTE header[kHeaderSize];
+    DWORD read = 0;
+    if (!reader.Read(header, kHeaderSize, &read)) {
+        SetLastErrorText(kCouldNotRead);
+        Trace(kCouldNotRead);
+        return 0;
+    }
+    if (read == 1 && header[0] == kCloseByte) {
+        Trace("Pipe Closed");
+        return kReceiveClosed;
+    }
+    const DWORD length = read == kHeaderSize ? ReadBigEndian32(header, 3) : 0;
+    if (read != kHeaderSize || length > kMaxDataLength) {
+        SetLastErrorText(kInvalidPipePacket);
+        Trace(kInvalidPipePacket);
+        return 0;
+    }
+
+    // The block grows with the bytes that really come, so that a header which
+    // declares much and sends little costs little.  A byte-mode pipe may hand
+    // a large packet over in pieces: read on until the declared length has
+    // come or the sender has gone.
+    DWORD capacity = std::min(length, kFirstDataBlock);
+    m_pReceiveBuffer = new (std::nothrow) BYTE[kHeaderSize + capacity];
+    if (m_pReceiveBuffer == nullptr) {
+        SetLastErrorText(kInvalidPipePacket);
+        Trace(kInvalidPipePacket);
+        return 0;
+    }
+    std::memcpy(m_pReceiveBuffer, header, kHeaderSize);
+
+    DWORD received = 0;
+    while (received < length) {
+        if (received == capacity && !GrowReceiveBuffer(received, &capacity, length)) {
+            SetLastErrorText(kInvalidPipePacket);
+            Trace(kInvalidPipePacket);
+            ReleaseReceiveBuffer();
+            return 0;
+        }
+        read = 0;
+        if (!reader.Read(m_pReceiveBuffer + kHeaderSize + received, capacity - received, &read)) {
+            if (received > 0)
+                break;  // came in part, then the sender went away
+            SetLastErrorText(kCouldNotRead);
+            Trace(kCouldNotRead);
+            ReleaseReceiveBuffer();
+            return 0;
+        }
+        if (read == 0 || read > capacity - received)
+            break;
+        received += read;
+    }
+    if (received != length) {
+        SetLastErrorText(kLostData);
+        Trace(kLostData);
+        ReleaseReceiveBuffer();
+        return 0;
+    }
+    return ParsePacket();
+}
+
+int TransferData::ParsePacket() {
+    const BYTE caller = m_pReceiveBuffer[0];
+    const BYTE destination = m_pReceiveBuffer[1];
+    const BYTE operation = m_pReceiveBuffer[2];
+    const DWORD length = ReadBigEndian32(m_pReceiveBuffer, 3);
+
+    BYTE* data = nullptr;
+    if (length > 0) {
+        data = new (std::nothrow) BYTE[length];
+        if (data == nullptr) {
+            SetLastErrorText(kOutOfMemory);
+            Trace(kOutOfMemory);
+            ReleaseReceiveBuffer();
+            return 0;
+        }
+        std::memcpy(data, m_pReceiveBuffer + kHeaderSize, length);
+    }
+    TraceIncoming(caller, destination, operation, length, data);
+    ReleaseReceiveBuffer();
+
+    // The destination is not compared with the own identity: whatever
+    // reaches this endpoint is taken in.
+    MailboxLock lock(m_hSemaphore);
+    delete[] m_pInData;  // a packet nobody took is replaced
+    m_byInCaller = caller;
+    m_byInDestination = destination;
+    m_byInOperation = operation;
+    m_dwInDataLength = length;
+    m_pInData = data;
+    m_bPacketWaiting = true;
+    return 1;
+}
+
+bool TransferData::GrowReceiveBuffer(DWORD used, DWORD* capacity, DWORD limit) {
+    const DWORD grown = *capacity > limit / 2 ? limit : *capacity * 2;
+    BYTE* block = new (std::nothrow) BYTE[kHeaderSize + grown];
+    if (block == nullptr)
+        return false;
+    std::memcpy(block, m_pReceiveBuffer, kHeaderSize + used);
+    delete[] m_pReceiveBuffer;
+    m_pReceiveBuffer = block;
+    *capacity = grown;
+    return true;
+}
+
+void TransferData::ReleaseReceiveBuffer() {
+    delete[] m_pReceiveBuffer;
+    m_pReceiveBuffer = nullptr;
+}
+
+bool TransferData::TakeCopyData(const COPYDATASTRUCT* copyData) {
+    const bool complete = copyData != nullptr && copyData->lpData != nullptr && copyData->cbData >= kHeaderSize &&
+                          ReadBigEndian32(static_cast<const BYTE*>(copyData->lpData), 3) <= kMaxDataLength &&
+                          copyData->cbData - kHeaderSize >= ReadBigEndian32(static_cast<const BYTE*>(copyData->lpData), 3);
+    if (complete) {
+        const DWORD size = kHeaderSize + ReadBigEndian32(static_cast<const BYTE*>(copyData->lpData), 3);
+        m_pReceiveBuffer = new (std::nothrow) BYTE[size];
+        if (m_pReceiveBuffer != nullptr) {
+            std::memcpy(m_pReceiveBuffer, copyData->lpData, size);
+            return true;
+        }
+    }
+    SetLastErrorText(kInvalidWindowPacket);
+    Trace(kInvalidWindowPacket);
+    return false;
+}
+
+int TransferData::ReceiveCopyData(const COPYDATASTRUCT* copyData) {
+    if (m_bWindowsNT) {
+        SetLastErrorText(kNTCopyData);
+        Trace(kNTCopyData);
+        return 0;
+    }
+    return TakeCopyData(copyData) ? ParsePacket() : 0;
+}
+
+LRESULT CALLBACK TransferData::RouterWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_COPYDATA)
+        return DefWindowProcA(hWnd, message, wParam, lParam);
+    int r = 0;
+    try {
+        const auto* copyData = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        r = TakeCopyData(copyData) ? ParsePacket() : 0;
+    } catch (...) {
+        // Nothing may leave a window procedure; the packet counts as invalid.
+    }
+    if (r == 0)
+        MessageBoxA(nullptr, kInvalidPacketBox, kErrorTitle, MB_ICONHAND);
+    return 0;
+}
+
+HWND TransferData::CreateReceivingWindow(HINSTANCE hInstance) {
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_HREDRAW;
+    windowClass.lpfnWndProc = RouterWndProc;
+    windowClass.hInstance = hInstance;
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = kWindowClass;
+    // Not examined: after a Close the class is still registered, and the
+    // next Initialize creates its window with it.
+    RegisterClassExA(&windowClass);
+    return CreateWindowExA(WS_EX_CLIENTEDGE, kWindowClass, RouterName(m_byCaller).c_str(), WS_OVERLAPPEDWINDOW,
+                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, hInstance,
+                           nullptr);
+}
+
+bool TransferData::IsPacketWaiting() {
+    MailboxLock lock(m_hSemaphore);
+    return m_bPacketWaiting;
+}
+
+void TransferData::SetPacketWaiting(bool waiting) {
+    MailboxLock lock(m_hSemaphore);
+    m_bPacketWaiting = waiting;
+}
+
+bool TransferData::TakeMailbox(TransferPacket* packet) {
+    MailboxLock lock(m_hSemaphore);
+    if (!m_bPacketWaiting)
+        return false;
+    packet->caller = m_byInCaller;
+    packet->destination = m_byInDestination;
+    packet->operation = m_byInOperation;
+    packet->dataLength = m_dwInDataLength;
+    packet->data = m_pInData;
+    m_pInData = nullptr;  // the caller owns it now
+    m_bPacketWaiting = false;
+    return true;
+}
+
+bool TransferData::GetPacket(TransferPacket* packet, UINT seconds) {
+    const bool limited = seconds > 0;
+    while (!TakeMailbox(packet)) {
+        if (limited && seconds-- == 0) {
+            SetLastErrorText("Timeout on GetPacket");
+            return false;
+        }
+        Sleep(kPollMs);
+        // Lets a WM_COPYDATA sent to this thread's window reach RouterWndProc.
+        MSG message;
+        PeekMessageA(&message, m_hWnd, 0, 0, PM_NOREMOVE);
+    }
+    return true;
+}
+
+void TransferData::Close() {
+    if (m_hThread == nullptr)
+        return;
+    if (!m_bWindowsNT) {
+        if (m_hWnd != nullptr)
+            DestroyWindow(m_hWnd);
+        m_hWnd = nullptr;
+        m_hThread = nullptr;
+        Trace("Window Closed");
+        return;
+    }
+
+    Trace("Closing Pipe and Thread");
+    // One attempt: a pipe that is busy or between instances is not waited
+    // for, and the thread goes on until it gets a close byte or fails.
+    const std::string pipeName = kPipePrefix + RouterName(m_byCaller);
+    HANDLE pipe =
+        CreateFileA(pipeName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (pipe != INVALID_HANDLE_VALUE) {
+        const BYTE closeByte = kCloseByte;
+        DWORD written = 0;
+        if (!WriteFile(pipe, &closeByte, 1, &written, nullptr)) {
+            SetLastErrorText(kCouldNotClose);
+            ShowError(kCouldNotClose);
+        }
+        CloseHandle(pipe);
+    }
+    CloseHandle(m_hThread);
+    m_hThread = nullptr;
+    Sleep(kCloseWaitMs);
+}

@@ -1,0 +1,191 @@
+// TransferData: the endpoint's life cycle and the delivery of one packet.
+#include <cstdio>
+#include <new>
+
+#include "messaging/transfer_data.h"
+
+namespace {
+
+constexpr int kAttempts = 10;  // the first attempt and 9 retries
+constexpr DWORD kPipeRetryMs = 500;
+constexpr DWORD kWindowRetryMs = 1000;
+
+constexpr char kPipePrefix[] = "\\\\.\\pipe\\";
+constexpr char kNotResponding[] =
+    "A Nullmark application does not appear to be responding.\nYou should reboot or try reinstalling Nullmark.";
+constexpr char kOutOfMemory[] = "--** Error **--  Out of memory.";
+
+template <typename... Args>
+std::string Format(const char* format, Args... args) {
+    char text[256];
+    std::snprintf(text, sizeof text, format, args...);
+    return text;
+}
+
+}  // namespace
+
+BYTE TransferData::m_byInCaller = 0;
+BYTE TransferData::m_byInDestination = 0;
+BYTE TransferData::m_byInOperation = 0;
+DWORD TransferData::m_dwInDataLength = 0;
+BYTE* TransferData::m_pInData = nullptr;
+BYTE TransferData::m_byCaller = 0;
+BYTE TransferData::m_byDestination = 0;
+BYTE TransferData::m_byOperation = 0;
+DWORD TransferData::m_dwDataLength = 0;
+const BYTE* TransferData::m_pData = nullptr;
+bool TransferData::m_bWindowsNT = false;
+bool TransferData::m_bPacketWaiting = false;
+BYTE* TransferData::m_pReceiveBuffer = nullptr;
+BYTE* TransferData::m_pSendBuffer = nullptr;
+HANDLE TransferData::m_hSemaphore = nullptr;
+HANDLE TransferData::m_hThread = nullptr;
+HWND TransferData::m_hWnd = nullptr;
+LONG TransferData::m_nInstances = 0;
+
+TransferData::TransferData() {
+    if (++m_nInstances == 1)
+        m_hSemaphore = CreateSemaphoreA(nullptr, 1, 1, nullptr);
+}
+
+TransferData::~TransferData() {
+    if (--m_nInstances == 0) {
+        Close();
+        if (m_hSemaphore != nullptr)
+            CloseHandle(m_hSemaphore);
+        m_hSemaphore = nullptr;
+    }
+}
+
+void TransferData::Initialize(CallerId self, HINSTANCE hInstance) {
+    if (m_hThread != nullptr)
+        return;  // already an endpoint: the first identity stays
+    m_byCaller = self;
+    m_hInstance = hInstance;
+    Trace("TransferData Initialized");
+
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT) {
+        m_bWindowsNT = true;
+        m_hWnd = nullptr;
+        m_hThread = CreateThread(nullptr, 0, MessengerThread, this, 0, nullptr);
+        if (m_hThread == nullptr)
+            Trace("Error Creating Thread");
+        return;
+    }
+    m_bWindowsNT = false;
+    // The shell extension only sends: it needs no window of its own.
+    m_hWnd = self == NMShellExt ? nullptr : CreateReceivingWindow(hInstance);
+    m_hThread = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(1));
+}
+
+bool TransferData::SendPacket(CallerId destination, TransferOperation operation,
+                              const std::vector<std::string>& strings) {
+    m_byDestination = destination;
+    m_byOperation = operation;
+    try {
+        PackStrings(strings);
+    } catch (const std::bad_alloc&) {
+        SetLastErrorText(kOutOfMemory);
+        Trace(kOutOfMemory);
+        return false;
+    }
+    return Transmit();
+}
+
+bool TransferData::SendPacket(CallerId destination, TransferOperation operation, DWORD length, const void* data) {
+    m_byDestination = destination;
+    m_byOperation = operation;
+    m_dwDataLength = data != nullptr ? length : 0;  // no data to copy: an empty packet
+    m_pData = static_cast<const BYTE*>(data);
+    try {
+        PackData();
+    } catch (const std::bad_alloc&) {
+        SetLastErrorText(kOutOfMemory);
+        Trace(kOutOfMemory);
+        return false;
+    }
+    return Transmit();
+}
+
+void TransferData::ReleaseSendBuffer() {
+    delete[] m_pSendBuffer;
+    m_pSendBuffer = nullptr;
+}
+
+bool TransferData::Transmit() {
+    TraceOutgoing();
+    const bool result = m_bWindowsNT ? TransmitToPipe() : TransmitToWindow();
+    ReleaseSendBuffer();
+    return result;
+}
+
+bool TransferData::TransmitToPipe() {
+    const std::string pipeName = kPipePrefix + RouterName(m_byDestination);
+    int tries = kAttempts;
+    HANDLE pipe = CreateFileA(pipeName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    --tries;
+    while (pipe == INVALID_HANDLE_VALUE) {
+        if (tries == 0) {
+            const std::string text = Format("--** Timeout **--  Could not communicate with %s.  No pipe to write to.",
+                                            CallerName(m_byDestination).c_str());
+            SetLastErrorText(text);
+            Trace(text);
+            ShowError(kNotResponding);
+            return false;
+        }
+        // A receiver has no instance between two connections: a busy or
+        // missing pipe is normal for a moment.
+        SetLastErrorText(Format("Pipe open attempt failed.\n%i tries left.", tries));
+        Sleep(kPipeRetryMs);
+        pipe = CreateFileA(pipeName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        --tries;
+    }
+
+    bool result = true;
+    DWORD written = 0;
+    if (!WriteFile(pipe, m_pSendBuffer, 7 + m_dwDataLength, &written, nullptr)) {
+        const std::string text = Format("--** Failed to send packet to %s **--  Pipe must have been closed.",
+                                        CallerName(m_byDestination).c_str());
+        SetLastErrorText(text);
+        Trace(text);
+        result = false;
+    }
+    FlushFileBuffers(pipe);  // returns once the receiver has read the packet
+    CloseHandle(pipe);
+    return result;
+}
+
+bool TransferData::TransmitToWindow() {
+    const std::string title = RouterName(m_byDestination);
+    int tries = kAttempts;
+    HWND window = FindWindowA(nullptr, title.c_str());
+    --tries;
+    while (window == nullptr) {
+        if (tries == 0) {
+            SetLastErrorText(title + " Window does not exist.\nIt must not currently be running.");
+            // The shell must not be held up by a box about a component that
+            // is simply not running.
+            if (m_byCaller != NMShellExt)
+                ShowError(kNotResponding);
+            return false;
+        }
+        const std::string text = Format("Could not find destination window.\n%i tries left.", tries);
+        SetLastErrorText(text);
+        Trace(text);
+        Sleep(kWindowRetryMs);
+        window = FindWindowA(nullptr, title.c_str());
+        --tries;
+    }
+
+    SetForegroundWindow(window);
+    COPYDATASTRUCT copyData{};
+    copyData.dwData = m_byOperation;
+    copyData.cbData = 7 + m_dwDataLength;
+    copyData.lpData = m_pSendBuffer;
+    SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copyData));
+    return true;
+}

@@ -1,0 +1,270 @@
+// Named pipes through the Win32 API only, set up the way a one-connection
+// inbound server sets them up: byte stream, one instance, buffer sizes 0.
+// This file runs on hostwin and, cross-built, under Wine.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/win32.h"
+
+namespace {
+
+std::string UniquePipeName(const char* what) {
+    static int counter = 0;
+    return "\\\\.\\pipe\\nmtest-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter) + "-" +
+           what;
+}
+
+HANDLE CreateServer(const std::string& name, DWORD inBufferSize = 0) {
+    SECURITY_DESCRIPTOR sd;
+    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE);
+    SECURITY_ATTRIBUTES sa{sizeof sa, &sd, FALSE};
+    return CreateNamedPipeA(name.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0,
+                            inBufferSize, 0, &sa);
+}
+
+HANDLE OpenClient(const std::string& name) {
+    return CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Runs `body` on a thread of its own; Join waits for it.
+class Worker {
+public:
+    explicit Worker(std::function<void()> body) : body_(std::move(body)) {
+        thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+    }
+    ~Worker() { Join(); }
+    bool Join() {
+        if (thread_ == nullptr)
+            return true;
+        const bool ended = WaitForSingleObject(thread_, 10000) == WAIT_OBJECT_0;
+        CloseHandle(thread_);
+        thread_ = nullptr;
+        return ended;
+    }
+
+private:
+    static DWORD WINAPI Run(LPVOID self) {
+        static_cast<Worker*>(self)->body_();
+        return 0;
+    }
+    std::function<void()> body_;
+    HANDLE thread_;
+};
+
+struct ReadResult {
+    BOOL ok;
+    DWORD error;
+    std::vector<BYTE> bytes;
+};
+
+ReadResult ReadOnce(HANDLE pipe, DWORD size) {
+    ReadResult r{FALSE, 0, std::vector<BYTE>(size)};
+    DWORD got = 0;
+    r.ok = ReadFile(pipe, r.bytes.data(), size, &got, nullptr);
+    r.error = r.ok ? 0 : GetLastError();
+    r.bytes.resize(r.ok ? got : 0);
+    return r;
+}
+
+bool WriteAll(HANDLE pipe, const std::vector<BYTE>& bytes) {
+    DWORD written = 0;
+    return WriteFile(pipe, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+TEST(NamedPipes, OpeningTellsMissingFromBusyAndAnEarlyClientIsAlreadyConnected) {
+    const std::string name = UniquePipeName("open");
+    HANDLE client = OpenClient(name);
+    EXPECT_EQ(client, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND)) << "no instance yet";
+
+    HANDLE server = CreateServer(name);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE) << GetLastError();
+    client = OpenClient(name);
+    ASSERT_NE(client, INVALID_HANDLE_VALUE) << "a new instance listens before ConnectNamedPipe: " << GetLastError();
+    EXPECT_FALSE(ConnectNamedPipe(server, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PIPE_CONNECTED));
+
+    EXPECT_EQ(OpenClient(name), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PIPE_BUSY)) << "the only instance serves a client";
+    EXPECT_EQ(CreateServer(name), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PIPE_BUSY)) << "one instance at most";
+
+    CloseHandle(client);
+    EXPECT_TRUE(DisconnectNamedPipe(server));
+    EXPECT_EQ(OpenClient(name), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PIPE_BUSY)) << "disconnected and not listening again yet";
+
+    CloseHandle(server);
+    EXPECT_EQ(OpenClient(name), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND)) << "the instance is gone";
+}
+
+TEST(NamedPipes, ReadsOfAByteStreamTakeWhatArrivedUpToTheSizeAskedFor) {
+    const std::string name = UniquePipeName("stream");
+    HANDLE server = CreateServer(name);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    BOOL connected = FALSE;
+    ReadResult header, body, after;
+    Worker reader([&] {
+        connected = ConnectNamedPipe(server, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED;
+        header = ReadOnce(server, 7);
+        body = ReadOnce(server, 100);
+        after = ReadOnce(server, 7);
+    });
+
+    std::vector<BYTE> packet(25);
+    for (size_t i = 0; i < packet.size(); ++i)
+        packet[i] = static_cast<BYTE>(i + 1);
+    HANDLE client = INVALID_HANDLE_VALUE;
+    for (int i = 0; i < 200 && client == INVALID_HANDLE_VALUE; ++i, Sleep(5))
+        client = OpenClient(name);
+    ASSERT_NE(client, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(WriteAll(client, packet));
+    EXPECT_TRUE(FlushFileBuffers(client));
+    CloseHandle(client);
+    ASSERT_TRUE(reader.Join());
+
+    EXPECT_TRUE(connected);
+    EXPECT_EQ(header.bytes, std::vector<BYTE>(packet.begin(), packet.begin() + 7));
+    EXPECT_EQ(body.bytes, std::vector<BYTE>(packet.begin() + 7, packet.end())) << "the rest, not 100 bytes";
+    EXPECT_FALSE(after.ok);
+    EXPECT_EQ(after.error, static_cast<DWORD>(ERROR_BROKEN_PIPE)) << "the client has closed its end";
+    CloseHandle(server);
+}
+
+TEST(NamedPipes, AShortWriteIsReadAsItIsThenTheClosedEndBreaksThePipe) {
+    const std::vector<std::vector<BYTE>> kWrites = {{0x7E}, {0x04, 0x00, 0x00}, {1, 2, 3, 4, 5, 6}};
+    for (const auto& bytes : kWrites) {
+        SCOPED_TRACE(testing::Message() << bytes.size() << " byte(s)");
+        const std::string name = UniquePipeName("short");
+        HANDLE server = CreateServer(name);
+        ASSERT_NE(server, INVALID_HANDLE_VALUE);
+        HANDLE client = OpenClient(name);
+        ASSERT_NE(client, INVALID_HANDLE_VALUE);
+        ConnectNamedPipe(server, nullptr);
+        ReadResult first, second;
+        Worker reader([&] {
+            first = ReadOnce(server, 7);
+            second = ReadOnce(server, 7);
+        });
+        EXPECT_TRUE(WriteAll(client, bytes));
+        CloseHandle(client);  // without a flush, as a close request is sent
+        ASSERT_TRUE(reader.Join());
+        EXPECT_EQ(first.bytes, bytes);
+        EXPECT_EQ(second.error, static_cast<DWORD>(ERROR_BROKEN_PIPE));
+        CloseHandle(server);
+    }
+}
+
+TEST(NamedPipes, TheWriterWaitsForTheReaderWhenThePipeBuffersNothingAndFlushWaitsAlways) {
+    struct Case {
+        DWORD inBufferSize;
+        bool writeWaits;
+    };
+    constexpr Case kCases[] = {{0, true}, {4096, false}};
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(testing::Message() << "input buffer size " << c.inBufferSize);
+        const std::string name = UniquePipeName("flush");
+        HANDLE server = CreateServer(name, c.inBufferSize);
+        ASSERT_NE(server, INVALID_HANDLE_VALUE);
+        HANDLE client = OpenClient(name);
+        ASSERT_NE(client, INVALID_HANDLE_VALUE);
+        ConnectNamedPipe(server, nullptr);
+        // The flags go up just before each read: a writer released by the
+        // first read sees only the first.
+        std::atomic<bool> readingHeader{false}, readingRest{false};
+        Worker reader([&] {
+            Sleep(300);
+            readingHeader = true;
+            ReadOnce(server, 7);
+            Sleep(150);
+            readingRest = true;
+            ReadOnce(server, 100);
+        });
+        EXPECT_TRUE(WriteAll(client, std::vector<BYTE>(25, 0x55)));
+        if (c.writeWaits)
+            EXPECT_TRUE(readingRest.load()) << "WriteFile returned before the reader took all the bytes";
+        else
+            EXPECT_FALSE(readingHeader.load()) << "WriteFile waited although the pipe could hold the bytes";
+        EXPECT_TRUE(FlushFileBuffers(client));
+        EXPECT_TRUE(readingRest.load()) << "FlushFileBuffers returned before the reader took everything";
+        CloseHandle(client);
+        reader.Join();
+        CloseHandle(server);
+    }
+}
+
+TEST(NamedPipes, WritingFailsOnceTheServerDisconnectedOrClosed) {
+    struct Case {
+        bool disconnect;
+        DWORD error;
+    };
+    constexpr Case kCases[] = {{true, ERROR_PIPE_NOT_CONNECTED}, {false, ERROR_NO_DATA}};
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.disconnect ? "DisconnectNamedPipe" : "CloseHandle");
+        const std::string name = UniquePipeName("gone");
+        HANDLE server = CreateServer(name);
+        ASSERT_NE(server, INVALID_HANDLE_VALUE);
+        HANDLE client = OpenClient(name);
+        ASSERT_NE(client, INVALID_HANDLE_VALUE);
+        ConnectNamedPipe(server, nullptr);
+        if (c.disconnect)
+            EXPECT_TRUE(DisconnectNamedPipe(server));
+        else
+            CloseHandle(server);
+        const BYTE b = 0x7E;
+        DWORD written = 0;
+        EXPECT_FALSE(WriteFile(client, &b, 1, &written, nullptr));
+        EXPECT_EQ(GetLastError(), c.error);
+        CloseHandle(client);
+        if (c.disconnect)
+            CloseHandle(server);
+    }
+}
+
+TEST(NamedPipes, OneInstanceServesItsClientsOneAfterAnother) {
+    const std::string name = UniquePipeName("serial");
+    HANDLE server = CreateServer(name);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    std::vector<BYTE> received;
+    Worker loop([&] {
+        for (int i = 0; i < 2; ++i) {
+            if (!ConnectNamedPipe(server, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED)
+                return;
+            received.push_back(ReadOnce(server, 1).bytes.at(0));
+            FlushFileBuffers(server);
+            DisconnectNamedPipe(server);
+        }
+    });
+    for (BYTE value : {BYTE{1}, BYTE{2}}) {
+        HANDLE client = INVALID_HANDLE_VALUE;
+        for (int i = 0; i < 400 && client == INVALID_HANDLE_VALUE; ++i, Sleep(5))
+            client = OpenClient(name);  // busy while the instance is disconnected
+        ASSERT_NE(client, INVALID_HANDLE_VALUE) << GetLastError();
+        EXPECT_TRUE(WriteAll(client, {value}));
+        EXPECT_TRUE(FlushFileBuffers(client));
+        CloseHandle(client);
+    }
+    ASSERT_TRUE(loop.Join());
+    EXPECT_EQ(received, (std::vector<BYTE>{1, 2}));
+    CloseHandle(server);
+}
+
+TEST(NamedPipes, AnOpenSecurityDescriptorIsRevisionOneWithANullAccessList) {
+    SECURITY_DESCRIPTOR sd;
+    EXPECT_FALSE(InitializeSecurityDescriptor(&sd, 2));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_UNKNOWN_REVISION));
+    ASSERT_TRUE(InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE));
+    EXPECT_EQ(sd.Revision, SECURITY_DESCRIPTOR_REVISION);
+    EXPECT_EQ(sd.Control & SE_DACL_PRESENT, SE_DACL_PRESENT);
+    EXPECT_EQ(sd.Dacl, nullptr);
+}
+
+}  // namespace

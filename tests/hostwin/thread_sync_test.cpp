@@ -1,0 +1,165 @@
+// Threads, semaphores, events and mutexes through the Win32 API only: this
+// file runs on hostwin and, cross-built, under Wine.
+#include <gtest/gtest.h>
+
+#include "platform/win32.h"
+
+namespace {
+
+struct ThreadProbe {
+    HANDLE go;
+    DWORD seenId;
+};
+
+DWORD WINAPI ReportIdWhenTold(LPVOID parameter) {
+    auto* probe = static_cast<ThreadProbe*>(parameter);
+    WaitForSingleObject(probe->go, INFINITE);
+    probe->seenId = GetCurrentThreadId();
+    return 42;
+}
+
+DWORD WINAPI EndThroughExitThread(LPVOID) {
+    ExitThread(7);
+    return 0;  // not reached
+}
+
+TEST(Threads, HandleIsSignalledWhenTheThreadEndsAndCarriesItsExitCode) {
+    ThreadProbe probe{CreateEventA(nullptr, TRUE, FALSE, nullptr), 0};
+    ASSERT_NE(probe.go, nullptr);
+    DWORD id = 0;
+    HANDLE thread = CreateThread(nullptr, 0, ReportIdWhenTold, &probe, 0, &id);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_NE(id, 0u);
+    EXPECT_NE(id, GetCurrentThreadId());
+
+    EXPECT_EQ(WaitForSingleObject(thread, 20), static_cast<DWORD>(WAIT_TIMEOUT)) << "still waiting for the event";
+    DWORD code = 0;
+    ASSERT_TRUE(GetExitCodeThread(thread, &code));
+    EXPECT_EQ(code, static_cast<DWORD>(STILL_ACTIVE));
+
+    SetEvent(probe.go);
+    EXPECT_EQ(WaitForSingleObject(thread, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(probe.seenId, id) << "the id CreateThread reported is the thread's own";
+    ASSERT_TRUE(GetExitCodeThread(thread, &code));
+    EXPECT_EQ(code, 42u);
+    EXPECT_EQ(WaitForSingleObject(thread, 0), static_cast<DWORD>(WAIT_OBJECT_0)) << "an ended thread stays signalled";
+    CloseHandle(thread);
+    CloseHandle(probe.go);
+}
+
+TEST(Threads, ExitThreadEndsTheThreadWithItsCode) {
+    HANDLE thread = CreateThread(nullptr, 0, EndThroughExitThread, nullptr, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    ASSERT_EQ(WaitForSingleObject(thread, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    DWORD code = 0;
+    ASSERT_TRUE(GetExitCodeThread(thread, &code));
+    EXPECT_EQ(code, 7u);
+    CloseHandle(thread);
+}
+
+TEST(Semaphores, CreationRefusesCountsOutsideZeroToMaximum) {
+    struct Case {
+        LONG initial, maximum;
+        bool created;
+    };
+    constexpr Case kCases[] = {{1, 1, true}, {0, 1, true}, {3, 5, true},  {2, 1, false},
+                               {-1, 1, false}, {0, 0, false}, {0, -1, false}};
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(testing::Message() << "initial=" << c.initial << " maximum=" << c.maximum);
+        HANDLE s = CreateSemaphoreA(nullptr, c.initial, c.maximum, nullptr);
+        EXPECT_EQ(s != nullptr, c.created);
+        if (s)
+            CloseHandle(s);
+        else
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    }
+}
+
+TEST(Semaphores, CountGoesDownByWaitsAndUpByReleasesButNeverPastTheMaximum) {
+    HANDLE s = CreateSemaphoreA(nullptr, 1, 2, nullptr);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(WaitForSingleObject(s, INFINITE), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(WaitForSingleObject(s, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+
+    const DWORD before = GetTickCount();
+    EXPECT_EQ(WaitForSingleObject(s, 60), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_GE(GetTickCount() - before, 40u) << "a timed wait lasts about its time";
+
+    LONG previous = -1;
+    ASSERT_TRUE(ReleaseSemaphore(s, 2, &previous));
+    EXPECT_EQ(previous, 0);
+    previous = -1;
+    EXPECT_FALSE(ReleaseSemaphore(s, 1, &previous));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_TOO_MANY_POSTS));
+
+    // The refused releases changed nothing: two waits pass, the third does not.
+    EXPECT_EQ(WaitForSingleObject(s, 0), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(WaitForSingleObject(s, 0), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(WaitForSingleObject(s, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    CloseHandle(s);
+}
+
+struct Relay {
+    HANDLE semaphore;
+    HANDLE done;
+};
+
+DWORD WINAPI TakeThenSignal(LPVOID parameter) {
+    auto* relay = static_cast<Relay*>(parameter);
+    const DWORD r = WaitForSingleObject(relay->semaphore, 5000);
+    SetEvent(relay->done);
+    return r;
+}
+
+TEST(Semaphores, AReleaseOnOneThreadWakesAWaiterOnAnother) {
+    Relay relay{CreateSemaphoreA(nullptr, 0, 1, nullptr), CreateEventA(nullptr, FALSE, FALSE, nullptr)};
+    HANDLE thread = CreateThread(nullptr, 0, TakeThenSignal, &relay, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_EQ(WaitForSingleObject(relay.done, 50), static_cast<DWORD>(WAIT_TIMEOUT));
+    ASSERT_TRUE(ReleaseSemaphore(relay.semaphore, 1, nullptr));
+    EXPECT_EQ(WaitForSingleObject(relay.done, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    DWORD code = 1;
+    WaitForSingleObject(thread, 5000);
+    GetExitCodeThread(thread, &code);
+    EXPECT_EQ(code, static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(WaitForSingleObject(relay.semaphore, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the waiter took it";
+    CloseHandle(thread);
+    CloseHandle(relay.semaphore);
+    CloseHandle(relay.done);
+}
+
+TEST(Events, AutoResetLetsOneWaitThroughManualResetLetsAll) {
+    HANDLE autoReset = CreateEventA(nullptr, FALSE, TRUE, nullptr);
+    HANDLE manual = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+    EXPECT_EQ(WaitForSingleObject(autoReset, 0), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(WaitForSingleObject(autoReset, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(WaitForSingleObject(manual, 0), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(WaitForSingleObject(manual, 0), static_cast<DWORD>(WAIT_OBJECT_0));
+    ResetEvent(manual);
+    EXPECT_EQ(WaitForSingleObject(manual, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    CloseHandle(autoReset);
+    CloseHandle(manual);
+}
+
+DWORD WINAPI ReleaseForeignMutex(LPVOID parameter) {
+    return ReleaseMutex(static_cast<HANDLE>(parameter)) ? 0 : GetLastError();
+}
+
+TEST(Mutexes, OwnerTakesItAgainAndOnlyTheOwnerReleasesIt) {
+    HANDLE mutex = CreateMutexA(nullptr, TRUE, nullptr);
+    ASSERT_NE(mutex, nullptr);
+    EXPECT_EQ(WaitForSingleObject(mutex, 0), static_cast<DWORD>(WAIT_OBJECT_0)) << "recursive for its owner";
+    HANDLE thread = CreateThread(nullptr, 0, ReleaseForeignMutex, mutex, 0, nullptr);
+    WaitForSingleObject(thread, 5000);
+    DWORD code = 0;
+    GetExitCodeThread(thread, &code);
+    EXPECT_EQ(code, static_cast<DWORD>(ERROR_NOT_OWNER));
+    EXPECT_TRUE(ReleaseMutex(mutex));
+    EXPECT_TRUE(ReleaseMutex(mutex));
+    EXPECT_FALSE(ReleaseMutex(mutex));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_OWNER));
+    CloseHandle(thread);
+    CloseHandle(mutex);
+}
+
+}  // namespace

@@ -1,0 +1,185 @@
+// Retries, time-outs, boxes and the Windows 9x window transport, on machines
+// only hostwin can set up (virtual Sleep, Windows 98, planned failures).
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "hostwin/machine.h"
+#include "messaging/messaging_support.h"
+
+namespace {
+
+using hostwin::Machine;
+
+constexpr char kNotResponding[] =
+    "A Nullmark application does not appear to be responding.\nYou should reboot or try reinstalling Nullmark.";
+
+class MessagingHostTest : public testing::Test {
+protected:
+    void SetUp() override {
+        Machine::Reset();
+        Machine::UseVirtualSleep(true);
+    }
+    void TearDown() override {
+        const bool threadRunning = nt_ && traces_.Count("Thread Closed") == 0;
+        endpoint_.reset();
+        if (threadRunning) {
+            EXPECT_TRUE(traces_.WaitFor("Thread Closed"));
+        }
+        Machine::Reset();
+    }
+    TransferData& Open(CallerId self, bool nt = true) {
+        nt_ = nt;
+        if (!nt)
+            Machine::SetWindows9x();
+        endpoint_ = std::make_unique<TransferData>();
+        nmtest::InitializeAndWait(*endpoint_, self, traces_, nt);
+        return *endpoint_;
+    }
+
+    bool nt_ = true;
+    nmtest::TraceRecorder traces_;
+    std::unique_ptr<TransferData> endpoint_;
+};
+
+TEST_F(MessagingHostTest, PipeTimeOutWithoutReceiver) {
+    struct Case { CallerId self; size_t boxes; };
+    for (const Case c : {Case{NMShellExt, 1}, Case{NMService, 0}}) {
+        SCOPED_TRACE(int(c.self));
+        Machine::Reset();
+        Machine::UseVirtualSleep(true);
+        traces_.Clear();
+        TransferData& sender = Open(c.self);
+        const LONGLONG before = Machine::VirtualSleptMs();
+        EXPECT_FALSE(sender.SendPacket(NMVuz, ZOVU_DEFAULT_MESSAGE, {"CONFIRM"}));
+        EXPECT_EQ(Machine::VirtualSleptMs() - before, 4500);
+        const std::string text = "--** Timeout **--  Could not communicate with NMVuz.  No pipe to write to.";
+        EXPECT_EQ(TransferData::GetLastErrorText(), text);
+        EXPECT_EQ(traces_.Count(text), 1);
+        const auto boxes = Machine::MessageBoxes();
+        ASSERT_EQ(boxes.size(), c.boxes);
+        if (!boxes.empty()) {
+            EXPECT_EQ(boxes[0].text, kNotResponding);
+            EXPECT_EQ(boxes[0].caption, "Error");
+            EXPECT_EQ(boxes[0].type, UINT(MB_ICONHAND));
+            EXPECT_EQ(boxes[0].owner, nullptr);
+        }
+        endpoint_.reset();
+        ASSERT_TRUE(traces_.WaitFor("Thread Closed"));
+    }
+}
+
+TEST_F(MessagingHostTest, BusyPipeSucceedsLaterAndKeepsTheRetryText) {
+    struct Case { int failures; const char* stored; };
+    const Case kCases[] = {{2, "Pipe open attempt failed.\n8 tries left."}, {9, "Pipe open attempt failed.\n1 tries left."}};
+    TransferData& sender = Open(NMShellExt);
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.failures);
+        nmtest::RawPipeServer destination(NMWatch);
+        const LONGLONG before = Machine::VirtualSleptMs();
+        Machine::FailNext("CreateFileA", ERROR_PIPE_BUSY, c.failures);
+        EXPECT_TRUE(sender.SendPacket(NMWatch, ZOVU_RUN_VUZ, {"CONFIRM", "C:\\a.txt"}));
+        EXPECT_EQ(destination.Join().size(), 25u);
+        EXPECT_EQ(Machine::VirtualSleptMs() - before, 500 * c.failures);
+        EXPECT_EQ(TransferData::GetLastErrorText(), c.stored);
+        EXPECT_TRUE(Machine::MessageBoxes().empty());
+    }
+}
+
+TEST_F(MessagingHostTest, GetPacketCountsItsSeconds) {
+    TransferData& endpoint = Open(NMTray);
+    TransferPacket packet{};
+    const LONGLONG before = Machine::VirtualSleptMs();
+    EXPECT_FALSE(endpoint.GetPacket(&packet, 3));
+    EXPECT_EQ(Machine::VirtualSleptMs() - before, 3000);
+    EXPECT_EQ(TransferData::GetLastErrorText(), "Timeout on GetPacket");
+}
+
+TEST_F(MessagingHostTest, Windows9xSenderWithoutDestination) {
+    struct Case { CallerId self; const char* ownWindow; size_t boxes; };
+    const Case kCases[] = {{NMShellExt, nullptr, 0}, {NMWatch, "Router6", 1}};
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(int(c.self));
+        Machine::ClearMessageBoxes();
+        traces_.Clear();
+        TransferData& sender = Open(c.self, false);
+        const HWND own = FindWindowA("Messenger", TransferData::RouterName(c.self).c_str());
+        EXPECT_EQ(own != nullptr, c.ownWindow != nullptr);
+
+        const LONGLONG before = Machine::VirtualSleptMs();
+        EXPECT_FALSE(sender.SendPacket(NMVuz, ZOVU_DEFAULT_MESSAGE, {"CONFIRM"}));
+        EXPECT_EQ(Machine::VirtualSleptMs() - before, 9000);
+        EXPECT_EQ(TransferData::GetLastErrorText(), "Router0 Window does not exist.\nIt must not currently be running.");
+        EXPECT_EQ(traces_.Count("Could not find destination window.\n"), 9);
+        EXPECT_EQ(traces_.Count("Could not find destination window.\n1 tries left."), 1);
+        EXPECT_EQ(Machine::MessageBoxes().size(), c.boxes);
+
+        endpoint_.reset();
+        EXPECT_EQ(traces_.Count("Window Closed"), 1);
+        EXPECT_EQ(FindWindowA(nullptr, TransferData::RouterName(c.self).c_str()), nullptr);
+    }
+}
+
+TEST_F(MessagingHostTest, Windows9xWindowTakesItsOwnPacket) {
+    TransferData& endpoint = Open(NMWatch, false);
+    {
+        TransferData second;  // one endpoint: its destruction closes nothing
+        second.Initialize(NMTray, nullptr);
+    }
+    EXPECT_TRUE(endpoint.SendPacket(NMWatch, ZOVU_RUN_VUZ, {"CONFIRM", "C:\\a.txt"}));
+    TransferPacket packet{};
+    ASSERT_TRUE(endpoint.GetPacket(&packet, 1));
+    EXPECT_EQ(packet.caller, NMWatch);
+    EXPECT_EQ(packet.destination, NMWatch);
+    EXPECT_EQ(packet.operation, ZOVU_RUN_VUZ);
+    EXPECT_EQ(packet.dataLength, 18u);
+    TransferData::FreePacketData(&packet);
+    EXPECT_TRUE(Machine::MessageBoxes().empty());
+}
+
+TEST_F(MessagingHostTest, CopyDataBlocksAreCheckedBeforeTheyAreRead) {
+    struct Case { const char* name; std::vector<BYTE> block; bool nullData; int result; DWORD length; };
+    const Case kCases[] = {
+        {"empty", {}, false, 0, 0},
+        {"six bytes", {4, 6, 4, 0, 0, 0}, false, 0, 0},
+        {"no data block", {4, 6, 4, 0, 0, 0, 0}, true, 0, 0},
+        {"one byte short of N", {4, 6, 4, 0, 0, 0, 2, 'a'}, false, 0, 0},
+        {"N beyond the bound", {4, 6, 4, 0xFF, 0xFF, 0xFF, 0xFF, 0}, false, 0, 0},
+        {"header only", {4, 6, 5, 0, 0, 0, 0}, false, 1, 0},
+        {"bytes after N are ignored", {4, 6, 4, 0, 0, 0, 2, 'a', 0, 'z'}, false, 1, 2},
+    };
+    TransferData& endpoint = Open(NMWatch, false);
+    const HWND window = FindWindowA("Messenger", "Router6");
+    ASSERT_NE(window, nullptr);
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        Machine::ClearMessageBoxes();
+        COPYDATASTRUCT copyData{ZOVU_RUN_VUZ, static_cast<DWORD>(c.block.size()),
+                                c.nullData ? nullptr : const_cast<BYTE*>(c.block.data())};
+        EXPECT_EQ(TransferData::ReceiveCopyData(&copyData), c.result);
+        EXPECT_EQ(SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copyData)), 0);
+        const auto boxes = Machine::MessageBoxes();
+        ASSERT_EQ(boxes.size(), c.result ? 0u : 1u);
+        if (c.result == 0) {
+            EXPECT_EQ(boxes[0].text, "An invalid packet was sent.");
+            EXPECT_EQ(TransferData::GetLastErrorText(), "--** Error **--  Invalid packet sent through window.");
+            continue;
+        }
+        TransferPacket packet{};
+        ASSERT_TRUE(endpoint.GetPacket(&packet, 1));
+        EXPECT_EQ(packet.dataLength, c.length);
+        TransferData::FreePacketData(&packet);
+    }
+}
+
+TEST_F(MessagingHostTest, CopyDataIsRefusedOnTheNTFamily) {
+    Open(NMWatch);
+    BYTE block[] = {4, 6, 5, 0, 0, 0, 0};
+    COPYDATASTRUCT copyData{0, sizeof block, block};
+    EXPECT_EQ(TransferData::ReceiveCopyData(&copyData), 0);
+    const char text[] = "--** Error **--  Windows NT based OS is communicating incorrectly.";
+    EXPECT_EQ(TransferData::GetLastErrorText(), text);
+    EXPECT_EQ(traces_.Count(text), 1);
+}
+
+}  // namespace
