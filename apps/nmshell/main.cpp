@@ -1,6 +1,8 @@
 // nmshell — the shell's side of NMShell402.dll, for people and tests.
 //
 //   nmshell [--dll PATH] probe PATH...
+//   nmshell [--dll PATH] menu PATH... [--flags N]
+//   nmshell [--dll PATH] invoke OFFSET PATH...
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -13,7 +15,11 @@ namespace {
 int Usage() {
     std::fputs(
         "usage: nmshell [--dll PATH] probe PATH...\n"
-        "  probe   load the extension, hand it the paths and show what it captured\n",
+        "       nmshell [--dll PATH] menu PATH... [--flags N]\n"
+        "       nmshell [--dll PATH] invoke OFFSET PATH...\n"
+        "  probe   load the extension, hand it the paths and show what it captured\n"
+        "  menu    build the context menu for the paths (uFlags N, default 0) and print it\n"
+        "  invoke  build the menu, run the command at OFFSET (0-4), print its boxes and result\n",
         stderr);
     return 2;
 }
@@ -40,5 +46,11 @@ int main(int argc, char** argv) {
     }
     if (verb == "probe")
         return RunProbe(server, rest);
+    if (verb == "menu")
+        return RunMenu(server, rest);
+    if (verb == "invoke") {
+        const int rc = RunInvoke(server, rest);
+        return rc == 2 ? Usage() : rc;
+    }
     return Usage();
 }

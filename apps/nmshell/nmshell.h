@@ -9,3 +9,11 @@ class ServerModule;
 // nmshell probe PATH...: activation, interface identities, reference counts,
 // the captured selection and the unload answer before and after the release.
 int RunProbe(ServerModule& server, const std::vector<std::string>& paths);
+
+// nmshell menu PATH... [--flags N]: the context menu for the paths, as the
+// shell builds it, printed item by item with each command's help text.
+int RunMenu(ServerModule& server, const std::vector<std::string>& args);
+
+// nmshell invoke OFFSET PATH...: the menu for the paths, then InvokeCommand
+// with the command offset as the verb; message boxes and the HRESULT printed.
+int RunInvoke(ServerModule& server, const std::vector<std::string>& args);

@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "clock_state.h"
+#include "drives_state.h"
 #include "faults.h"
 #include "handles.h"
 #include "registry_store.h"
@@ -98,6 +99,8 @@ void ApplySharedSetting(const std::string& key, const std::string& value) {
         OsVersion v;
         in >> v.platform >> v.major >> v.minor >> v.build;
         SetOsVersion(v);
+    } else if (key == "drives" || key == "cwd" || key == "sysdir") {
+        ApplyDriveSetting(key, value);
     }
 }
 
@@ -120,6 +123,7 @@ void Machine::Reset() {
     detail::ClearFailures();
     ClearRegistry();
     detail::CloseAllRegistryHandles();
+    detail::ResetDrives();
     ClearMessageBoxes();
     SetMessageBoxAnswer(1);  // IDOK
     OnMessageBox(nullptr);

@@ -26,7 +26,8 @@ struct MessageBoxRecord {
 class Machine {
 public:
     // Everything back to a new machine: Windows XP (NT 5.1, build 2600), the
-    // host's clock, an empty registry, no planned failures.
+    // host's clock, an empty registry, no planned failures, no drives, the
+    // built-in system modules.
     static void Reset();
 
     // Shares this process's machine with other processes through `folder`
@@ -70,6 +71,32 @@ public:
     // --- global memory
     static size_t LiveGlobalBlocks();
 
+    // --- drives and files (drives.cpp, disk_files.cpp)
+    struct DriveSetup {
+        char letter = 'C';
+        UINT type = 3;           // DRIVE_FIXED
+        std::string hostFolder;  // empty: a new temporary folder, removed with the drive
+        std::string label;
+        std::string fileSystem = "NTFS";
+        ULONGLONG freeBytes = 0;
+        ULONGLONG totalBytes = 0;
+        DWORD serial = 0;
+        DWORD sectorsPerCluster = 8;
+        DWORD bytesPerSector = 512;
+    };
+    // Adds (or replaces) a drive; returns its host folder.
+    static std::string AddDrive(const DriveSetup& drive);
+    static bool RemoveDrive(char letter);
+    static void SetDriveSpace(char letter, ULONGLONG freeBytes, ULONGLONG totalBytes);
+    static void SetSystemDirectory(const std::string& path);  // C:\WINDOWS\SYSTEM32 unless set
+    static void SetCurrentDirectory(const std::string& path);  // taken as given, unchecked
+    // The host path behind a Windows path ("" when there is none).
+    static std::string HostPath(const std::string& windowsPath);
+    // A read-only file refuses writing and deletion; a read-only folder
+    // refuses new and deleted entries (ERROR_ACCESS_DENIED).
+    static bool SetReadOnly(const std::string& windowsPath, bool readOnly);
+    static size_t OpenFiles();
+
     // --- modules
     struct ModuleExport {
         std::string name;
@@ -82,6 +109,9 @@ public:
                                BOOL(WINAPI* entry)(HINSTANCE, DWORD, LPVOID) = nullptr);
     static bool RemoveExport(const std::string& module, const std::string& exportName);
     static int ModuleLoadCount(const std::string& module);
+
+    // --- menus: menus created and not yet destroyed (a leak shows here)
+    static size_t LiveMenus();
 };
 
 }  // namespace hostwin

@@ -93,11 +93,3 @@ HRESULT ShellExtension::Initialize(PCIDLIST_ABSOLUTE /*pidlFolder*/, IDataObject
     ReleaseStgMedium(&medium);
     return hr;
 }
-
-// The menu and the commands come with the next steps; until then the
-// extension adds nothing and runs nothing.
-HRESULT ShellExtension::QueryContextMenu(HMENU, UINT, UINT, UINT, UINT) { return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0); }
-
-HRESULT ShellExtension::InvokeCommand(CMINVOKECOMMANDINFO*) { return E_INVALIDARG; }
-
-HRESULT ShellExtension::GetCommandString(UINT_PTR, UINT, UINT*, CHAR*, UINT) { return S_OK; }
