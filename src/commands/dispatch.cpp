@@ -1,4 +1,6 @@
 // InvokeCommand: the shell's call for a chosen command of the submenu.
+#include <new>
+
 #include "shellext/menu_commands.h"
 #include "shellext/shell_extension.h"
 
@@ -18,11 +20,18 @@ HRESULT ShellExtension::InvokeCommand(CMINVOKECOMMANDINFO* pici) {
         return E_INVALIDARG;
     // A verb given as text ("open", ...) is not one of ours: only offsets
     // (MAKEINTRESOURCE, high word zero) name our commands.
+    // On 64-bit Windows every bit above the low word counts, as in
+    // IS_INTRESOURCE, not just the second word.
     const auto verb = reinterpret_cast<UINT_PTR>(pici->lpVerb);
-    if (HIWORD(verb) != 0)
+    if ((verb >> 16) != 0)
         return E_INVALIDARG;
     const UINT offset = LOWORD(verb);
     if (offset >= kMenuCommandCount)
         return E_INVALIDARG;
-    return (this->*kHandlers[offset])(pici->hwnd, pici->lpDirectory, pici->lpVerb, pici->lpParameters, pici->nShow);
+    try {
+        return (this->*kHandlers[offset])(pici->hwnd, pici->lpDirectory, pici->lpVerb, pici->lpParameters,
+                                          pici->nShow);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;  // nothing may be thrown into the shell
+    }
 }

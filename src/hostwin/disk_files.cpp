@@ -41,13 +41,6 @@ bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 char Upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
 bool HasWildcards(const std::string& s) { return s.find_first_of("*?") != std::string::npos; }
 
-bool Injected(const char* api) {
-    DWORD error;
-    if (!TakeInjectedFailure(api, &error))
-        return false;
-    SetLastError(error);
-    return true;
-}
 
 // A Windows path resolved against the drives.
 struct Resolved {
@@ -500,7 +493,7 @@ std::vector<WIN32_FIND_DATAA> Search(const Resolved& r) {
 }  // namespace
 
 HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
-    if (Injected("FindFirstFileA"))
+    if (FailIfInjected("FindFirstFileA"))
         return INVALID_HANDLE_VALUE;
     const std::string path = lpFileName ? lpFileName : "";
     // A trailing separator leaves nothing to look for, even after a folder.
@@ -540,7 +533,7 @@ BOOL WINAPI FindClose(HANDLE hFindFile) {
 }
 
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
-    if (Injected("DeleteFileA"))
+    if (FailIfInjected("DeleteFileA"))
         return FALSE;
     Resolved r;
     if (DWORD error = Resolve(lpFileName ? lpFileName : "", false, &r); error != ERROR_SUCCESS)
@@ -561,7 +554,7 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
 }
 
 BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/) {
-    if (Injected("CreateDirectoryA"))
+    if (FailIfInjected("CreateDirectoryA"))
         return FALSE;
     Resolved r;
     if (DWORD error = Resolve(lpPathName ? lpPathName : "", false, &r); error != ERROR_SUCCESS)
@@ -574,7 +567,7 @@ BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES /*lpSecuri
 }
 
 BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
-    if (Injected("RemoveDirectoryA"))
+    if (FailIfInjected("RemoveDirectoryA"))
         return FALSE;
     Resolved r;
     if (DWORD error = Resolve(lpPathName ? lpPathName : "", false, &r); error != ERROR_SUCCESS)

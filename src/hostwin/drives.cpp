@@ -54,13 +54,6 @@ DriveTable& LoadedTable() {
 
 char Upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
 
-bool Injected(const char* api) {
-    DWORD error;
-    if (!TakeInjectedFailure(api, &error))
-        return false;
-    SetLastError(error);
-    return true;
-}
 
 // machine.conf holds one line per key: fields are percent-encoded so that
 // folders and labels may hold any character.
@@ -301,7 +294,7 @@ UINT WINAPI GetDriveTypeA(LPCSTR lpRootPathName) {
 
 BOOL WINAPI GetDiskFreeSpaceA(LPCSTR lpRootPathName, LPDWORD lpSectorsPerCluster, LPDWORD lpBytesPerSector,
                               LPDWORD lpNumberOfFreeClusters, LPDWORD lpTotalNumberOfClusters) {
-    if (Injected("GetDiskFreeSpaceA"))
+    if (FailIfInjected("GetDiskFreeSpaceA"))
         return FALSE;
     hostwin::Machine::DriveSetup setup;
     if (DWORD error = SpaceDrive(lpRootPathName, &setup); error != ERROR_SUCCESS) {
@@ -325,7 +318,7 @@ BOOL WINAPI GetDiskFreeSpaceA(LPCSTR lpRootPathName, LPDWORD lpSectorsPerCluster
 
 BOOL WINAPI GetDiskFreeSpaceExA(LPCSTR lpDirectoryName, PULARGE_INTEGER lpFreeBytesAvailableToCaller,
                                 PULARGE_INTEGER lpTotalNumberOfBytes, PULARGE_INTEGER lpTotalNumberOfFreeBytes) {
-    if (Injected("GetDiskFreeSpaceExA"))
+    if (FailIfInjected("GetDiskFreeSpaceExA"))
         return FALSE;
     hostwin::Machine::DriveSetup setup;
     if (DWORD error = SpaceDrive(lpDirectoryName, &setup); error != ERROR_SUCCESS) {
@@ -354,7 +347,7 @@ UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize) {
 BOOL WINAPI GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffer, DWORD nVolumeNameSize,
                                   LPDWORD lpVolumeSerialNumber, LPDWORD lpMaximumComponentLength,
                                   LPDWORD lpFileSystemFlags, LPSTR lpFileSystemNameBuffer, DWORD nFileSystemNameSize) {
-    if (Injected("GetVolumeInformationA"))
+    if (FailIfInjected("GetVolumeInformationA"))
         return FALSE;
     char letter;
     hostwin::Machine::DriveSetup setup;

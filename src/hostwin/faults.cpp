@@ -1,5 +1,7 @@
 #include "faults.h"
 
+#include "errors.h"
+
 #include <map>
 #include <mutex>
 #include <string>
@@ -28,6 +30,14 @@ bool TakeInjectedFailure(const char* api, DWORD* error) {
     *error = it->second.error;
     if (it->second.remaining > 0 && --it->second.remaining == 0)
         Plans().erase(it);
+    return true;
+}
+
+bool FailIfInjected(const char* api) {
+    DWORD error;
+    if (!TakeInjectedFailure(api, &error))
+        return false;
+    SetLastError(error);
     return true;
 }
 

@@ -10,6 +10,10 @@ namespace hostwin::detail {
 // was armed as permanent.
 bool TakeInjectedFailure(const char* api, DWORD* error);
 
+// TakeInjectedFailure for the calls that report through GetLastError: sets
+// the planned error as the last error and answers true.
+bool FailIfInjected(const char* api);
+
 void ArmFailure(const char* api, DWORD error, int times);  // times < 0: until cleared
 void ClearFailures();
 

@@ -34,11 +34,8 @@ Block* Find(HGLOBAL mem) {
 }  // namespace
 
 HGLOBAL WINAPI GlobalAlloc(UINT /*flags*/, SIZE_T bytes) {
-    DWORD error;
-    if (hostwin::detail::TakeInjectedFailure("GlobalAlloc", &error)) {
-        SetLastError(error);
+    if (hostwin::detail::FailIfInjected("GlobalAlloc"))
         return nullptr;
-    }
     auto* block = new Block;
     block->bytes.assign(bytes, 0);  // zeroed whatever the flags say
     std::lock_guard lock(g_mutex);

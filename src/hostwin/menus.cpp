@@ -122,6 +122,17 @@ bool ValidItemInfoSize(UINT cbSize) {
     return cbSize == sizeof(MENUITEMINFOA) || cbSize == offsetof(MENUITEMINFOA, hbmpItem);
 }
 
+// A MENUITEMINFOA of a size Windows knows, whose mask does not mix MIIM_TYPE
+// (the older way to say type and text) with the newer flags that say the
+// same; ERROR_INVALID_PARAMETER otherwise.
+bool AcceptableItemInfo(const MENUITEMINFOA* info) {
+    const bool ok = info != nullptr && ValidItemInfoSize(info->cbSize) &&
+                    !((info->fMask & MIIM_TYPE) && (info->fMask & (MIIM_STRING | MIIM_FTYPE | MIIM_BITMAP)));
+    if (!ok)
+        SetLastError(ERROR_INVALID_PARAMETER);
+    return ok;
+}
+
 bool HasBitmapField(const MENUITEMINFOA* info) { return info->cbSize == sizeof(MENUITEMINFOA); }
 
 bool IsStringItem(UINT type) { return (type & (MFT_SEPARATOR | MFT_BITMAP | MFT_OWNERDRAW)) == 0; }
@@ -167,11 +178,8 @@ BOOL WINAPI IsMenu(HMENU hMenu) {
 }
 
 BOOL WINAPI InsertMenuA(HMENU hMenu, UINT uPosition, UINT uFlags, UINT_PTR uIDNewItem, LPCSTR lpNewItem) {
-    DWORD error;
-    if (TakeInjectedFailure("InsertMenuA", &error)) {
-        SetLastError(error);
+    if (FailIfInjected("InsertMenuA"))
         return FALSE;
-    }
     std::lock_guard lock(Table().mutex);
     Menu* menu = Find(hMenu);
     if (menu == nullptr) {
@@ -204,22 +212,11 @@ BOOL WINAPI AppendMenuA(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCSTR lp
 }
 
 BOOL WINAPI InsertMenuItemA(HMENU hmenu, UINT item, BOOL fByPosition, LPCMENUITEMINFOA lpmi) {
-    DWORD error;
-    if (TakeInjectedFailure("InsertMenuItemA", &error)) {
-        SetLastError(error);
+    if (FailIfInjected("InsertMenuItemA"))
         return FALSE;
-    }
-    if (lpmi == nullptr || !ValidItemInfoSize(lpmi->cbSize)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+    if (!AcceptableItemInfo(lpmi))
         return FALSE;
-    }
-    // MIIM_TYPE is the older way to say type and text; mixing it with the
-    // newer flags that say the same is refused.
     const UINT mask = lpmi->fMask;
-    if ((mask & MIIM_TYPE) && (mask & (MIIM_STRING | MIIM_FTYPE | MIIM_BITMAP))) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
     std::lock_guard lock(Table().mutex);
     Menu* menu = Find(hmenu);
     if (menu == nullptr) {
@@ -279,15 +276,9 @@ int WINAPI GetMenuItemCount(HMENU hMenu) {
 }
 
 BOOL WINAPI GetMenuItemInfoA(HMENU hmenu, UINT item, BOOL fByPosition, LPMENUITEMINFOA lpmii) {
-    if (lpmii == nullptr || !ValidItemInfoSize(lpmii->cbSize)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+    if (!AcceptableItemInfo(lpmii))
         return FALSE;
-    }
     const UINT mask = lpmii->fMask;
-    if ((mask & MIIM_TYPE) && (mask & (MIIM_STRING | MIIM_FTYPE | MIIM_BITMAP))) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
     std::lock_guard lock(Table().mutex);
     Menu* menu = Find(hmenu);
     if (menu == nullptr) {

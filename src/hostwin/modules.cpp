@@ -61,11 +61,8 @@ Module* FindByHandle(HMODULE handle) {
 using namespace hostwin::detail;
 
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
-    DWORD error;
-    if (TakeInjectedFailure("LoadLibraryA", &error)) {
-        SetLastError(error);
+    if (FailIfInjected("LoadLibraryA"))
         return nullptr;
-    }
     std::lock_guard lock(g_mutex);
     Module* m = lpLibFileName ? FindByName(lpLibFileName) : nullptr;
     if (m == nullptr) {
@@ -79,11 +76,8 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
 }
 
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
-    DWORD error;
-    if (TakeInjectedFailure("GetProcAddress", &error)) {
-        SetLastError(error);
+    if (FailIfInjected("GetProcAddress"))
         return nullptr;
-    }
     std::lock_guard lock(g_mutex);
     Module* m = FindByHandle(hModule);
     if (m == nullptr) {

@@ -20,32 +20,13 @@
 #include "ioutils/free_space.h"
 #include "ioutils/secured_space.h"
 #include "settings/product_settings.h"
+#include "settings/reg_key.h"
 
 namespace {
 
-constexpr char kSettingsKey[] = "software\\Greyfell\\VI4\\Settings";
 constexpr DWORD kValueBufferSize = 1024;
 constexpr DWORD kNameBufferSize = 260;
 constexpr DWORD kDriveRecordSize = 20;
-
-class RegKey {
-public:
-    RegKey() = default;
-    ~RegKey() {
-        if (key_ != nullptr)
-            RegCloseKey(key_);
-    }
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-
-    bool Open(HKEY parent, const char* path) {
-        return RegOpenKeyExA(parent, path, 0, KEY_READ, &key_) == ERROR_SUCCESS;
-    }
-    HKEY get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
 
 // A value's bytes: `data` is the whole buffer, zero past `size`.
 struct ValueBytes {
@@ -102,12 +83,12 @@ bool ProductSettings::LoadValue(SettingId id, const char* name) {
     DWORD size = kValueBufferSize;
 
     RegKey key;
-    if (!key.Open(HKEY_LOCAL_MACHINE, kSettingsKey))
+    if (!key.Open(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_READ))
         return false;
 
     if (id == SettingId::DCT || id == SettingId::DCE) {
         RegKey subkey;
-        if (subkey.Open(key.get(), name)) {
+        if (subkey.Open(key.get(), name, KEY_READ)) {
             ReadNamedFlags(subkey.get(), id == SettingId::DCT ? &dctEntries : &dceEntries);
             return false;  // a list read from a subkey still answers false
         }

@@ -1,35 +1,17 @@
 #include "settings/shell_folders.h"
 
+#include "settings/reg_key.h"
+
 #include <cstring>
 
 namespace {
 
-constexpr char kSettingsKey[] = "software\\Greyfell\\VI4\\Settings";
 constexpr char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr char kMemoryManagementKey[] = "System\\CurrentControlSet\\Control\\Session Manager\\Memory Management";
 
 // Every text value is read through a buffer of this size; a longer value
 // cannot be read and counts as missing.
 constexpr DWORD kValueBufferSize = 256;
-
-class RegKey {
-public:
-    RegKey() = default;
-    ~RegKey() {
-        if (key_ != nullptr)
-            RegCloseKey(key_);
-    }
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-
-    bool Open(HKEY root, const char* path, REGSAM access) {
-        return RegOpenKeyExA(root, path, 0, access, &key_) == ERROR_SUCCESS;
-    }
-    HKEY get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
 
 // The value's bytes taken as a narrow string, whatever its registry type.
 // A stored value need not end in a NUL: the text stops at the first NUL or

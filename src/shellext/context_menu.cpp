@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "shellext/menu_commands.h"
 #include "shellext/shell_extension.h"
@@ -151,7 +152,12 @@ HRESULT ShellExtension::QueryContextMenu(HMENU hmenu, UINT /*indexMenu*/, UINT i
 
     // The settings are read afresh for every menu: the product's other
     // programs may have changed them since the last one.
-    settings.LoadAll();
+    try {
+        settings.LoadAll();
+    } catch (const std::bad_alloc&) {
+        // Nothing may be thrown into the shell: the menu goes on with what
+        // was loaded, as it does with any value it could not read.
+    }
     if (!settings.pgOptions.IsSet(0))
         return nothingAdded;
 

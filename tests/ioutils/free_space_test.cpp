@@ -1,7 +1,5 @@
 // Free space through the real lookup of the extended query: Win32 calls only,
-// so that it runs against Wine's Kernel32 as well.  The drive-setup cases at
-// the end take their expectations from the environment, which the Wine suite
-// sets after mapping drives of its own; without it they are skipped.
+// so that it runs against Wine's Kernel32 as well.
 #include "ioutils/free_space.h"
 
 #include <gtest/gtest.h>
@@ -62,45 +60,6 @@ TEST(FreeSpace, AMissingDriveIsLoggedInTheCurrentDirectory) {
     const std::string log = ReadFileText(dir / "NMActionLog.txt");
     ASSERT_GE(log.size(), record.size()) << log;
     EXPECT_EQ(log.substr(log.size() - record.size()), record);
-}
-
-// NM_EXPECT_DRIVE_TYPES="D:5 E:2", NM_EXPECT_SECURED="G:30000000",
-// NM_EXPECT_DRIVE_LIST="G" (the letters of the list built without "DSL").
-const char* Expected(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0' ? value : nullptr;
-}
-
-TEST(ConfiguredDrives, TypesAreTheMachines) {
-    const char* expected = Expected("NM_EXPECT_DRIVE_TYPES");
-    if (!expected)
-        GTEST_SKIP() << "no drives set up for this run";
-    std::istringstream in(expected);
-    for (std::string item; in >> item;) {
-        const std::string root = item.substr(0, 2) + "\\";
-        EXPECT_EQ(GetDriveTypeA(root.c_str()), static_cast<UINT>(std::stoul(item.substr(2)))) << root;
-    }
-}
-
-TEST(ConfiguredDrives, SecuredSpaceIsMeasuredAndPruned) {
-    const char* expected = Expected("NM_EXPECT_SECURED");
-    if (!expected)
-        GTEST_SKIP() << "no drives set up for this run";
-    const std::string item = expected;
-    EXPECT_EQ(GetSecuredSpaceSize(item[0]), std::stoull(item.substr(2)));
-    EXPECT_EQ(GetSecuredSpaceSize(item[0]), std::stoull(item.substr(2))) << "the same after pruning";
-}
-
-TEST(ConfiguredDrives, TheBuiltDriveListHasTheFixedDrivesWithSecuredSpace) {
-    const char* expected = Expected("NM_EXPECT_DRIVE_LIST");
-    if (!expected)
-        GTEST_SKIP() << "no drives set up for this run";
-    ProductSettings s;
-    s.CheckDriveSpaceList(false);
-    std::string letters;
-    for (int i = 0; i < s.driveSpaceList.Count(); ++i)
-        letters += DriveSpaceList::Letter(s.driveSpaceList.Entry(i));
-    EXPECT_EQ(letters, expected);
 }
 
 }  // namespace

@@ -29,6 +29,11 @@ protected:
     }
     void TearDown() override {
         const bool threadRunning = traces_.Count("Thread Closed") == 0;
+        // Close reaches the thread only through its pipe, which it makes anew
+        // after every request: wait until it is there again, or the close
+        // byte finds no pipe and the thread goes on.
+        if (threadRunning)
+            traces_.WaitFor("Pipe Created", traces_.Count("Pipe connected") + 1);
         endpoint_.reset();
         if (threadRunning) {
             EXPECT_TRUE(traces_.WaitFor("Thread Closed"));

@@ -24,8 +24,7 @@ truncate -s 5 "$secured/other.txt"
 NM_EXPECT_DRIVE_TYPES="D:5 E:2 F:4 G:3 Q:1" \
 NM_EXPECT_SECURED="G:56214400" \
 NM_EXPECT_DRIVE_LIST="G" \
-    nm_gtest "drive types, secured space and the built drive list" "$NM_BIN/nm_tests.exe" \
-    --gtest_filter='ConfiguredDrives.*'
+    nm_gtest "drive types, secured space and the built drive list" "$NM_BIN/nm_configured_drives.exe"
 
 if [ ! -e "$secured/c.T~P" ] && [ -e "$secured/limit.T~P" ] && [ -e "$secured/other.txt" ]; then
     wine_pass "secured space: only the file above the limit was deleted"
