@@ -127,6 +127,7 @@ void Machine::Reset() {
     ClearMessageBoxes();
     SetMessageBoxAnswer(1);  // IDOK
     OnMessageBox(nullptr);
+    HoldNewThreads(false);
 }
 
 size_t Machine::OpenHandles() { return detail::OpenHandleCount(); }

@@ -109,6 +109,12 @@ public:
                                BOOL(WINAPI* entry)(HINSTANCE, DWORD, LPVOID) = nullptr);
     static bool RemoveExport(const std::string& module, const std::string& exportName);
     static int ModuleLoadCount(const std::string& module);
+    // Waits until the module is no longer loaded; false after `milliseconds`.
+    static bool WaitForModuleUnload(const std::string& module, DWORD milliseconds);
+
+    // --- threads: while held, a new thread starts but does not run its start
+    // routine (as a thread waits for the loader lock on Windows).
+    static void HoldNewThreads(bool hold);
 
     // --- menus: menus created and not yet destroyed (a leak shows here)
     static size_t LiveMenus();

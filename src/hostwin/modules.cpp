@@ -1,9 +1,10 @@
-#include <cstring>
 #include "modules.h"
 
 #include <unistd.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -14,6 +15,7 @@
 #include "faults.h"
 #include "machine.h"
 #include "registry_store.h"
+#include "threads.h"
 
 namespace hostwin::detail {
 namespace {
@@ -23,13 +25,34 @@ struct Module {
     std::map<std::string, FARPROC> exports;
     BOOL(WINAPI* entry)(HINSTANCE, DWORD, LPVOID) = nullptr;
     int loads = 0;
+    bool program = false;  // the program's own image: loaded for good
 };
 
 std::recursive_mutex g_mutex;
+std::condition_variable_any g_loadsChanged;
+
+std::string ProgramPath() {
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    return std::string(self, n > 0 ? static_cast<size_t>(n) : 0);
+}
+
+// The program comes first, as the executable heads the loader's module list.
 std::vector<std::unique_ptr<Module>>& Modules() {
-    static std::vector<std::unique_ptr<Module>> modules;
+    static std::vector<std::unique_ptr<Module>> modules = [] {
+        std::vector<std::unique_ptr<Module>> list;
+        auto program = std::make_unique<Module>();
+        const std::string path = ProgramPath();
+        program->name = path.substr(path.find_last_of('/') + 1);
+        program->loads = 1;
+        program->program = true;
+        list.push_back(std::move(program));
+        return list;
+    }();
     return modules;
 }
+
+Module* Program() { return Modules().front().get(); }
 
 std::string BaseName(std::string_view path) {
     const size_t cut = path.find_last_of("\\/:");
@@ -70,6 +93,8 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
         return nullptr;
     }
     auto handle = reinterpret_cast<HMODULE>(m);
+    if (m->program)
+        return handle;
     if (m->loads++ == 0 && m->entry != nullptr)
         m->entry(handle, DLL_PROCESS_ATTACH, nullptr);
     return handle;
@@ -99,14 +124,22 @@ BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    if (m->program)
+        return TRUE;
     if (--m->loads == 0 && m->entry != nullptr)
         m->entry(hLibModule, DLL_PROCESS_DETACH, nullptr);
+    g_loadsChanged.notify_all();
     return TRUE;
+}
+
+void WINAPI FreeLibraryAndExitThread(HMODULE hLibModule, DWORD dwExitCode) {
+    FreeLibrary(hLibModule);
+    ExitThread(dwExitCode);
 }
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
     std::lock_guard lock(g_mutex);
-    Module* m = lpModuleName ? FindByName(lpModuleName) : nullptr;
+    Module* m = lpModuleName ? FindByName(lpModuleName) : Program();
     if (m == nullptr || m->loads == 0) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
@@ -116,18 +149,14 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
 
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
     std::string name;
-    if (hModule == nullptr) {
-        char self[4096];
-        const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-        name.assign(self, n > 0 ? static_cast<size_t>(n) : 0);
-    } else {
+    {
         std::lock_guard lock(g_mutex);
-        Module* m = FindByHandle(hModule);
+        Module* m = hModule == nullptr ? Program() : FindByHandle(hModule);
         if (m == nullptr) {
             SetLastError(ERROR_MOD_NOT_FOUND);
             return 0;
         }
-        name = m->name;
+        name = m->program ? ProgramPath() : m->name;
     }
     if (nSize == 0 || lpFilename == nullptr) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
@@ -171,6 +200,14 @@ int Machine::ModuleLoadCount(const std::string& module) {
     std::lock_guard lock(g_mutex);
     Module* m = FindByName(module);
     return m ? m->loads : 0;
+}
+
+bool Machine::WaitForModuleUnload(const std::string& module, DWORD milliseconds) {
+    std::unique_lock lock(g_mutex);
+    return g_loadsChanged.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] {
+        Module* m = FindByName(module);
+        return m == nullptr || m->loads == 0;
+    });
 }
 
 }  // namespace hostwin

@@ -7,9 +7,12 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 #include "errors.h"
+#include "machine.h"
 #include "waitable.h"
 
 namespace hostwin::detail {
@@ -73,11 +76,26 @@ struct RunningThread {
 };
 thread_local RunningThread t_running;
 
+// Machine::HoldNewThreads: new threads wait here before their start routine.
+struct ThreadGate {
+    std::mutex mutex;
+    std::condition_variable opened;
+    bool held = false;
+};
+ThreadGate& Gate() {
+    static ThreadGate gate;
+    return gate;
+}
+
 void* ThreadMain(void* raw) {
     std::unique_ptr<std::shared_ptr<ThreadObject>> self(static_cast<std::shared_ptr<ThreadObject>*>(raw));
     t_running.object = *self;
     self.reset();
     t_threadId = t_running.object->id_;
+    {
+        std::unique_lock lock(Gate().mutex);
+        Gate().opened.wait(lock, [] { return !Gate().held; });
+    }
     t_running.exitCode = t_running.object->start_(t_running.object->parameter_);
     return nullptr;
 }
@@ -140,4 +158,12 @@ BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode) {
 void WINAPI ExitThread(DWORD dwExitCode) {
     t_running.exitCode = dwExitCode;
     pthread_exit(nullptr);  // thread-local destructors still run, t_running's among them
+}
+
+void hostwin::Machine::HoldNewThreads(bool hold) {
+    {
+        std::lock_guard lock(Gate().mutex);
+        Gate().held = hold;
+    }
+    Gate().opened.notify_all();
 }

@@ -77,8 +77,12 @@ private:
 }  // namespace
 
 DWORD WINAPI TransferData::MessengerThread(LPVOID parameter) {
+    const auto* start = static_cast<const ThreadStart*>(parameter);
+    const HMODULE module = start->module;
+    const bool hasEndpoint = start->endpoint != nullptr;
+    delete start;
     try {
-        if (parameter == nullptr)
+        if (!hasEndpoint)
             Trace("Messenger Thread failed to receive a copy of the TransferData class");
         for (;;) {
             const int r = ReceiveFromPipe();
@@ -93,7 +97,9 @@ DWORD WINAPI TransferData::MessengerThread(LPVOID parameter) {
     } catch (...) {
         // Nothing may leave a thread entry; the endpoint simply stops.
     }
-    return 0;
+    // The module may go the moment its reference does: the system drops the
+    // reference and ends the thread without returning into the module.
+    FreeLibraryAndExitThread(module, 0);
 }
 
 int TransferData::ReceiveFromPipe() {

@@ -70,7 +70,19 @@ void TransferData::Initialize(CallerId self, HINSTANCE hInstance) {
     if (version.dwPlatformId == VER_PLATFORM_WIN32_NT) {
         m_bWindowsNT = true;
         m_hWnd = nullptr;
-        m_hThread = CreateThread(nullptr, 0, MessengerThread, this, 0, nullptr);
+        // The thread outlives Close when the close byte cannot reach it, and
+        // its code lives in this module: it holds a reference of its own,
+        // dropped only as it ends, so that the host can never unload the
+        // module under it.  No reference, no thread.
+        const HMODULE module = ReferenceModule(hInstance);
+        auto* start = module != nullptr ? new (std::nothrow) ThreadStart{this, module} : nullptr;
+        if (start != nullptr)
+            m_hThread = CreateThread(nullptr, 0, MessengerThread, start, 0, nullptr);
+        if (m_hThread == nullptr) {
+            delete start;
+            if (module != nullptr)
+                FreeLibrary(module);
+        }
         if (m_hThread == nullptr)
             Trace("Error Creating Thread");
         return;
@@ -79,6 +91,17 @@ void TransferData::Initialize(CallerId self, HINSTANCE hInstance) {
     // The shell extension only sends: it needs no window of its own.
     m_hWnd = self == NMShellExt ? nullptr : CreateReceivingWindow(hInstance);
     m_hThread = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(1));
+}
+
+// One more load of the module whose handle Initialize was given (the DLL's
+// own handle, or the program's): by its file name, the one way that every
+// Windows version offers (GetModuleHandleExA came with XP).
+HMODULE TransferData::ReferenceModule(HINSTANCE hInstance) {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(hInstance, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return nullptr;
+    return LoadLibraryA(path);
 }
 
 bool TransferData::SendPacket(CallerId destination, TransferOperation operation,

@@ -124,6 +124,7 @@ public:
     // A packet received by a component's own window procedure (Windows 9x).
     static int ReceiveCopyData(const COPYDATASTRUCT* copyData);
     static LRESULT CALLBACK RouterWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+    // The receiving thread; its parameter is a ThreadStart, which it owns.
     static DWORD WINAPI MessengerThread(LPVOID parameter);
     // The part of ReceiveFromPipe after a client has connected: 0, 1 or 126.
     static int ReceiveRequest(PacketReader& reader);
@@ -148,6 +149,13 @@ public:
 private:
     friend class TransferDataProbe;  // benchmarks and fuzzers look inside
 
+    // What Initialize hands its receiving thread: the object, and the
+    // reference on the module that the thread gives back as it ends.
+    struct ThreadStart {
+        TransferData* endpoint;
+        HMODULE module;
+    };
+
     static void PackStrings(const std::vector<std::string>& strings);
     static void PackData();
     static bool Transmit();
@@ -163,6 +171,7 @@ private:
     static bool TakeCopyData(const COPYDATASTRUCT* copyData);
     static bool TakeMailbox(TransferPacket* packet);
     static void Close();
+    static HMODULE ReferenceModule(HINSTANCE hInstance);
 
     static void SetLastErrorText(const std::string& text);
     static void ShowError(const std::string& text);

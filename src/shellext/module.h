@@ -6,9 +6,10 @@
 // The library's module handle, stored at process attach.
 extern HINSTANCE g_hInstance;
 
-// Live COM objects of this library (factories and extensions).  The shell
-// unloads the library only when this is 0.  Plain integer: every call comes
-// from the shell's thread that created the objects.
+// Live COM objects of this library (factories and extensions); DllCanUnloadNow
+// answers from it alone.  A receiving thread still running holds a reference
+// of its own on the module, so an unload waits for it.  Plain integer: every
+// call comes from the shell's thread that created the objects.
 extern LONG ServerObjectCount;
 
 // {5E2C9A71-3B04-4F6D-9A18-C7D2E40B6F53}
