@@ -1,16 +1,13 @@
-// The five commands of the submenu.  None does the work itself: each becomes
-// one request to the product component that does it, sent through a
-// TransferData object of its own (constructed, initialised as NMShellExt,
-// one SendPacket, destroyed).  Every handler answers S_OK: what went wrong
-// with a request is the messaging layer's to report.
+// The command handlers.  None does the work itself: each becomes one request
+// to the product component that does it, sent through a TransferData object
+// of its own (constructed, initialised as NMShellExt, one SendPacket,
+// destroyed).  What went wrong with a request is the messaging layer's to
+// report.
 #include <string>
 #include <vector>
 
-#include "commands/shell_commands.h"
-#include "messaging/transfer_data.h"
+#include "commands/command_table.h"
 #include "settings/shell_folders.h"
-#include "shellext/module.h"
-#include "shellext/shell_extension.h"
 
 namespace {
 
@@ -25,6 +22,23 @@ constexpr char kProgramMissingText2[] =
     " was not located on your computer.\n"
     "You must reinstall Nullmark or restore the program to its original location.";
 constexpr char kProgramMissingTitle[] = "Error";
+
+// The messaging endpoint for the length of one command.  It is opened before
+// the selection is looked at, so a command over an empty selection still
+// opens and closes it.
+class ShellRequest {
+public:
+    explicit ShellRequest(HINSTANCE module) { transfer_.Initialize(NMShellExt, module); }
+    void Send(CallerId destination, TransferOperation operation, const std::vector<std::string>& strings) {
+        transfer_.SendPacket(destination, operation, strings);
+    }
+    void SendEmpty(CallerId destination, TransferOperation operation) {
+        transfer_.SendPacket(destination, operation, 0, nullptr);
+    }
+
+private:
+    TransferData transfer_;
+};
 
 // "CONFIRM" and the selection in the shell's order, exactly as captured.
 std::vector<std::string> VuzRequest(const std::vector<std::string>& selection) {
@@ -45,46 +59,12 @@ bool IsOnLocalDisk(const std::string& path) {
     return type == DRIVE_REMOVABLE || type == DRIVE_FIXED;
 }
 
-}  // namespace
-
-HRESULT ShellExtension::OnVuzSelection(HWND owner, LPCSTR, LPCSTR, LPCSTR, int) {
-    if (selection.empty())
-        return S_OK;
-    // The first item decides for the whole selection.
-    if (IsOnLocalDisk(selection[0]))
-        SendShellRequest(ShellRequestVuz, owner);
-    else
-        LaunchVuzProgram(owner);
-    return S_OK;
-}
-
-HRESULT ShellExtension::OnDeepClean(HWND owner, LPCSTR, LPCSTR, LPCSTR, int) {
-    quickClean = 0;
-    SendShellRequest(ShellRequestClean, owner);
-    return S_OK;
-}
-
-HRESULT ShellExtension::OnQuickClean(HWND owner, LPCSTR, LPCSTR, LPCSTR, int) {
-    quickClean = 1;
-    SendShellRequest(ShellRequestClean, owner);
-    return S_OK;
-}
-
-HRESULT ShellExtension::OnScanDrives(HWND owner, LPCSTR, LPCSTR, LPCSTR, int) {
-    SendShellRequest(ShellRequestScan, owner);
-    return S_OK;
-}
-
-HRESULT ShellExtension::OnConfiguration(HWND owner, LPCSTR, LPCSTR, LPCSTR, int) {
-    SendShellRequest(ShellRequestConfiguration, owner);
-    return S_OK;
-}
-
-int ShellExtension::LaunchVuzProgram(HWND /*owner*/) {
-    const std::vector<std::string> request = VuzRequest(selection);
+// Starts nmzap4.exe from the installation directory, then sends it the list.
+void LaunchVuzProgram(const CommandContext& context) {
+    const std::vector<std::string> request = VuzRequest(context.selection);
     const std::string location = GetProgramLocation();
     if (location.empty())
-        return 0;  // not installed, or the value unreadable: nothing to start
+        return;  // not installed, or the value unreadable: nothing to start
     std::string program = location;
     if (program.back() != '\\')
         program += '\\';
@@ -108,7 +88,7 @@ int ShellExtension::LaunchVuzProgram(HWND /*owner*/) {
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
             MessageBoxA(nullptr, (kProgramMissingText1 + program + kProgramMissingText2).c_str(), kProgramMissingTitle,
                         MB_OK | MB_ICONERROR);
-        return 0;
+        return;
     }
     // The extension neither waits for the program nor asks how it ended:
     // both handles go at once, so that the shell's process holds nothing of it.
@@ -116,43 +96,56 @@ int ShellExtension::LaunchVuzProgram(HWND /*owner*/) {
     CloseHandle(started.hProcess);
 
     // No wait of our own: the sender retries until the program's pipe is up.
-    TransferData transfer;
-    transfer.Initialize(NMShellExt, g_hInstance);
-    transfer.SendPacket(NMVuz, ZOVU_DEFAULT_MESSAGE, request);
-    return 0;
+    ShellRequest(context.module).Send(NMVuz, ZOVU_DEFAULT_MESSAGE, request);
 }
 
-int ShellExtension::SendShellRequest(ShellCommandCode code, HWND /*owner*/) {
-    TransferData transfer;
-    transfer.Initialize(NMShellExt, g_hInstance);
+// Both cleans: drive roots ("C:\") clean every selected item's drive,
+// repeats kept; a folder or file cleans its own drive only.
+void SendCleanRequest(const Command& command, const CommandContext& context) {
+    ShellRequest request(context.module);
+    const std::vector<std::string>& selection = context.selection;
+    if (selection.empty())
+        return;  // nothing may be sent that names a drive nobody chose
+    std::string drives;
+    if (selection[0].size() == 3)
+        for (DWORD i = 0; i < context.selectionCount && i < selection.size(); ++i) drives += selection[i][0];
+    else
+        drives += selection[0][0];
+    request.Send(command.destination, command.operation,
+                 {kNormal, context.quickClean != 0 ? kQuick : kSecure, kCancel, drives});
+}
 
-    // The shell offers no command without a selection; should one come
-    // anyway, the requests that name a drive are not sent at all rather than
-    // naming a drive nobody chose.
-    const bool needsSelection = code == ShellRequestScan || code == ShellRequestVuz || code == ShellRequestClean;
-    if (needsSelection && selection.empty())
-        return 0;
+}  // namespace
 
-    switch (code) {
-        case ShellRequestScan:
-            // The drive letter in the case the shell gave it.
-            transfer.SendPacket(NMTray, ZOVU_RUN_NULLSCAN, std::vector<std::string>{std::string(1, selection[0][0])});
-            break;
-        case ShellRequestVuz: transfer.SendPacket(NMWatch, ZOVU_RUN_VUZ, VuzRequest(selection)); break;
-        case ShellRequestClean: {
-            // Drive roots ("C:\") clean every selected item's drive, repeats
-            // kept; a folder or file cleans its own drive only.
-            std::string drives;
-            if (selection[0].size() == 3)
-                for (DWORD i = 0; i < selectionCount && i < selection.size(); ++i) drives += selection[i][0];
-            else
-                drives += selection[0][0];
-            transfer.SendPacket(NMWatch, ZOVU_RUN_NMAGENT,
-                                std::vector<std::string>{kNormal, quickClean != 0 ? kQuick : kSecure, kCancel, drives});
-            break;
-        }
-        case ShellRequestConfiguration: transfer.SendPacket(NMTray, ZOVU_RUN_NMBASE, 0, nullptr); break;
-        default: break;
-    }
-    return 0;
+void VuzSelection(const Command& command, CommandContext& context) {
+    if (context.selection.empty())
+        return;
+    // The first item decides for the whole selection.
+    if (IsOnLocalDisk(context.selection[0]))
+        ShellRequest(context.module).Send(command.destination, command.operation, VuzRequest(context.selection));
+    else
+        LaunchVuzProgram(context);
+}
+
+void DeepClean(const Command& command, CommandContext& context) {
+    context.quickClean = 0;
+    SendCleanRequest(command, context);
+}
+
+void QuickClean(const Command& command, CommandContext& context) {
+    context.quickClean = 1;
+    SendCleanRequest(command, context);
+}
+
+void ScanDrives(const Command& command, CommandContext& context) {
+    ShellRequest request(context.module);
+    if (context.selection.empty())
+        return;
+    // The drive letter in the case the shell gave it.
+    request.Send(command.destination, command.operation, {std::string(1, context.selection[0][0])});
+}
+
+void Configuration(const Command& command, CommandContext& context) {
+    // Names no drive: sent whatever the selection.
+    ShellRequest(context.module).SendEmpty(command.destination, command.operation);
 }

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "shellext/menu_commands.h"
+#include "commands/command_table.h"
 #include "shellext/shell_extension.h"
 
 // The shell takes the older MENUITEMINFOA, without hbmpItem, from every
@@ -94,7 +94,9 @@ DWORD ShellExtension::ComputeMenuState() const {
                 if (!IsRemovableOrFixed(type))
                     flags |= MenuCleanUnavailable;
                 // Whole drives may be VUZed only when they are local disks,
-                // and never the one that Windows runs from.
+                // and not when the letter is the system directory's own: an
+                // exact, case-sensitive comparison, so "c:\" is not taken
+                // for the system drive "C:".
                 if (driveRoots && (!IsRemovableOrFixed(type) || (!item.empty() && item[0] == systemDirectory[0])))
                     flags |= MenuVuzUnavailable;
             }
@@ -131,12 +133,12 @@ HRESULT ShellExtension::QueryContextMenu(HMENU hmenu, UINT /*indexMenu*/, UINT i
     if ((uFlags & 0xF) != 0 && (uFlags & (CMF_VERBSONLY | CMF_EXPLORE)) == 0)
         return nothingAdded;
 
-    LabelBuffer title, labels[kMenuCommandCount];
+    LabelBuffer title, labels[kCommandCount];
     title[0] = '\0';
     AppendToLabel(title, kSubmenuTitle);
-    for (UINT i = 0; i < kMenuCommandCount; ++i) {
+    for (UINT i = 0; i < kCommandCount; ++i) {
         labels[i][0] = '\0';
-        AppendToLabel(labels[i], kMenuCommands[i].label);
+        AppendToLabel(labels[i], kCommands[i].label);
     }
 
     // Without a selection (a failed Initialize, or none at all) no command
@@ -163,8 +165,8 @@ HRESULT ShellExtension::QueryContextMenu(HMENU hmenu, UINT /*indexMenu*/, UINT i
 
     const DWORD flags = ComputeMenuState();
 
-    for (UINT i = 0; i < kMenuCommandCount; ++i) {
-        if (!kMenuCommands[i].takesDriveSuffix)
+    for (UINT i = 0; i < kCommandCount; ++i) {
+        if (!kCommands[i].takesDriveSuffix)
             continue;
         if (flags & MenuCleanUnavailable) {
             AppendToLabel(labels[i], kNotAvailable);
@@ -175,8 +177,8 @@ HRESULT ShellExtension::QueryContextMenu(HMENU hmenu, UINT /*indexMenu*/, UINT i
             AppendToLabel(labels[i], first.c_str(), DrivePartLength(first));
         }
     }
-    for (UINT i = 0; i < kMenuCommandCount; ++i)
-        if (!kMenuCommands[i].takesDriveSuffix && (flags & kMenuCommands[i].grayedBy))
+    for (UINT i = 0; i < kCommandCount; ++i)
+        if (!kCommands[i].takesDriveSuffix && (flags & kCommands[i].grayedBy))
             AppendToLabel(labels[i], kNotAvailable);
 
     // The results of the menu calls are not examined: a menu that cannot take
@@ -184,11 +186,11 @@ HRESULT ShellExtension::QueryContextMenu(HMENU hmenu, UINT /*indexMenu*/, UINT i
     InsertMenuA(hmenu, 0, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
     HMENU submenu = CreatePopupMenu();
     UINT position = 0;
-    for (UINT i = 0; i < kMenuCommandCount; ++i) {
-        if (kMenuCommands[i].separatorBefore)
+    for (UINT i = 0; i < kCommandCount; ++i) {
+        if (kCommands[i].separatorBefore)
             InsertMenuA(submenu, position++, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
         InsertMenuA(submenu, position, MF_BYPOSITION | MF_STRING, idCmdFirst + i, labels[i]);
-        if (flags & kMenuCommands[i].grayedBy)
+        if (flags & kCommands[i].grayedBy)
             EnableMenuItem(submenu, position, MF_BYPOSITION | MF_GRAYED);
         ++position;
     }
@@ -205,7 +207,7 @@ HRESULT ShellExtension::QueryContextMenu(HMENU hmenu, UINT /*indexMenu*/, UINT i
     InsertMenuItemA(hmenu, 1, TRUE, &item);
     InsertMenuA(hmenu, 2, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
 
-    const UINT nextFree = idCmdFirst + kMenuCommandCount;
+    const UINT nextFree = idCmdFirst + kCommandCount;
     return MAKE_HRESULT(SEVERITY_SUCCESS, 0, static_cast<USHORT>(nextFree - idCmdFirst));
 }
 
@@ -213,9 +215,9 @@ HRESULT ShellExtension::GetCommandString(UINT_PTR idCmd, UINT /*uType*/, UINT* /
                                          UINT cchMax) {
     // Every request type gets the help text, in the form the platform's
     // shell reads: ANSI on Windows 95/98/Me, UTF-16 on the NT family.
-    if (idCmd >= kMenuCommandCount || pszName == nullptr || cchMax == 0)
+    if (idCmd >= kCommandCount || pszName == nullptr || cchMax == 0)
         return S_OK;
-    const MenuCommand& command = kMenuCommands[idCmd];
+    const Command& command = kCommands[idCmd];
     if (isWin9x) {
         size_t n = 0;
         for (; n + 1 < cchMax && command.helpAnsi[n] != '\0'; ++n)

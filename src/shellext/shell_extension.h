@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "commands/shell_commands.h"
 #include "platform/win32.h"
 #include "settings/product_settings.h"
 
@@ -37,7 +36,6 @@ public:
     DWORD SelectionCount() const { return selectionCount; }
     bool IsWin9x() const { return isWin9x; }
     const ProductSettings& Settings() const { return settings; }
-    LONG QuickClean() const { return quickClean; }
 
     static constexpr DWORD kPathBufferSize = MAX_PATH;  // 259 characters and the terminator
 
@@ -45,15 +43,6 @@ private:
     ~ShellExtension();
 
     void ReleaseDataObject();
-
-    // The commands (commands/), by command offset; each answers S_OK.
-    HRESULT OnVuzSelection(HWND owner, LPCSTR directory, LPCSTR verb, LPCSTR parameters, int show);
-    HRESULT OnDeepClean(HWND owner, LPCSTR directory, LPCSTR verb, LPCSTR parameters, int show);
-    HRESULT OnQuickClean(HWND owner, LPCSTR directory, LPCSTR verb, LPCSTR parameters, int show);
-    HRESULT OnScanDrives(HWND owner, LPCSTR directory, LPCSTR verb, LPCSTR parameters, int show);
-    HRESULT OnConfiguration(HWND owner, LPCSTR directory, LPCSTR verb, LPCSTR parameters, int show);
-    int LaunchVuzProgram(HWND owner);
-    int SendShellRequest(ShellCommandCode code, HWND owner);
 
     // Which commands this selection and the settings allow (context_menu.cpp).
     DWORD ComputeMenuState() const;
