@@ -1,21 +1,16 @@
 #include "bench_machine.h"
 
-#include "hostwin/hostwin.h"
 #include "hostwin/machine.h"
+#include "shellhost/host_drives.h"
 
 namespace nmbench {
 
 void PrepareMachine() {
     hostwin::Machine::Reset();
-    for (const char* d = kFixedDrives; *d != '\0'; ++d) {
-        hostwin::Machine::DriveSetup setup;
-        setup.letter = *d;
-        setup.type = DRIVE_FIXED;
-        setup.freeBytes = 10ull << 30;
-        setup.totalBytes = 40ull << 30;
-        hostwin::Machine::AddDrive(setup);
-    }
-    hostwin::Machine::SetSystemDirectory("C:\\WINDOWS\\SYSTEM32");
+    std::vector<HostDrive> drives;
+    for (const char* d = kFixedDrives; *d != '\0'; ++d)
+        drives.push_back({*d, DRIVE_FIXED, 10ull << 30, 40ull << 30});
+    AddHostDrives(drives);
 }
 
 }  // namespace nmbench

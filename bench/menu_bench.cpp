@@ -14,9 +14,8 @@
 
 #include "bench_machine.h"
 #include "platform/win32.h"
-#include "shellext/exports.h"
-#include "shellext/module.h"
 #include "shellhost/drop_data_object.h"
+#include "shellhost/linked_extension.h"
 
 namespace {
 
@@ -103,42 +102,21 @@ void FillSecuredSpace() {
     }
 }
 
-struct Extension {
-    IShellExtInit* init = nullptr;
-    IContextMenu* menu = nullptr;
-    DropDataObject* data = DropDataObject::Create(kSelection);
-    Extension() {
-        IClassFactory* factory = nullptr;
-        DllGetClassObject(CLSID_ShellExtension, IID_IClassFactory, reinterpret_cast<void**>(&factory));
-        if (factory != nullptr) {
-            factory->CreateInstance(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(&init));
-            factory->Release();
-        }
-        if (init != nullptr)
-            init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu));
-    }
-    ~Extension() {
-        if (menu)
-            menu->Release();
-        if (init)
-            init->Release();
-        data->Release();
-    }
-};
-
 void WholeMenu(benchmark::State& state) {
-    Extension ext;
-    if (ext.menu == nullptr) {
+    LinkedExtension ext;
+    if (ext.menu() == nullptr) {
         state.SkipWithError("no extension");
         return;
     }
+    DropDataObject* data = DropDataObject::Create(kSelection);
     for (auto _ : state) {
-        ext.init->Initialize(nullptr, ext.data, nullptr);
+        ext.init()->Initialize(nullptr, data, nullptr);
         HMENU menu = CreatePopupMenu();
-        const HRESULT hr = ext.menu->QueryContextMenu(menu, 0, 1, 0x7FFF, CMF_NORMAL);
+        const HRESULT hr = ext.menu()->QueryContextMenu(menu, 0, 1, 0x7FFF, CMF_NORMAL);
         benchmark::DoNotOptimize(hr);
         DestroyMenu(menu);
     }
+    data->Release();
 }
 
 // --- the baseline: the platform calls alone

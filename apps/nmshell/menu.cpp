@@ -9,6 +9,7 @@
 #include "nmshell.h"
 #include "shellhost/drop_data_object.h"
 #include "shellhost/hresult_text.h"
+#include "shellhost/menu_reader.h"
 #include "shellhost/server_module.h"
 
 namespace {
@@ -44,31 +45,26 @@ std::string HelpText(IContextMenu* menu, UINT offset, bool win9x) {
 
 void PrintMenu(HMENU hmenu, IContextMenu* menu, bool win9x, int depth) {
     const std::string indent(2 + 4 * depth, ' ');
-    const int count = GetMenuItemCount(hmenu);
-    for (int i = 0; i < count; ++i) {
-        char text[128] = {};
-        MENUITEMINFOA info{};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING;
-        info.dwTypeData = text;
-        info.cch = sizeof text;
-        if (!GetMenuItemInfoA(hmenu, static_cast<UINT>(i), TRUE, &info)) {
-            std::printf("%s[%d] (unreadable, error %lu)\n", indent.c_str(), i,
-                        static_cast<unsigned long>(GetLastError()));
+    const std::vector<MenuItemRead> items = ReadMenuItems(hmenu);
+    for (size_t n = 0; n < items.size(); ++n) {
+        const MenuItemRead& item = items[n];
+        const int i = static_cast<int>(n);
+        if (!item.readable) {
+            std::printf("%s[%d] (unreadable, error %lu)\n", indent.c_str(), i, static_cast<unsigned long>(item.error));
             continue;
         }
-        const char* grayed = (info.fState & MFS_GRAYED) ? "  [grayed]" : "";
-        if (info.fType & MFT_SEPARATOR) {
+        const char* grayed = item.grayed ? "  [grayed]" : "";
+        if (item.separator) {
             std::printf("%s[%d] ----------------\n", indent.c_str(), i);
-        } else if (info.hSubMenu != nullptr) {
-            const bool same = GetSubMenu(hmenu, i) == info.hSubMenu && IsMenu(info.hSubMenu);
-            std::printf("%s[%d] %s >%s  (submenu: %d item(s)%s)\n", indent.c_str(), i, text, grayed,
-                        GetMenuItemCount(info.hSubMenu), same ? "" : ", handle does not match GetSubMenu");
-            PrintMenu(info.hSubMenu, menu, win9x, depth + 1);
+        } else if (item.submenu != nullptr) {
+            const bool same = GetSubMenu(hmenu, i) == item.submenu && IsMenu(item.submenu);
+            std::printf("%s[%d] %s >%s  (submenu: %d item(s)%s)\n", indent.c_str(), i, item.text.c_str(), grayed,
+                        GetMenuItemCount(item.submenu), same ? "" : ", handle does not match GetSubMenu");
+            PrintMenu(item.submenu, menu, win9x, depth + 1);
         } else {
-            std::printf("%s[%d] id %u: %s%s\n", indent.c_str(), i, info.wID, text, grayed);
-            if (info.wID >= kIdCmdFirst && info.wID <= kIdCmdLast)
-                std::printf("%s    help: %s\n", indent.c_str(), HelpText(menu, info.wID - kIdCmdFirst, win9x).c_str());
+            std::printf("%s[%d] id %u: %s%s\n", indent.c_str(), i, item.id, item.text.c_str(), grayed);
+            if (item.id >= kIdCmdFirst && item.id <= kIdCmdLast)
+                std::printf("%s    help: %s\n", indent.c_str(), HelpText(menu, item.id - kIdCmdFirst, win9x).c_str());
         }
     }
 }

@@ -159,7 +159,6 @@ size_t LiveMenuCount() {
 
 using namespace hostwin::detail;
 
-HMENU WINAPI CreateMenu() { return NewMenu(false); }
 HMENU WINAPI CreatePopupMenu() { return NewMenu(true); }
 
 BOOL WINAPI DestroyMenu(HMENU hMenu) {
@@ -205,10 +204,6 @@ BOOL WINAPI InsertMenuA(HMENU hMenu, UINT uPosition, UINT uFlags, UINT_PTR uIDNe
         item.text = lpNewItem;
     Insert(menu, uPosition, (uFlags & MF_BYPOSITION) != 0, std::move(item));
     return TRUE;
-}
-
-BOOL WINAPI AppendMenuA(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCSTR lpNewItem) {
-    return InsertMenuA(hMenu, 0xFFFFFFFFu, uFlags | MF_BYPOSITION, uIDNewItem, lpNewItem);
 }
 
 BOOL WINAPI InsertMenuItemA(HMENU hmenu, UINT item, BOOL fByPosition, LPCMENUITEMINFOA lpmi) {
@@ -319,15 +314,6 @@ BOOL WINAPI GetMenuItemInfoA(HMENU hmenu, UINT item, BOOL fByPosition, LPMENUITE
     return TRUE;
 }
 
-UINT WINAPI GetMenuItemID(HMENU hMenu, int nPos) {
-    std::lock_guard lock(Table().mutex);
-    Menu* menu = Find(hMenu);
-    ItemRef ref;
-    if (menu == nullptr || nPos < 0 || !Locate(menu, static_cast<UINT>(nPos), true, &ref))
-        return 0xFFFFFFFFu;
-    return ref.item()->subMenu != nullptr ? 0xFFFFFFFFu : ref.item()->id;
-}
-
 HMENU WINAPI GetSubMenu(HMENU hMenu, int nPos) {
     std::lock_guard lock(Table().mutex);
     Menu* menu = Find(hMenu);
@@ -335,24 +321,6 @@ HMENU WINAPI GetSubMenu(HMENU hMenu, int nPos) {
     if (menu == nullptr || nPos < 0 || !Locate(menu, static_cast<UINT>(nPos), true, &ref))
         return nullptr;
     return ref.item()->subMenu;
-}
-
-UINT WINAPI GetMenuState(HMENU hMenu, UINT uId, UINT uFlags) {
-    std::lock_guard lock(Table().mutex);
-    Menu* menu = Find(hMenu);
-    ItemRef ref;
-    if (menu == nullptr || !Locate(menu, uId, (uFlags & MF_BYPOSITION) != 0, &ref))
-        return 0xFFFFFFFFu;
-    const MenuItem& item = *ref.item();
-    if (item.subMenu != nullptr) {
-        // A submenu's item: its flags in the low byte, the submenu's item
-        // count in the high byte.
-        Menu* sub = Find(item.subMenu);
-        if (sub == nullptr)
-            return 0xFFFFFFFFu;
-        return static_cast<UINT>(sub->items.size() << 8) | ((item.type | item.state | MF_POPUP) & 0xFF);
-    }
-    return item.type | item.state;
 }
 
 int WINAPI GetMenuStringA(HMENU hMenu, UINT uIDItem, LPSTR lpString, int cchMax, UINT flags) {

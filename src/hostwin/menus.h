@@ -76,21 +76,17 @@ struct MENUITEMINFOA {
 using LPMENUITEMINFOA = MENUITEMINFOA*;
 using LPCMENUITEMINFOA = const MENUITEMINFOA*;
 
-HMENU WINAPI CreateMenu();
 HMENU WINAPI CreatePopupMenu();
 // Destroys the menu and, with it, every submenu that its items open.
 BOOL WINAPI DestroyMenu(HMENU hMenu);
 BOOL WINAPI IsMenu(HMENU hMenu);
 
 BOOL WINAPI InsertMenuA(HMENU hMenu, UINT uPosition, UINT uFlags, UINT_PTR uIDNewItem, LPCSTR lpNewItem);
-BOOL WINAPI AppendMenuA(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCSTR lpNewItem);
 BOOL WINAPI InsertMenuItemA(HMENU hmenu, UINT item, BOOL fByPosition, LPCMENUITEMINFOA lpmi);
 // The previous state (MF_ENABLED, MF_GRAYED, MF_DISABLED) or -1 when the item does not exist.
 BOOL WINAPI EnableMenuItem(HMENU hMenu, UINT uIDEnableItem, UINT uEnable);
 
 int WINAPI GetMenuItemCount(HMENU hMenu);
 BOOL WINAPI GetMenuItemInfoA(HMENU hmenu, UINT item, BOOL fByPosition, LPMENUITEMINFOA lpmii);
-UINT WINAPI GetMenuItemID(HMENU hMenu, int nPos);
 HMENU WINAPI GetSubMenu(HMENU hMenu, int nPos);
-UINT WINAPI GetMenuState(HMENU hMenu, UINT uId, UINT uFlags);
 int WINAPI GetMenuStringA(HMENU hMenu, UINT uIDItem, LPSTR lpString, int cchMax, UINT flags);

@@ -7,9 +7,8 @@
 //
 // As on Windows, every window belongs to the thread that created it, and its
 // procedure runs on that thread: a message sent from another thread waits
-// until the owner retrieves or peeks at its messages (GetMessageA,
-// PeekMessageA), and the sender blocks meanwhile, handling messages sent to
-// itself.  WM_COPYDATA between threads hands the procedure a copy of the data
+// until the owner peeks at its messages (PeekMessageA), and the sender
+// blocks meanwhile, handling messages sent to itself.  WM_COPYDATA between threads hands the procedure a copy of the data
 // that is valid during the call only.
 #pragma once
 
@@ -18,18 +17,13 @@
 
 #define ERROR_MESSAGE_SYNC_ONLY 1159L
 #define ERROR_CANNOT_FIND_WND_CLASS 1407L
-#define ERROR_CLASS_HAS_WINDOWS 1412L
-#define ERROR_INVALID_THREAD_ID 1444L
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
 
 #define WM_NULL 0x0000
 #define WM_CREATE 0x0001
 #define WM_DESTROY 0x0002
-#define WM_SETTEXT 0x000C
 #define WM_GETTEXT 0x000D
-#define WM_GETTEXTLENGTH 0x000E
 #define WM_CLOSE 0x0010
-#define WM_QUIT 0x0012
 #define WM_COPYDATA 0x004A
 #define WM_NCCREATE 0x0081
 #define WM_NCDESTROY 0x0082
@@ -58,7 +52,6 @@
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
 #define MAKEINTATOM(i) (reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
 #define HWND_MESSAGE (reinterpret_cast<HWND>(static_cast<LONG_PTR>(-3)))
-#define GWLP_USERDATA (-21)
 
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
@@ -117,7 +110,6 @@ struct COPYDATASTRUCT {
 using PCOPYDATASTRUCT = COPYDATASTRUCT*;
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx);
-BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance);
 // The system's cursors only (a null instance and an IDC_ identifier).
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName);
 
@@ -131,19 +123,9 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
 // matches any, and names compare without regard to case.
 HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName);
 BOOL WINAPI SetForegroundWindow(HWND hWnd);
-HWND WINAPI GetForegroundWindow();
 int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount);
-int WINAPI GetWindowTextLengthA(HWND hWnd);
-BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString);
 DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId);
-LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex);
-LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
 
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
-BOOL WINAPI PostThreadMessageA(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam);
-void WINAPI PostQuitMessage(int nExitCode);
 BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg);
-BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax);
-BOOL WINAPI TranslateMessage(const MSG* lpMsg);
-LRESULT WINAPI DispatchMessageA(const MSG* lpMsg);

@@ -1,7 +1,7 @@
 // Window classes, windows and the message queues of this process's threads.
 //
-// One lock guards everything; a thread that waits (GetMessageA, a
-// SendMessageA to another thread) sleeps on one condition that every change
+// One lock guards everything; a thread that waits (a SendMessageA to
+// another thread) sleeps on one condition that every change
 // wakes.  Window procedures always run without the lock, so that they may
 // call back in.
 #include "windowing.h"
@@ -39,7 +39,6 @@ struct Window {
     WNDPROC proc;
     DWORD thread;
     HWND parent;
-    LONG_PTR userData = 0;
 };
 
 // A message sent to a window of another thread, waiting for that thread.
@@ -64,7 +63,6 @@ struct WindowSystem {
     std::map<HWND, Window> windows;
     std::vector<HWND> zOrder;  // top first: the newest window
     std::map<DWORD, ThreadQueue> queues;
-    HWND foreground = nullptr;
     ULONG_PTR nextWindow = 0x10010;
     ATOM nextAtom = 0xC000;
 };
@@ -93,8 +91,6 @@ struct QueueOwner {
         for (auto it = s.windows.begin(); it != s.windows.end();) {
             if (it->second.thread == thread) {
                 std::erase(s.zOrder, it->first);
-                if (s.foreground == it->first)
-                    s.foreground = nullptr;
                 it = s.windows.erase(it);
             } else {
                 ++it;
@@ -251,25 +247,6 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx) {
     return atom;
 }
 
-BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance) {
-    WindowSystem& s = System();
-    Lock lock(s.mutex);
-    auto it = std::find_if(s.classes.begin(), s.classes.end(), [&](const WindowClass& c) {
-        return ClassMatches(c, lpClassName) && c.instance == hInstance;
-    });
-    if (it == s.classes.end()) {
-        SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
-        return FALSE;
-    }
-    for (const auto& [hwnd, w] : s.windows)
-        if (w.atom == it->atom) {
-            SetLastError(ERROR_CLASS_HAS_WINDOWS);
-            return FALSE;
-        }
-    s.classes.erase(it);
-    return TRUE;
-}
-
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
     const auto id = reinterpret_cast<ULONG_PTR>(lpCursorName);
     if (hInstance == nullptr && id >= 32512 && id <= 32651)
@@ -330,8 +307,6 @@ BOOL WINAPI DestroyWindow(HWND hWnd) {
     Lock lock(s.mutex);
     s.windows.erase(hWnd);
     std::erase(s.zOrder, hWnd);
-    if (s.foreground == hWnd)
-        s.foreground = nullptr;
     std::erase_if(OwnQueue(s).posted, [&](const MSG& m) { return m.hwnd == hWnd; });
     return TRUE;
 }
@@ -346,8 +321,6 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
     switch (Msg) {
         case WM_NCCREATE: return TRUE;
         case WM_CLOSE: DestroyWindow(hWnd); return 0;
-        case WM_SETTEXT: return SetWindowTextA(hWnd, reinterpret_cast<LPCSTR>(lParam));
-        case WM_GETTEXTLENGTH: return GetWindowTextLengthA(hWnd);
         case WM_GETTEXT: return GetWindowTextA(hWnd, reinterpret_cast<LPSTR>(lParam), static_cast<int>(wParam));
         default: return 0;
     }
@@ -374,16 +347,9 @@ HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName) {
 BOOL WINAPI SetForegroundWindow(HWND hWnd) {
     WindowSystem& s = System();
     Lock lock(s.mutex);
-    if (!FindWindowRecord(s, hWnd))
-        return FALSE;
-    s.foreground = hWnd;
-    return TRUE;
-}
-
-HWND WINAPI GetForegroundWindow() {
-    WindowSystem& s = System();
-    Lock lock(s.mutex);
-    return s.foreground;
+    // Nothing is shown here, so nothing comes to the front: only the window's
+    // existence is checked.
+    return FindWindowRecord(s, hWnd) != nullptr;
 }
 
 int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
@@ -402,29 +368,6 @@ int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
     return static_cast<int>(n);
 }
 
-int WINAPI GetWindowTextLengthA(HWND hWnd) {
-    WindowSystem& s = System();
-    Lock lock(s.mutex);
-    const Window* w = FindWindowRecord(s, hWnd);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
-    return static_cast<int>(w->title.size());
-}
-
-BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
-    WindowSystem& s = System();
-    Lock lock(s.mutex);
-    Window* w = FindWindowRecord(s, hWnd);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
-    w->title = lpString ? lpString : "";
-    return TRUE;
-}
-
 DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId) {
     WindowSystem& s = System();
     Lock lock(s.mutex);
@@ -436,28 +379,6 @@ DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId) {
     if (lpdwProcessId)
         *lpdwProcessId = GetCurrentProcessId();
     return w->thread;
-}
-
-LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex) {
-    WindowSystem& s = System();
-    Lock lock(s.mutex);
-    const Window* w = FindWindowRecord(s, hWnd);
-    if (!w || nIndex != GWLP_USERDATA) {
-        SetLastError(w ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
-    return w->userData;
-}
-
-LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
-    WindowSystem& s = System();
-    Lock lock(s.mutex);
-    Window* w = FindWindowRecord(s, hWnd);
-    if (!w || nIndex != GWLP_USERDATA) {
-        SetLastError(w ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
-    return std::exchange(w->userData, dwNewLong);
 }
 
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
@@ -495,53 +416,9 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
     return Post(s, w->thread, hWnd, Msg, wParam, lParam);
 }
 
-BOOL WINAPI PostThreadMessageA(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    WindowSystem& s = System();
-    Lock lock(s.mutex);
-    if (idThread == GetCurrentThreadId())
-        OwnQueue(s);
-    if (!Post(s, idThread, nullptr, Msg, wParam, lParam)) {
-        SetLastError(ERROR_INVALID_THREAD_ID);  // the thread has no queue
-        return FALSE;
-    }
-    return TRUE;
-}
-
-void WINAPI PostQuitMessage(int nExitCode) {
-    WindowSystem& s = System();
-    Lock lock(s.mutex);
-    OwnQueue(s);
-    Post(s, GetCurrentThreadId(), nullptr, WM_QUIT, static_cast<WPARAM>(nExitCode), 0);
-}
-
 BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg) {
     WindowSystem& s = System();
     Lock lock(s.mutex);
     DeliverSentMessages(s, lock);  // whatever the filter, as Windows does
     return TakePosted(s, lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, (wRemoveMsg & PM_REMOVE) != 0);
-}
-
-BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax) {
-    WindowSystem& s = System();
-    Lock lock(s.mutex);
-    if (hWnd != nullptr && hWnd != reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1)) && !FindWindowRecord(s, hWnd)) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return -1;
-    }
-    for (;;) {
-        DeliverSentMessages(s, lock);
-        if (TakePosted(s, lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true))
-            return lpMsg->message != WM_QUIT;
-        s.changed.wait(lock);
-    }
-}
-
-BOOL WINAPI TranslateMessage(const MSG* /*lpMsg*/) {
-    return FALSE;  // no keyboard here, so no character messages to make
-}
-
-LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
-    if (lpMsg == nullptr || lpMsg->hwnd == nullptr)
-        return 0;
-    return CallProcedure(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam);
 }

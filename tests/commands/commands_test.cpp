@@ -4,13 +4,16 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "hostwin/machine.h"
+#include "messaging/messaging_support.h"
 #include "platform/win32.h"
 #include "shellext/shell_extension.h"
 #include "shellhost/drop_data_object.h"
@@ -21,55 +24,8 @@ namespace fs = std::filesystem;
 using hostwin::Machine;
 using Bytes = std::vector<BYTE>;
 
-// One component's pipe, served by a thread with nothing but Win32 calls: it
-// takes one connection and keeps every byte the client wrote.
-class PipeReceiver {
-public:
-    explicit PipeReceiver(int id) : name_("\\\\.\\pipe\\Router" + std::to_string(id)) {
-        pipe_ = CreateNamedPipeA(name_.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0, 0, 0, nullptr);
-        thread_ = CreateThread(nullptr, 0, &Serve, this, 0, nullptr);
-    }
-    ~PipeReceiver() {
-        Finish();
-        CloseHandle(pipe_);
-    }
-    PipeReceiver(const PipeReceiver&) = delete;
-    PipeReceiver& operator=(const PipeReceiver&) = delete;
-
-    // What arrived; empty when nobody sent anything.  A connection of our own
-    // ends a wait that no sender ended.
-    const Bytes& Finish() {
-        if (thread_ != nullptr) {
-            if (WaitForSingleObject(thread_, 0) == WAIT_TIMEOUT) {
-                HANDLE client = CreateFileA(name_.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-                if (client != INVALID_HANDLE_VALUE)
-                    CloseHandle(client);
-            }
-            WaitForSingleObject(thread_, 10000);
-            CloseHandle(thread_);
-            thread_ = nullptr;
-        }
-        return received_;
-    }
-
-private:
-    static DWORD WINAPI Serve(LPVOID self) {
-        auto* r = static_cast<PipeReceiver*>(self);
-        if (!ConnectNamedPipe(r->pipe_, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED)
-            return 1;
-        BYTE buffer[512];
-        DWORD read = 0;
-        while (ReadFile(r->pipe_, buffer, sizeof buffer, &read, nullptr) && read > 0)
-            r->received_.insert(r->received_.end(), buffer, buffer + read);
-        DisconnectNamedPipe(r->pipe_);
-        return 0;
-    }
-
-    std::string name_;
-    HANDLE pipe_ = INVALID_HANDLE_VALUE;
-    HANDLE thread_ = nullptr;
-    Bytes received_;
-};
+// A component's pipe: takes one connection and keeps every byte.
+using PipeReceiver = nmtest::RawPipeServer;
 
 // A packet from the extension (identity 4), built by hand from the wire
 // format: header, then each string and a zero byte, then a closing zero.
@@ -152,11 +108,14 @@ protected:
         return Invoke(selection, MAKEINTRESOURCEA(offset));
     }
 
-    // The command line the started program saw, or "" when none ran; the
-    // program may still be starting when the request has arrived.
+    // The command line the started program saw, or "" when none ran.  The
+    // program may still be starting when the request has arrived; its report
+    // appears whole (it is renamed into place), so its existence is the
+    // condition waited for, for 10 s at most.
     std::string StartedCommandLine(bool expectOne = true) const {
-        for (int i = 0; expectOne && i < 500 && !fs::exists(report_); ++i) ::usleep(10000);
-        ::usleep(expectOne ? 20000 : 0);  // let the one line be written out
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (expectOne && !fs::exists(report_) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
         std::ifstream in(report_);
         std::string line;
         std::getline(in, line);

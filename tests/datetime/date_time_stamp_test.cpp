@@ -78,23 +78,6 @@ TEST(DateTimeStamp, ConvertsTheTwentyFourHourClockToTwelveHours) {
     }
 }
 
-TEST(DateTimeStamp, EqualityComparesAllTenFields) {
-    const DateTimeStamp base = Stamp(2003, 2, 7, 5, 1, 9, 5, 9, 1);
-    BYTE DateTimeStamp::*fields[] = {&DateTimeStamp::month, &DateTimeStamp::day,    &DateTimeStamp::weekday,
-                                     &DateTimeStamp::pm,    &DateTimeStamp::hour,   &DateTimeStamp::minute,
-                                     &DateTimeStamp::second, &DateTimeStamp::extra};
-    for (auto field : fields) {
-        DateTimeStamp other = base;
-        other.*field = static_cast<BYTE>(other.*field + 1);
-        EXPECT_NE(other, base);
-    }
-    DateTimeStamp otherYear = base;
-    otherYear.year = 2004;
-    EXPECT_NE(otherYear, base);
-    DateTimeStamp copy = base;
-    EXPECT_EQ(copy, base);
-}
-
 TEST(DateTimeStamp, NewStampTakesTheLocalClock) {
     // Retry until the clock did not pass a second boundary during the reading.
     for (int attempt = 0; attempt < 20; ++attempt) {

@@ -31,6 +31,27 @@ HANDLE OpenClient(const std::string& name) {
     return CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// A client for a server that is between two connections: nothing announces
+// that its instance is free again, so the open itself is retried until it
+// succeeds or the time is up.
+HANDLE OpenClientWithin(const std::string& name, DWORD milliseconds = 5000) {
+    const DWORD start = GetTickCount();
+    HANDLE client = OpenClient(name);
+    while (client == INVALID_HANDLE_VALUE && GetTickCount() - start < milliseconds) {
+        Sleep(1);
+        client = OpenClient(name);
+    }
+    return client;
+}
+
+// Ends a server thread that still waits in ConnectNamedPipe for a client the
+// test no longer sends: it gets an empty connection instead.
+void ReleaseWaitingServer(const std::string& name) {
+    HANDLE client = OpenClientWithin(name, 1000);
+    if (client != INVALID_HANDLE_VALUE)
+        CloseHandle(client);
+}
+
 // Runs `body` on a thread of its own; Join waits for it.
 class Worker {
 public:
@@ -121,9 +142,9 @@ TEST(NamedPipes, ReadsOfAByteStreamTakeWhatArrivedUpToTheSizeAskedFor) {
     std::vector<BYTE> packet(25);
     for (size_t i = 0; i < packet.size(); ++i)
         packet[i] = static_cast<BYTE>(i + 1);
-    HANDLE client = INVALID_HANDLE_VALUE;
-    for (int i = 0; i < 200 && client == INVALID_HANDLE_VALUE; ++i, Sleep(5))
-        client = OpenClient(name);
+    HANDLE client = OpenClientWithin(name);
+    if (client == INVALID_HANDLE_VALUE)
+        ReleaseWaitingServer(name);
     ASSERT_NE(client, INVALID_HANDLE_VALUE);
     EXPECT_TRUE(WriteAll(client, packet));
     EXPECT_TRUE(FlushFileBuffers(client));
@@ -162,42 +183,61 @@ TEST(NamedPipes, AShortWriteIsReadAsItIsThenTheClosedEndBreaksThePipe) {
     }
 }
 
-TEST(NamedPipes, TheWriterWaitsForTheReaderWhenThePipeBuffersNothingAndFlushWaitsAlways) {
-    struct Case {
-        DWORD inBufferSize;
-        bool writeWaits;
-    };
-    constexpr Case kCases[] = {{0, true}, {4096, false}};
-    for (const auto& c : kCases) {
-        SCOPED_TRACE(testing::Message() << "input buffer size " << c.inBufferSize);
-        const std::string name = UniquePipeName("flush");
-        HANDLE server = CreateServer(name, c.inBufferSize);
-        ASSERT_NE(server, INVALID_HANDLE_VALUE);
-        HANDLE client = OpenClient(name);
-        ASSERT_NE(client, INVALID_HANDLE_VALUE);
-        ConnectNamedPipe(server, nullptr);
-        // The flags go up just before each read: a writer released by the
-        // first read sees only the first.
-        std::atomic<bool> readingHeader{false}, readingRest{false};
-        Worker reader([&] {
-            Sleep(300);
-            readingHeader = true;
-            ReadOnce(server, 7);
-            Sleep(150);
-            readingRest = true;
-            ReadOnce(server, 100);
-        });
-        EXPECT_TRUE(WriteAll(client, std::vector<BYTE>(25, 0x55)));
-        if (c.writeWaits)
-            EXPECT_TRUE(readingRest.load()) << "WriteFile returned before the reader took all the bytes";
-        else
-            EXPECT_FALSE(readingHeader.load()) << "WriteFile waited although the pipe could hold the bytes";
-        EXPECT_TRUE(FlushFileBuffers(client));
-        EXPECT_TRUE(readingRest.load()) << "FlushFileBuffers returned before the reader took everything";
-        CloseHandle(client);
-        reader.Join();
-        CloseHandle(server);
-    }
+// With buffer size 0 the writer returns only once the reader has taken every
+// byte.  The reader waits a little before each read, so that a writer that
+// does not wait is caught returning early; a correct one passes however the
+// threads are scheduled, as the flags go up before each read.
+TEST(NamedPipes, WithoutABufferTheWriterWaitsForTheReaderAndFlushWaitsAlways) {
+    const std::string name = UniquePipeName("unbuffered");
+    HANDLE server = CreateServer(name, 0);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    HANDLE client = OpenClient(name);
+    ASSERT_NE(client, INVALID_HANDLE_VALUE);
+    ConnectNamedPipe(server, nullptr);
+    std::atomic<bool> readingRest{false};
+    Worker reader([&] {
+        Sleep(100);
+        ReadOnce(server, 7);
+        Sleep(50);
+        readingRest = true;
+        ReadOnce(server, 100);
+    });
+    EXPECT_TRUE(WriteAll(client, std::vector<BYTE>(25, 0x55)));
+    EXPECT_TRUE(readingRest.load()) << "WriteFile returned before the reader took all the bytes";
+    EXPECT_TRUE(FlushFileBuffers(client));
+    CloseHandle(client);
+    EXPECT_TRUE(reader.Join());
+    CloseHandle(server);
+}
+
+// A pipe that can hold the bytes lets the writer go at once: the reader
+// reads only after WriteFile has returned (or after 5 s, which fails the
+// test instead of hanging it), and the flush then waits for that read (the
+// flag goes up just before it).
+TEST(NamedPipes, WithABufferTheWriterGoesOnAndFlushWaitsForTheReader) {
+    const std::string name = UniquePipeName("buffered");
+    HANDLE server = CreateServer(name, 4096);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    HANDLE client = OpenClient(name);
+    ASSERT_NE(client, INVALID_HANDLE_VALUE);
+    ConnectNamedPipe(server, nullptr);
+    HANDLE written = CreateSemaphoreA(nullptr, 0, 1, nullptr);
+    std::atomic<bool> writerWasDone{false}, reading{false};
+    Worker reader([&] {
+        writerWasDone = WaitForSingleObject(written, 5000) == WAIT_OBJECT_0;
+        Sleep(50);  // a flush that does not wait is caught returning early
+        reading = true;
+        ReadOnce(server, 100);
+    });
+    EXPECT_TRUE(WriteAll(client, std::vector<BYTE>(25, 0x55)));
+    ReleaseSemaphore(written, 1, nullptr);
+    EXPECT_TRUE(FlushFileBuffers(client));
+    EXPECT_TRUE(reading.load()) << "FlushFileBuffers returned before the reader took the bytes";
+    CloseHandle(client);
+    EXPECT_TRUE(reader.Join());
+    EXPECT_TRUE(writerWasDone.load()) << "WriteFile waited although the pipe could hold the bytes";
+    CloseHandle(written);
+    CloseHandle(server);
 }
 
 TEST(NamedPipes, WritingFailsOnceTheServerDisconnectedOrClosed) {
@@ -243,9 +283,9 @@ TEST(NamedPipes, OneInstanceServesItsClientsOneAfterAnother) {
         }
     });
     for (BYTE value : {BYTE{1}, BYTE{2}}) {
-        HANDLE client = INVALID_HANDLE_VALUE;
-        for (int i = 0; i < 400 && client == INVALID_HANDLE_VALUE; ++i, Sleep(5))
-            client = OpenClient(name);  // busy while the instance is disconnected
+        HANDLE client = OpenClientWithin(name);  // busy while the instance is disconnected
+        if (client == INVALID_HANDLE_VALUE)
+            ReleaseWaitingServer(name);
         ASSERT_NE(client, INVALID_HANDLE_VALUE) << GetLastError();
         EXPECT_TRUE(WriteAll(client, {value}));
         EXPECT_TRUE(FlushFileBuffers(client));

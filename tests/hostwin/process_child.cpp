@@ -4,6 +4,7 @@
 // command line (0 when there is none).
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -13,11 +14,16 @@
 int main() {
     const std::string line = GetCommandLineA();
     if (const char* report = std::getenv("NM_CHILD_REPORT")) {
-        std::ofstream out(report, std::ios::trunc);
-        const char* machine = std::getenv("HOSTWIN_MACHINE");
-        out << line << '\n'
-            << (machine ? machine : "(no machine)") << '\n'
-            << (std::getenv("HOSTWIN_COMMAND_LINE") ? "variable left" : "variable taken") << '\n';
+        // Written aside and renamed into place: a reader never sees half of it.
+        const std::string partial = std::string(report) + ".partial";
+        {
+            std::ofstream out(partial, std::ios::trunc);
+            const char* machine = std::getenv("HOSTWIN_MACHINE");
+            out << line << '\n'
+                << (machine ? machine : "(no machine)") << '\n'
+                << (std::getenv("HOSTWIN_COMMAND_LINE") ? "variable left" : "variable taken") << '\n';
+        }
+        std::rename(partial.c_str(), report);
     }
     if (line.find(" wait") != std::string::npos)
         ::sleep(30);

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/win32.h"
@@ -47,9 +49,10 @@ protected:
         wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
         wc.lpszClassName = kClass;
         ASSERT_NE(wc.hCursor, nullptr);
-        ASSERT_NE(RegisterClassExA(&wc), 0) << GetLastError();
+        // Once per process: the product never takes a class back either.
+        static const ATOM atom = RegisterClassExA(&wc);
+        ASSERT_NE(atom, 0) << GetLastError();
     }
-    void TearDown() override { UnregisterClassA(kClass, GetModuleHandleA(nullptr)); }
 
     static HWND CreateReceiver(const char* title) {
         return CreateWindowExA(WS_EX_CLIENTEDGE, kClass, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -113,55 +116,40 @@ TEST_F(WindowTest, CopyDataSentOnTheSameThreadReachesTheProcedureAtOnce) {
 
 // The receiving side: a thread that owns a window and looks at its queue
 // only by peeking, as a component does while it polls for a packet.
-struct Receiver {
-    std::string title;
-    HANDLE ready;
-    HANDLE stop;
-    HWND window = nullptr;
-    DWORD thread = 0;
-};
-
-DWORD WINAPI ReceiverThread(LPVOID parameter) {
-    auto* r = static_cast<Receiver*>(parameter);
-    r->window = CreateWindowExA(WS_EX_CLIENTEDGE, kClass, r->title.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                                GetModuleHandleA(nullptr), nullptr);
-    r->thread = GetCurrentThreadId();
-    SetEvent(r->ready);
-    MSG msg;
-    while (WaitForSingleObject(r->stop, 0) == WAIT_TIMEOUT) {
-        Sleep(100);
-        PeekMessageA(&msg, r->window, 0, 0, PM_NOREMOVE);
-    }
-    DestroyWindow(r->window);
-    return 0;
-}
-
 TEST_F(WindowTest, CopyDataSentFromAnotherThreadWaitsForTheOwnerAndRunsOnItsThread) {
-    Receiver r{"Router" + std::to_string(GetCurrentProcessId()) + "-cross", CreateEventA(nullptr, TRUE, FALSE, nullptr),
-               CreateEventA(nullptr, TRUE, FALSE, nullptr)};
-    HANDLE thread = CreateThread(nullptr, 0, ReceiverThread, &r, 0, nullptr);
-    ASSERT_EQ(WaitForSingleObject(r.ready, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
-    ASSERT_NE(r.window, nullptr);
+    const std::string title = "Router" + std::to_string(GetCurrentProcessId()) + "-cross";
+    std::promise<std::pair<HWND, DWORD>> created;
+    std::atomic<bool> stop{false};
+    std::thread receiver([&] {
+        HWND window = CreateReceiver(title.c_str());
+        created.set_value({window, GetCurrentThreadId()});
+        MSG msg;
+        while (!stop) {
+            Sleep(10);
+            PeekMessageA(&msg, window, 0, 0, PM_NOREMOVE);
+        }
+        DestroyWindow(window);
+    });
+    auto ready = created.get_future();
+    ASSERT_EQ(ready.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    const auto [window, owner] = ready.get();
+    ASSERT_NE(window, nullptr);
 
-    HWND found = FindWindowA(nullptr, r.title.c_str());
-    ASSERT_EQ(found, r.window);
+    HWND found = FindWindowA(nullptr, title.c_str());
+    EXPECT_EQ(found, window);
     EXPECT_TRUE(SetForegroundWindow(found));
     std::vector<BYTE> packet(25, 0xAB);
     COPYDATASTRUCT cds{3, static_cast<DWORD>(packet.size()), packet.data()};
-    const LRESULT result = SendMessageA(found, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
+    const LRESULT result = SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
 
     EXPECT_EQ(result, 77) << "SendMessageA returns the procedure's answer";
     EXPECT_EQ(g_seen.copies.load(), 1) << "delivered once, before SendMessageA returned";
-    EXPECT_EQ(g_seen.thread.load(), r.thread) << "the procedure runs on the window's own thread";
+    EXPECT_EQ(g_seen.thread.load(), owner) << "the procedure runs on the window's own thread";
     EXPECT_NE(g_seen.thread.load(), GetCurrentThreadId());
     EXPECT_EQ(g_seen.data, packet);
 
-    SetEvent(r.stop);
-    EXPECT_EQ(WaitForSingleObject(thread, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
-    CloseHandle(thread);
-    CloseHandle(r.ready);
-    CloseHandle(r.stop);
+    stop = true;
+    receiver.join();
 }
 
 TEST_F(WindowTest, PostedMessagesWaitInTheQueueUntilTakenAndCopyDataCannotBePosted) {
@@ -179,12 +167,6 @@ TEST_F(WindowTest, PostedMessagesWaitInTheQueueUntilTakenAndCopyDataCannotBePost
     COPYDATASTRUCT cds{0, 0, nullptr};
     EXPECT_FALSE(PostMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds)));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MESSAGE_SYNC_ONLY));
-
-    PostQuitMessage(3);
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    }
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT)) << "WM_QUIT ends a message loop";
-    EXPECT_EQ(msg.wParam, 3u);
     DestroyWindow(window);
 }
 

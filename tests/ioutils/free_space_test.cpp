@@ -11,22 +11,12 @@
 #include "ioutils/secured_space.h"
 #include "platform/win32.h"
 #include "settings/product_settings.h"
+#include "support/file_text.h"
 #include "support/scratch_folder.h"
 
 namespace {
 
 using nmtest::ScratchFolder;
-
-std::string ReadFileText(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return "";
-    std::string text(GetFileSize(h, nullptr), '\0');
-    DWORD read = 0;
-    ReadFile(h, text.data(), static_cast<DWORD>(text.size()), &read, nullptr);
-    CloseHandle(h);
-    return text;
-}
 
 TEST(FreeSpace, TheExtendedQueryGivesTheDrivesSize) {
     ScratchFolder dir("freespace");
@@ -57,7 +47,7 @@ TEST(FreeSpace, AMissingDriveIsLoggedInTheCurrentDirectory) {
     const std::string record = std::string(66, '-') + "\r\nDrive: " + missing +
                                ":\\\r\nAction: Getting acount of free space on drive.\r\n"
                                "Problem: Call to GetDiskFreeSpaceEx failed: 3\r\n";
-    const std::string log = ReadFileText(dir / "NMActionLog.txt");
+    const std::string log = nmtest::ReadFileText(dir / "NMActionLog.txt");
     ASSERT_GE(log.size(), record.size()) << log;
     EXPECT_EQ(log.substr(log.size() - record.size()), record);
 }

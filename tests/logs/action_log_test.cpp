@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "hostwin/machine.h"
+#include "support/file_text.h"
 #include "support/scratch_folder.h"
 
 namespace {
@@ -36,16 +37,7 @@ std::string Record(const char* drive, const char* action, const char* problem) {
     return kSeparator + "\r\nDrive: " + drive + "\r\nAction: " + action + "\r\nProblem: " + problem + "\r\n";
 }
 
-std::string ReadLog(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return "<no file>";
-    std::string text(GetFileSize(h, nullptr), '\0');
-    DWORD read = 0;
-    ReadFile(h, text.data(), static_cast<DWORD>(text.size()), &read, nullptr);
-    CloseHandle(h);
-    return text;
-}
+std::string ReadLog(const std::string& path) { return nmtest::ReadFileText(path, "<no file>"); }
 
 class ActionLogTest : public testing::Test {
 protected:

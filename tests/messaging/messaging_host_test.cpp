@@ -6,6 +6,7 @@
 
 #include "hostwin/machine.h"
 #include "messaging/messaging_support.h"
+#include "support/platforms.h"
 
 namespace {
 
@@ -169,6 +170,26 @@ TEST_F(MessagingHostTest, CopyDataBlocksAreCheckedBeforeTheyAreRead) {
         ASSERT_TRUE(endpoint.GetPacket(&packet, 1));
         EXPECT_EQ(packet.dataLength, c.length);
         TransferData::FreePacketData(&packet);
+    }
+}
+
+// The platform identifier picks the transport, never the version number:
+// Windows 95 and NT 4.0 are both version 4.
+TEST_F(MessagingHostTest, ThePlatformIdentifierChoosesPipesOrWindows) {
+    for (const auto& c : nmtest::kPlatforms) {
+        SCOPED_TRACE(c.name);
+        const bool pipes = !c.win9x;
+        traces_.Clear();
+        Machine::SetOsVersion(c.version);
+        nt_ = pipes;
+        endpoint_ = std::make_unique<TransferData>();
+        nmtest::InitializeAndWait(*endpoint_, NMTray, traces_, pipes);
+        EXPECT_EQ(traces_.Count("Pipe Created"), pipes ? 1 : 0);
+        EXPECT_EQ(FindWindowA("Messenger", "Router3") != nullptr, !pipes);
+        endpoint_.reset();
+        if (pipes) {
+            EXPECT_TRUE(traces_.WaitFor("Thread Closed"));
+        }
     }
 }
 

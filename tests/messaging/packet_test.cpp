@@ -30,18 +30,6 @@ TEST(TransferNames, CallersOperationsAndRouters) {
     EXPECT_EQ(nmtest::PipeName(NMVuz), "\\\\.\\pipe\\Router0");
 }
 
-TEST(TransferNames, EveryNamedConstantPrintsItsOwnName) {
-    struct Case { TransferOperation code; const char* name; };
-    constexpr Case kCases[] = {
-        {ZOVU_STOP_TRAY, "ZOVU_STOP_TRAY"}, {ZOVU_STOP_WATCH, "ZOVU_STOP_WATCH"},
-        {ZOVU_RUN_NMBASE, "ZOVU_RUN_NMBASE"}, {ZOVU_RUN_IECLEAN, "ZOVU_RUN_IECLEAN"},
-        {ZOVU_RUN_NMAGENT, "ZOVU_RUN_NMAGENT"}, {ZOVU_HIDE_TRAYICON, "ZOVU_HIDE_TRAYICON"},
-        {ZOVU_REPLY_INTERNETREGCLEAN, "ZOVU_REPLY_INTERNETREGCLEAN"}, {ZOVU_EXECUTE_FILE, "ZOVU_EXECUTE_FILE"},
-    };
-    for (const auto& c : kCases)
-        EXPECT_EQ(TransferData::OperationName(c.code), c.name) << "code " << int(c.code);
-}
-
 TEST(TransferPacketText, FirstBytesAndBigEndianLength) {
     const std::string letters(80, 'q');
     const auto example = nmtest::ExamplePacket();

@@ -6,38 +6,6 @@
 
 namespace {
 
-TEST(ProductSettings, ConstructionGivesTheProductDefaults) {
-    const ProductSettings s;
-    EXPECT_TRUE(s.pph.empty());
-    EXPECT_TRUE(s.ecd.empty());
-    EXPECT_EQ(s.dcsiStamp, DateTimeStamp::Zero());
-    EXPECT_EQ(s.enstStamp, DateTimeStamp::Zero());
-    EXPECT_NE(s.llcStamp.day, 0) << "llcStamp holds the construction time";
-    EXPECT_EQ(s.elcc, 0u);
-    EXPECT_EQ(s.dsp, 0u);
-    EXPECT_EQ(s.dsc, 0u);
-    EXPECT_EQ(s.egp, 4);
-    EXPECT_EQ(s.egpl, 4);
-    EXPECT_EQ(s.ehu, 1);
-    EXPECT_EQ(s.dclc, 14);
-    EXPECT_EQ(s.efr, 1);
-    EXPECT_EQ(s.driveRecordCount, 0);
-    EXPECT_EQ(s.dco, 1);
-    EXPECT_EQ(s.dcu, 0);
-    EXPECT_EQ(s.pp, 0u);
-    EXPECT_EQ(s.baseTop, -1);
-    EXPECT_EQ(s.baseLeft, -1);
-    EXPECT_EQ(s.agentTop, -1);
-    EXPECT_EQ(s.agentLeft, -1);
-    EXPECT_EQ(s.dcgOptions.PackOptions(), 0x6CEFFu);
-    EXPECT_EQ(s.pgOptions.PackOptions(), 11u);
-    EXPECT_EQ(s.admOptions.PackOptions(), 0xFFFFFFFFu);
-    EXPECT_EQ(s.driveSpaceList.Count(), 0);
-    EXPECT_TRUE(s.scheduleTimes.empty());
-    EXPECT_TRUE(s.dctEntries.empty());
-    EXPECT_TRUE(s.dceEntries.empty());
-}
-
 TEST(ProductSettings, DefaultOptionEntriesAreTheDocumentedBits) {
     const ProductSettings s;
     const int dcgSet[] = {0, 1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 14, 15, 17, 18};

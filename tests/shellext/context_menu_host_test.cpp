@@ -9,6 +9,7 @@
 #include "hostwin/machine.h"
 #include "support/com_helpers.h"
 #include "support/menu_reader.h"
+#include "support/platforms.h"
 
 namespace {
 
@@ -185,6 +186,25 @@ TEST_F(ContextMenuHostTest, Windows9xGetsTheAnsiHelpTexts) {
             EXPECT_EQ(text[0], 'z');
         }
         EXPECT_EQ(text[c.cchMax], 'z') << "written past cchMax";
+    }
+}
+
+// The help text's form follows the platform identifier, never the version
+// number: Windows 95 and NT 4.0 are both version 4.
+TEST_F(ContextMenuHostTest, TheScanHelpTextTakesThePlatformsForm) {
+    for (const auto& c : nmtest::kPlatforms) {
+        SCOPED_TRACE(c.name);
+        Machine::SetOsVersion(c.version);
+        nmtest::Extension ext;
+        ASSERT_EQ(ext.Initialize({"C:\\a.txt"}), S_OK);
+        char text[80] = {};
+        EXPECT_EQ(ext.menu()->GetCommandString(3, GCS_HELPTEXTA, nullptr, text, 40), S_OK);
+        if (c.win9x) {
+            EXPECT_STREQ(text, "Scan drives for deleted data");
+        } else {
+            const std::u16string expected = u"Scan selected drive for deleted data";
+            EXPECT_EQ(std::memcmp(text, expected.c_str(), (expected.size() + 1) * 2), 0) << "UTF-16";
+        }
     }
 }
 

@@ -1,8 +1,12 @@
 // What Initialize learns from the platform, on machines only hostwin can be.
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <vector>
+
 #include "hostwin/machine.h"
 #include "support/com_helpers.h"
+#include "support/platforms.h"
 
 namespace {
 
@@ -15,20 +19,9 @@ protected:
 };
 
 TEST_F(PlatformTest, TheWindows9xFamilyIsRecognisedByItsPlatformIdentifier) {
-    struct Case {
-        const char* name;
-        hostwin::OsVersion version;
-        bool win9x;
-    };
-    const Case cases[] = {
-        {"Windows 95", {1, 4, 0, 950, ""}, true},
-        {"Windows 98", {1, 4, 10, 0x040A08AE, ""}, true},
-        {"Windows Me", {1, 4, 90, 3000, ""}, true},
-        {"Windows 2000", {2, 5, 0, 2195, ""}, false},
-        {"Windows XP", {2, 5, 1, 2600, ""}, false},
-        {"Win32s", {0, 3, 10, 0, ""}, false},
-    };
-    for (const Case& c : cases) {
+    std::vector<nmtest::PlatformCase> cases(std::begin(nmtest::kPlatforms), std::end(nmtest::kPlatforms));
+    cases.push_back({"Win32s", {0, 3, 10, 0, ""}, false});
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Machine::SetOsVersion(c.version);
         nmtest::Extension ext;

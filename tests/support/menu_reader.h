@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/win32.h"
+#include "shellhost/menu_reader.h"
 #include "support/com_helpers.h"
 
 namespace nmtest {
@@ -45,20 +46,13 @@ struct BuiltMenu {
 
 inline std::vector<MenuRow> ReadMenu(HMENU menu, HMENU* submenu) {
     std::vector<MenuRow> rows;
-    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-        char text[128] = {};
-        MENUITEMINFOA info{};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING;
-        info.dwTypeData = text;
-        info.cch = sizeof text;
-        GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info);
+    for (const MenuItemRead& item : ReadMenuItems(menu)) {
         MenuRow row;
-        row.text = (info.fType & MFT_SEPARATOR) ? "-" : text;
-        row.id = info.wID;
-        row.grayed = !(info.fType & MFT_SEPARATOR) && (info.fState & MFS_GRAYED) != 0;
-        if (info.hSubMenu != nullptr && submenu != nullptr) {
-            *submenu = info.hSubMenu;
+        row.text = item.separator ? "-" : item.text;
+        row.id = item.id;
+        row.grayed = item.grayed;
+        if (item.submenu != nullptr && submenu != nullptr) {
+            *submenu = item.submenu;
             row.id = 0;  // a submenu's item carries no command
         }
         rows.push_back(row);
