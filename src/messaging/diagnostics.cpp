@@ -67,7 +67,16 @@ void TransferData::Trace(const std::string& line) {
         TraceSink()(line);
 }
 
+// The packet lines cost two formatted copies of the packet's names; nobody
+// reads them unless a sink listens, so they are composed only then.
+bool TransferData::Tracing() {
+    std::lock_guard<std::mutex> guard(TraceLock());
+    return static_cast<bool>(TraceSink());
+}
+
 void TransferData::TraceOutgoing() {
+    if (!Tracing())
+        return;
     Trace(PacketLine("<<< Outgoing >>>\r\n\t\t<- Caller\t= %s\r\n\t\t<- Destination\t= %s\r\n\t\t<- Operation\t= "
                      "%s\r\n\t\t<- DataLength\t= %i\r\n\t\t<- First50Bytes\t= %s",
                      CallerName(m_byCaller), CallerName(m_byDestination), OperationName(m_byOperation),
@@ -75,6 +84,8 @@ void TransferData::TraceOutgoing() {
 }
 
 void TransferData::TraceIncoming(BYTE caller, BYTE destination, BYTE operation, DWORD length, const BYTE* data) {
+    if (!Tracing())
+        return;
     Trace(PacketLine(">>> Incoming <<<\r\n\t\t-> Caller\t= %s\r\n\t\t-> Destination\t= %s\r\n\t\t-> Operation\t= "
                      "%s\r\n\t\t-> DataLength\t= %i\r\n\t\t-> First50Bytes\t= %s",
                      CallerName(caller), CallerName(destination), OperationName(operation), length,

@@ -176,6 +176,7 @@ private:
     static void SetLastErrorText(const std::string& text);
     static void ShowError(const std::string& text);
     static void Trace(const std::string& line);
+    static bool Tracing();
     static void TraceOutgoing();
     static void TraceIncoming(BYTE caller, BYTE destination, BYTE operation, DWORD length, const BYTE* data);
 

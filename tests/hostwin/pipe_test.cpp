@@ -183,31 +183,45 @@ TEST(NamedPipes, AShortWriteIsReadAsItIsThenTheClosedEndBreaksThePipe) {
     }
 }
 
+// A server instance with its client connected; both ends closed at the end.
+struct ConnectedPipe {
+    explicit ConnectedPipe(const char* what, DWORD inBufferSize) {
+        const std::string name = UniquePipeName(what);
+        server = CreateServer(name, inBufferSize);
+        client = OpenClient(name);
+        ConnectNamedPipe(server, nullptr);
+    }
+    ~ConnectedPipe() {
+        CloseHandle(client);
+        CloseHandle(server);
+    }
+    ConnectedPipe(const ConnectedPipe&) = delete;
+    ConnectedPipe& operator=(const ConnectedPipe&) = delete;
+    bool ok() const { return server != INVALID_HANDLE_VALUE && client != INVALID_HANDLE_VALUE; }
+
+    HANDLE server = INVALID_HANDLE_VALUE;
+    HANDLE client = INVALID_HANDLE_VALUE;
+};
+
 // With buffer size 0 the writer returns only once the reader has taken every
 // byte.  The reader waits a little before each read, so that a writer that
 // does not wait is caught returning early; a correct one passes however the
 // threads are scheduled, as the flags go up before each read.
 TEST(NamedPipes, WithoutABufferTheWriterWaitsForTheReaderAndFlushWaitsAlways) {
-    const std::string name = UniquePipeName("unbuffered");
-    HANDLE server = CreateServer(name, 0);
-    ASSERT_NE(server, INVALID_HANDLE_VALUE);
-    HANDLE client = OpenClient(name);
-    ASSERT_NE(client, INVALID_HANDLE_VALUE);
-    ConnectNamedPipe(server, nullptr);
+    ConnectedPipe pipe("unbuffered", 0);
+    ASSERT_TRUE(pipe.ok());
     std::atomic<bool> readingRest{false};
     Worker reader([&] {
         Sleep(100);
-        ReadOnce(server, 7);
+        ReadOnce(pipe.server, 7);
         Sleep(50);
         readingRest = true;
-        ReadOnce(server, 100);
+        ReadOnce(pipe.server, 100);
     });
-    EXPECT_TRUE(WriteAll(client, std::vector<BYTE>(25, 0x55)));
+    EXPECT_TRUE(WriteAll(pipe.client, std::vector<BYTE>(25, 0x55)));
     EXPECT_TRUE(readingRest.load()) << "WriteFile returned before the reader took all the bytes";
-    EXPECT_TRUE(FlushFileBuffers(client));
-    CloseHandle(client);
+    EXPECT_TRUE(FlushFileBuffers(pipe.client));
     EXPECT_TRUE(reader.Join());
-    CloseHandle(server);
 }
 
 // A pipe that can hold the bytes lets the writer go at once: the reader
@@ -215,29 +229,23 @@ TEST(NamedPipes, WithoutABufferTheWriterWaitsForTheReaderAndFlushWaitsAlways) {
 // test instead of hanging it), and the flush then waits for that read (the
 // flag goes up just before it).
 TEST(NamedPipes, WithABufferTheWriterGoesOnAndFlushWaitsForTheReader) {
-    const std::string name = UniquePipeName("buffered");
-    HANDLE server = CreateServer(name, 4096);
-    ASSERT_NE(server, INVALID_HANDLE_VALUE);
-    HANDLE client = OpenClient(name);
-    ASSERT_NE(client, INVALID_HANDLE_VALUE);
-    ConnectNamedPipe(server, nullptr);
+    ConnectedPipe pipe("buffered", 4096);
+    ASSERT_TRUE(pipe.ok());
     HANDLE written = CreateSemaphoreA(nullptr, 0, 1, nullptr);
     std::atomic<bool> writerWasDone{false}, reading{false};
     Worker reader([&] {
         writerWasDone = WaitForSingleObject(written, 5000) == WAIT_OBJECT_0;
         Sleep(50);  // a flush that does not wait is caught returning early
         reading = true;
-        ReadOnce(server, 100);
+        ReadOnce(pipe.server, 100);
     });
-    EXPECT_TRUE(WriteAll(client, std::vector<BYTE>(25, 0x55)));
+    EXPECT_TRUE(WriteAll(pipe.client, std::vector<BYTE>(25, 0x55)));
     ReleaseSemaphore(written, 1, nullptr);
-    EXPECT_TRUE(FlushFileBuffers(client));
+    EXPECT_TRUE(FlushFileBuffers(pipe.client));
     EXPECT_TRUE(reading.load()) << "FlushFileBuffers returned before the reader took the bytes";
-    CloseHandle(client);
     EXPECT_TRUE(reader.Join());
     EXPECT_TRUE(writerWasDone.load()) << "WriteFile waited although the pipe could hold the bytes";
     CloseHandle(written);
-    CloseHandle(server);
 }
 
 TEST(NamedPipes, WritingFailsOnceTheServerDisconnectedOrClosed) {
