@@ -4,9 +4,8 @@
 # Sourced after tools.sh; the caller sets WINEPREFIX and NM_BIN.  Used by
 # scripts/screenshots and the Wine suite.
 
-NM_MENU_AT="64 48"                   # where nmshell.exe --show opens the menu
-NM_OWNER_TITLE="nmshell menu"        # the title of its owner window
-NM_SCREEN_POLLS=300                  # 0.05 s each: a window missing for 15 s is missing
+NM_OWNER_TITLE="nmshell menu"  # the title of nmshell.exe's window that owns the menu
+NM_SCREEN_POLLS=300             # 0.05 s each: a window missing for 15 s is missing
 nm_screen_pid=""
 nm_show_pid=""
 
@@ -22,7 +21,7 @@ nm_screen_start() {
         nm_screen_pid=$!
         for _ in $(seq 100); do
             kill -0 "$nm_screen_pid" 2>/dev/null || break
-            if [ "$(cat "/tmp/.X$n-lock" 2>/dev/null | tr -d ' \n')" = "$nm_screen_pid" ] &&
+            if [ "$(tr -d ' \n' 2>/dev/null <"/tmp/.X$n-lock")" = "$nm_screen_pid" ] &&
                 xdpyinfo -display ":$n" >/dev/null 2>&1; then
                 export DISPLAY=":$n"
                 return 0
@@ -82,14 +81,20 @@ nm_screen_until() {
     return 1
 }
 
+# "X Y W H" of an X window.
+nm_geometry() {
+    xdotool getwindowgeometry --shell "$1" | awk -F= '{ v[$1] = $2 } END { print v["X"], v["Y"], v["WIDTH"], v["HEIGHT"] }'
+}
+
 # The visible popups of nmshell.exe (unnamed windows), one "X Y W H" a line.
 nm_popups() {
-    local w X Y WIDTH HEIGHT WINDOW SCREEN
+    local w x y width height
     for w in $(xdotool search --onlyvisible --class '^nmshell\.exe$' 2>/dev/null); do
         [ -z "$(xdotool getwindowname "$w" 2>/dev/null)" ] || continue
-        eval "$(xdotool getwindowgeometry --shell "$w")"
-        [ "$WIDTH" -gt 1 ] && echo "$X $Y $WIDTH $HEIGHT"
+        read -r x y width height <<<"$(nm_geometry "$w")"
+        [ "${width:-0}" -gt 1 ] && echo "$x $y $width $height"
     done
+    return 0
 }
 nm_popups_at_least() { [ "$(nm_popups | wc -l)" -ge "$1" ]; }
 nm_window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
@@ -119,10 +124,12 @@ nm_show_keys() {
     xdotool windowfocus --sync "$(nm_window "$title")" key --delay 40 "$@"
 }
 
+nm_show_ended() { ! kill -0 "$nm_show_pid" 2>/dev/null; }
+
 # Waits for nmshell.exe to end (15 s at most, then stops it).
 nm_show_close() {
     [ -n "$nm_show_pid" ] || return 0
-    nm_screen_until eval '! kill -0 "$nm_show_pid" 2>/dev/null' || kill "$nm_show_pid" 2>/dev/null
+    nm_screen_until nm_show_ended || kill "$nm_show_pid" 2>/dev/null
     wait "$nm_show_pid" 2>/dev/null
     nm_show_pid=""
 }
@@ -170,11 +177,11 @@ nm_shot_menus() {
 
 # nm_shot_window TITLE OUT.png: one window, cut out of the screen.
 nm_shot_window() {
-    local w X Y WIDTH HEIGHT WINDOW SCREEN shot="$2.screen.png" rc
+    local w x y width height shot="$2.screen.png" rc
     w=$(nm_window "$1")
     [ -n "$w" ] || return 1
-    eval "$(xdotool getwindowgeometry --shell "$w")"
-    nm_screen_grab "$shot" && convert "$shot" -crop "${WIDTH}x${HEIGHT}+$X+$Y" +repage -strip "$2"
+    read -r x y width height <<<"$(nm_geometry "$w")"
+    nm_screen_grab "$shot" && convert "$shot" -crop "${width}x$height+$x+$y" +repage -strip "$2"
     rc=$?
     rm -f "$shot"
     return $rc
@@ -187,8 +194,7 @@ nm_shot_submenu() {
     local log=$1 out=$2 x y w h
     shift 2
     nm_show_open "$log" "$@" || return 1
-    read -r x y <<<"$NM_MENU_AT"
-    read -r _ _ w h <<<"$(nm_popups | head -n 1)"
+    read -r x y w h <<<"$(nm_popups | head -n 1)"
     xdotool mousemove "$((x + w / 2))" "$((y + h / 2))"  # the middle item is "Nullmark"
     nm_screen_until nm_popups_at_least 2 && nm_shot_menus "$out"
     local rc=$?

@@ -24,7 +24,7 @@ scr_choose() {
     fi
     # shellcheck disable=SC2086  # the keys are words
     nm_show_keys -- $keys
-    NM_SCREEN_POLLS=20 nm_screen_until eval '! kill -0 "$nm_show_pid" 2>/dev/null' ||
+    NM_SCREEN_POLLS=20 nm_screen_until nm_show_ended ||
         { nm_popups_at_least 1 && nm_show_keys -- Escape Escape; }
     nm_show_close
 }
