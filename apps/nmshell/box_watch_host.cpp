@@ -3,7 +3,7 @@
 #include "box_watch.h"
 #include "hostwin/machine.h"
 
-BoxWatch::BoxWatch() {
+BoxWatch::BoxWatch(Answer) {
     hostwin::Machine::OnMessageBox(
         [](const hostwin::MessageBoxRecord& box) { PrintBox(box.caption.c_str(), box.text.c_str()); });
 }

@@ -13,6 +13,7 @@ constexpr int kStaticTextId = 0xFFFF;  // the box's text control
 constexpr DWORD kPollMs = 20;
 
 std::atomic<bool> g_stop{false};
+bool g_answerOk = true;
 HANDLE g_thread = nullptr;
 
 HWND FindOwnBox() {
@@ -36,7 +37,8 @@ DWORD WINAPI Watch(LPVOID) {
             GetWindowTextA(box, title, sizeof title);
             GetWindowTextA(GetDlgItem(box, kStaticTextId), text, sizeof text);
             PrintBox(title, text);
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            if (g_answerOk)
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
             answered = box;
         } else if (box == nullptr) {
             answered = nullptr;
@@ -48,8 +50,9 @@ DWORD WINAPI Watch(LPVOID) {
 
 }  // namespace
 
-BoxWatch::BoxWatch() {
+BoxWatch::BoxWatch(Answer answer) {
     g_stop = false;
+    g_answerOk = answer == Answer::Ok;
     g_thread = CreateThread(nullptr, 0, &Watch, nullptr, 0, nullptr);
 }
 

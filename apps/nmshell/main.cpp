@@ -1,7 +1,7 @@
 // nmshell — the shell's side of NMShell402.dll, for people and tests.
 //
 //   nmshell [--dll PATH] probe PATH...
-//   nmshell [--dll PATH] menu PATH... [--flags N]
+//   nmshell [--dll PATH] menu PATH... [--flags N] [--show]
 //   nmshell [--dll PATH] invoke OFFSET PATH...
 #include <cstdio>
 #include <string>
@@ -15,10 +15,11 @@ namespace {
 int Usage() {
     std::fputs(
         "usage: nmshell [--dll PATH] probe PATH...\n"
-        "       nmshell [--dll PATH] menu PATH... [--flags N]\n"
+        "       nmshell [--dll PATH] menu PATH... [--flags N] [--show]\n"
         "       nmshell [--dll PATH] invoke OFFSET PATH...\n"
         "  probe   load the extension, hand it the paths and show what it captured\n"
-        "  menu    build the context menu for the paths (uFlags N, default 0) and print it\n"
+        "  menu    build the context menu for the paths (uFlags N, default 0) and print it;\n"
+        "          --show then opens it on the screen and invokes the command chosen there\n"
         "  invoke  build the menu, run the command at OFFSET (0-4), print its boxes and result\n",
         stderr);
     return 2;

@@ -11,6 +11,7 @@
 #include "shellhost/hresult_text.h"
 #include "shellhost/menu_reader.h"
 #include "shellhost/server_module.h"
+#include "show_menu.h"
 
 namespace {
 
@@ -74,11 +75,19 @@ void PrintMenu(HMENU hmenu, IContextMenu* menu, bool win9x, int depth) {
 int RunMenu(ServerModule& server, const std::vector<std::string>& args) {
     std::vector<std::string> paths;
     UINT flags = CMF_NORMAL;
+    bool show = false;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--flags" && i + 1 < args.size())
+        if (args[i] == "--show")
+            show = true;
+        else if (args[i] == "--flags" && i + 1 < args.size())
             flags = static_cast<UINT>(std::strtoul(args[++i].c_str(), nullptr, 0));
         else
             paths.push_back(args[i]);
+    }
+    std::string noScreen;
+    if (show && !CanShowMenu(&noScreen)) {
+        std::fprintf(stderr, "nmshell: %s\n", noScreen.c_str());
+        return 1;
     }
 
     IShellExtInit* init = nullptr;
@@ -103,9 +112,10 @@ int RunMenu(ServerModule& server, const std::vector<std::string>& args) {
     std::printf("help texts: %s\n", win9x ? "ANSI (GCS_HELPTEXTA, Windows 95/98/Me)" : "UTF-16 (GCS_HELPTEXTW, NT family)");
     std::printf("menu: %d item(s)\n", GetMenuItemCount(hmenu));
     PrintMenu(hmenu, menu, win9x, 0);
+    const int rc = show ? ShowMenu(menu, hmenu, kIdCmdFirst, SUCCEEDED(hr) ? HRESULT_CODE(hr) : 0) : 0;
 
     DestroyMenu(hmenu);
     menu->Release();
     init->Release();
-    return 0;
+    return rc;
 }

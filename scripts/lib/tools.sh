@@ -17,6 +17,12 @@ nm_ensure_tools() {
     command -v clang++ >/dev/null || need+=(clang)
     [ -d /usr/src/googletest ] || need+=(googletest)
     [ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
+    # the screen for Wine: a virtual display, key presses, pictures, Wine's fonts
+    command -v Xvfb >/dev/null || need+=(xvfb)
+    command -v xdotool >/dev/null || need+=(xdotool)
+    command -v import >/dev/null || need+=(imagemagick)
+    command -v xwininfo >/dev/null || need+=(x11-utils)
+    [ -d /usr/share/wine/fonts ] || need+=(fonts-wine)
     [ ${#need[@]} -eq 0 ] && return 0
     echo "installing: ${need[*]}"
     if [ "$(id -u)" != 0 ]; then
