@@ -22,7 +22,7 @@ public:
 
 private:
     bool held_ = false;
-    ULONG_PTR cookie_ = 0;
+    [[maybe_unused]] ULONG_PTR cookie_ = 0;  // the loader lock's, on Windows
 };
 
 // True once `module` is no longer loaded, false after `milliseconds`.
