@@ -1,5 +1,7 @@
 #include "bench_machine.h"
 
+#include <cstdlib>
+
 #include "hostwin/hostwin.h"
 #include "hostwin/machine.h"
 
@@ -16,6 +18,11 @@ void PrepareMachine() {
         hostwin::Machine::AddDrive(setup);
     }
     hostwin::Machine::SetSystemDirectory("C:\\WINDOWS\\SYSTEM32");
+}
+
+bool RemoveTreeNatively(const std::string& folder) {
+    const std::string host = hostwin::Machine::HostPath(folder);
+    return !host.empty() && std::system(("rm -rf '" + host + "'").c_str()) == 0;
 }
 
 }  // namespace nmbench

@@ -17,6 +17,7 @@ nm_ensure_tools() {
     command -v clang++ >/dev/null || need+=(clang)
     [ -d /usr/src/googletest ] || need+=(googletest)
     [ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
+    command -v lnkinfo >/dev/null || need+=(liblnk-utils)
     [ ${#need[@]} -eq 0 ] && return 0
     echo "installing: ${need[*]}"
     if [ "$(id -u)" != 0 ]; then
