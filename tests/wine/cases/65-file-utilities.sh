@@ -5,9 +5,8 @@
 nm_new_prefix utilities
 
 u_vol="$WINEPREFIX/vol"
-mkdir -p "$u_vol"/{a,f,g}
-for l in a f g; do ln -sfn "$u_vol/$l" "$WINEPREFIX/dosdevices/$l:"; done
-ln -sfn "$u_vol/missing-medium" "$WINEPREFIX/dosdevices/b:"
+mkdir -p "$u_vol"/{a,b,f,g}
+for l in a b f g; do ln -sfn "$u_vol/$l" "$WINEPREFIX/dosdevices/$l:"; done
 echo DATA >"$u_vol/g/.windows-label"
 printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]\r\n"a:"="floppy"\r\n"b:"="floppy"\r\n"f:"="network"\r\n"g:"="hd"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\nmutil-nt4.exe]\r\n"Version"="nt40"\r\n' \
     >"$WINEPREFIX/drive_c/utilities.reg"
@@ -17,7 +16,8 @@ cp "$NM_BIN/nmutil.exe" "$WINEPREFIX/drive_c/nmutil-nt4.exe"
 
 u_util() { nm_wine "$NM_BIN/nmutil.exe" "$@"; }
 
-# --- drives and sizes: B: is a floppy drive with no medium behind it
+# --- drives and sizes: removable drives are listed without their labels
+echo FLOPPY >"$u_vol/a/.windows-label"
 out=$(u_util drives)
 nm_expect "drives: removable, fixed and network drives with their kinds" "$out" \
     $'A:\t0' $'B:\t1' $'F:\t2' $'G:  DATA\t3'
@@ -42,12 +42,10 @@ for row in "${u_link_rows[@]}"; do
     [ "$made" = saved ] || wine_fail "shortcut $name: written by the shell" "$made"
     out=$(u_util shortcut "G:\\links\\$name.lnk")
     nm_expect "shortcut $name: ShortcutTarget gives the path that was set" "$out" "G:\\links\\$name.lnk"$'\t'"$target"
-    # The independent reader's local path, or share name and suffix.
+    # The independent reader's local path, or its network path (share name
+    # and suffix joined).
     ref=$(lnkinfo "$u_links/$name.lnk" 2>/dev/null)
-    local_path=$(sed -n 's/^[[:space:]]*Local path[[:space:]]*:[[:space:]]*//p' <<<"$ref" | head -n 1)
-    share=$(sed -n 's/^[[:space:]]*Network share name[[:space:]]*:[[:space:]]*//p' <<<"$ref" | head -n 1)
-    suffix=$(sed -n 's/^[[:space:]]*Common path[[:space:]]*:[[:space:]]*//p' <<<"$ref" | head -n 1)
-    [ -n "$share" ] && local_path="$share\\$suffix"
+    local_path=$(sed -n 's/^[[:space:]]*\(Local\|Network\) path[[:space:]]*:[[:space:]]*//p' <<<"$ref" | head -n 1)
     if [ "$local_path" = "$target" ]; then
         wine_pass "shortcut $name: lnkinfo reads the same target"
     else
@@ -78,14 +76,20 @@ else
     wine_fail "remove: read-only, hidden, system and near-259-character files are gone" "$u_left"
 fi
 
+# Starts PROGRAM holding FILE with SHARE for SECONDS; returns once it holds.
+u_hold() {  # PROGRAM FILE SHARE SECONDS
+    local out="$WINEPREFIX/hold-$(basename "$1").out"
+    rm -f "$out"
+    (timeout 60 "$WINE64" "$1" "$2" "$3" "$4" 2>/dev/null >"$out" &)
+    for _ in $(seq 300); do grep -q holding "$out" 2>/dev/null && return 0; sleep 0.05; done
+    wine_fail "$(basename "$1") did not start" "$(cat "$out" 2>/dev/null)"
+}
+
 # A file held by another program: emptied when it shares writing, else kept.
 u_held() {  # SHARE EXPECTED-REMOVED EXPECTED-CONTENT
     mkdir -p "$u_vol/g/held"
     echo data >"$u_vol/g/held/busy.txt"
-    local fifo="$WINEPREFIX/hold.out"
-    rm -f "$fifo"
-    (timeout 60 "$WINE64" "$NM_BIN/nm_hold_file.exe" 'G:\held\busy.txt' "$1" 6 2>/dev/null >"$fifo" &)
-    for _ in $(seq 100); do grep -q holding "$fifo" 2>/dev/null && break; sleep 0.05; done
+    u_hold "$NM_BIN/nm_hold_file.exe" 'G:\held\busy.txt' "$1" 6
     out=$(cd "$WINEPREFIX/drive_c" && u_util remove 'G:\held')
     nm_expect "remove: held with sharing '$1'" "$out" "removed: $2"
     local content
@@ -101,10 +105,7 @@ grep -q 'G:\\held\\busy.txt' <<<"$out" && wine_pass "remove: the kept file is na
 # --- processes: two programs of our own, by both facilities
 cp "$NM_BIN/nm_hold_file.exe" "$WINEPREFIX/drive_c/nmprobe-alpha.exe"
 cp "$NM_BIN/nm_hold_file.exe" "$WINEPREFIX/drive_c/nmprobe-beta.exe"
-for p in alpha beta; do
-    (timeout 60 "$WINE64" "$WINEPREFIX/drive_c/nmprobe-$p.exe" 'C:\utilities.reg' rwd 8 >/dev/null 2>&1 &)
-done
-sleep 1.5
+for p in alpha beta; do u_hold "$WINEPREFIX/drive_c/nmprobe-$p.exe" 'C:\utilities.reg' rwd 8; done
 out=$(u_util processes)
 nm_expect "processes: the snapshot lists both programs" "$out" nmprobe-alpha.exe nmprobe-beta.exe nmutil.exe
 out=$(nm_wine 'C:\nmutil-nt4.exe' processes)
