@@ -9,10 +9,12 @@
 #include <vector>
 
 #include "platform/win32.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
 TEST(SystemInfo, DriveStringsListEveryLogicalDriveInOrder) {
+    nmtest::ScratchFolder dir("drive-strings");  // at least the scratch folder's drive
     char roots[200];
     std::memset(roots, 'x', sizeof roots);
     const DWORD length = GetLogicalDriveStringsA(sizeof roots, roots);
