@@ -3,10 +3,17 @@
 // maps D: and G: as hard disks in the prefix.
 #pragma once
 
+#include <string>
+
 namespace nmbench {
 
 constexpr char kFixedDrives[] = "CDG";
 
 void PrepareMachine();
+
+// Where the file benchmarks build their trees: the root of D:.
+constexpr char kScratchFolder[] = "D:";
+// The platform's own recursive delete of a folder and everything in it.
+bool RemoveTreeNatively(const std::string& folder);
 
 }  // namespace nmbench

@@ -1,5 +1,8 @@
 #include "bench_machine.h"
 
+#include <cstdlib>
+
+#include "hostwin/hostwin.h"
 #include "hostwin/machine.h"
 #include "shellhost/host_drives.h"
 
@@ -11,6 +14,11 @@ void PrepareMachine() {
     for (const char* d = kFixedDrives; *d != '\0'; ++d)
         drives.push_back({*d, DRIVE_FIXED, 10ull << 30, 40ull << 30});
     AddHostDrives(drives);
+}
+
+bool RemoveTreeNatively(const std::string& folder) {
+    const std::string host = hostwin::Machine::HostPath(folder);
+    return !host.empty() && std::system(("rm -rf '" + host + "'").c_str()) == 0;
 }
 
 }  // namespace nmbench

@@ -1,7 +1,24 @@
 #include "bench_machine.h"
 
+#include "platform/win32.h"
+
 namespace nmbench {
 
 void PrepareMachine() {}  // the prefix's drives, set up by scripts/bench
+
+bool RemoveTreeNatively(const std::string& folder) {
+    std::string commandLine = "cmd /c rd /s /q \"" + folder + "\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code == 0;
+}
 
 }  // namespace nmbench

@@ -23,6 +23,7 @@ nm_ensure_tools() {
     command -v import >/dev/null || need+=(imagemagick)
     command -v xwininfo >/dev/null || need+=(x11-utils)
     [ -d /usr/share/wine/fonts ] || need+=(fonts-wine)
+    command -v lnkinfo >/dev/null || need+=(liblnk-utils)
     [ ${#need[@]} -eq 0 ] && return 0
     echo "installing: ${need[*]}"
     if [ "$(id -u)" != 0 ]; then

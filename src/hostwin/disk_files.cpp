@@ -7,10 +7,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -26,6 +29,7 @@
 #include "files_internal.h"
 #include "handles.h"
 #include "machine.h"
+#include "media_state.h"
 
 namespace hostwin::detail {
 namespace {
@@ -135,6 +139,8 @@ DWORD Resolve(const std::string& path, bool wildcardsInLast, Resolved* out) {
     DriveInfo info;
     if (!FindDrive(drive[0], &info))
         return ERROR_PATH_NOT_FOUND;
+    if (!DriveHasMedium(drive[0]))
+        return NoMediumError(drive[0]);
     *out = Resolved{};
     out->windows = drive + "\\";
     std::string host = info.hostFolder;
@@ -168,11 +174,31 @@ bool FolderReadOnly(const std::string& hostFolder) {
     return ::stat(hostFolder.c_str(), &st) == 0 && ReadOnly(st);
 }
 
-DWORD Attributes(const struct stat& st) {
+// Hidden and system have no host equivalent: they live in an extended
+// attribute of the host entry, so that every process of the machine sees them.
+constexpr char kAttributesXattr[] = "user.hostwin.attributes";
+constexpr DWORD kStoredAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+DWORD StoredAttributes(const std::string& host) {
+    char text[16] = {};
+    if (::getxattr(host.c_str(), kAttributesXattr, text, sizeof text - 1) <= 0)
+        return 0;
+    return static_cast<DWORD>(std::strtoul(text, nullptr, 16)) & kStoredAttributes;
+}
+
+bool StoreAttributes(const std::string& host, DWORD attributes) {
+    attributes &= kStoredAttributes;
+    if (attributes == 0)
+        return ::removexattr(host.c_str(), kAttributesXattr) == 0 || errno == ENODATA;
+    const std::string text = std::to_string(attributes);
+    return ::setxattr(host.c_str(), kAttributesXattr, text.data(), text.size(), 0) == 0;
+}
+
+DWORD Attributes(const std::string& host, const struct stat& st) {
     DWORD attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
     if (ReadOnly(st))
         attributes |= FILE_ATTRIBUTE_READONLY;
-    return attributes;
+    return attributes | StoredAttributes(host);
 }
 
 FILETIME ToFileTime(const struct timespec& t) {
@@ -321,7 +347,7 @@ HANDLE RegisterOpen(int fd, const struct stat& st, DWORD access, DWORD share) {
     return NewHandle(std::make_shared<DiskFile>(fd, access, id));
 }
 
-HANDLE OpenExisting(const Resolved& r, DWORD access, DWORD share, DWORD disposition, DWORD* error) {
+HANDLE OpenExisting(const Resolved& r, DWORD access, DWORD share, DWORD disposition, DWORD flags, DWORD* error) {
     if (disposition == CREATE_NEW) {
         *error = ERROR_FILE_EXISTS;
         return INVALID_HANDLE_VALUE;
@@ -332,6 +358,12 @@ HANDLE OpenExisting(const Resolved& r, DWORD access, DWORD share, DWORD disposit
         return INVALID_HANDLE_VALUE;
     }
     if (ReadOnly(r.st) && (Writes(access) || truncate)) {
+        *error = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
+    // Replacing a hidden or system file must name those attributes again.
+    const DWORD stored = StoredAttributes(r.host);
+    if (disposition == CREATE_ALWAYS && (stored & ~flags) != 0) {
         *error = ERROR_ACCESS_DENIED;
         return INVALID_HANDLE_VALUE;
     }
@@ -369,7 +401,7 @@ HANDLE OpenDiskFile(const std::string& path, DWORD access, DWORD share, DWORD di
         return opens ? NewHandle(std::make_shared<DiskFolder>()) : INVALID_HANDLE_VALUE;
     }
     if (r.exists)
-        return OpenExisting(r, access, share, disposition, error);
+        return OpenExisting(r, access, share, disposition, flags, error);
     if (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING) {
         *error = ERROR_FILE_NOT_FOUND;
         return INVALID_HANDLE_VALUE;
@@ -445,11 +477,12 @@ public:
     size_t next = 0;
 };
 
-bool FillFindData(const std::string& name, const struct stat& st, WIN32_FIND_DATAA* data) {
+bool FillFindData(const std::string& host, const struct stat& st, WIN32_FIND_DATAA* data) {
+    const std::string name = host.substr(host.find_last_of('/') + 1);
     if (name.size() >= MAX_PATH)
         return false;
     std::memset(data, 0, sizeof *data);
-    data->dwFileAttributes = Attributes(st);
+    data->dwFileAttributes = Attributes(host, st);
     data->ftCreationTime = ToFileTime(st.st_ctim);
     data->ftLastAccessTime = ToFileTime(st.st_atim);
     data->ftLastWriteTime = ToFileTime(st.st_mtim);
@@ -464,7 +497,7 @@ std::vector<WIN32_FIND_DATAA> Search(const Resolved& r) {
     std::vector<WIN32_FIND_DATAA> found;
     WIN32_FIND_DATAA data;
     if (!HasWildcards(r.lastName)) {
-        if (r.exists && FillFindData(r.host.substr(r.host.find_last_of('/') + 1), r.st, &data))
+        if (r.exists && FillFindData(r.host, r.st, &data))
             found.push_back(data);
         return found;
     }
@@ -483,8 +516,8 @@ std::vector<WIN32_FIND_DATAA> Search(const Resolved& r) {
         if (atRoot && (name == "." || name == ".."))
             continue;  // a drive's root has no "." or ".."
         struct stat st;
-        if (PatternFinds(r.lastName, name) && ::stat((r.parentHost + "/" + name).c_str(), &st) == 0 &&
-            FillFindData(name, st, &data))
+        const std::string host = r.parentHost + "/" + name;
+        if (PatternFinds(r.lastName, name) && ::stat(host.c_str(), &st) == 0 && FillFindData(host, st, &data))
             found.push_back(data);
     }
     return found;
@@ -593,7 +626,7 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_FILE_ATTRIBUTES;
     }
-    return Attributes(r.st);
+    return Attributes(r.host, r.st);
 }
 
 BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
@@ -602,6 +635,8 @@ BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
         return Fail(error);
     if (!r.exists)
         return Fail(ERROR_FILE_NOT_FOUND);
+    if (!StoreAttributes(r.host, dwFileAttributes))
+        return Fail(ERROR_NOT_SUPPORTED);  // the host file system keeps no extended attributes
     const mode_t mode = (dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? (r.st.st_mode & ~0222) : (r.st.st_mode | S_IWUSR);
     ::chmod(r.host.c_str(), mode & 07777);
     return TRUE;

@@ -38,5 +38,6 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
 BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
 BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName);
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
-// Only FILE_ATTRIBUTE_READONLY is kept (as the host file's write permission).
+// Read-only, hidden and system are kept (read-only as the host entry's write
+// permission); files always show FILE_ATTRIBUTE_ARCHIVE besides, as on Wine.
 BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes);

@@ -20,7 +20,10 @@
 #include "faults.h"
 #include "files_internal.h"
 #include "machine.h"
+#include "psapi.h"
+#include "toolhelp.h"
 #include "machine_state.h"
+#include "media_state.h"
 
 namespace hostwin::detail {
 namespace {
@@ -210,7 +213,15 @@ void RegisterSystemModules() {
     Machine::RegisterModule("Kernel32.dll", {
                                                 {"GetDiskFreeSpaceA", &GetDiskFreeSpaceA},
                                                 {"GetDiskFreeSpaceExA", &GetDiskFreeSpaceExA},
+                                                {"CreateToolhelp32Snapshot", &CreateToolhelp32Snapshot},
+                                                {"Process32First", &Process32First},
+                                                {"Process32Next", &Process32Next},
                                             });
+    Machine::RegisterModule("PSAPI.DLL", {
+                                             {"EnumProcesses", &EnumProcesses},
+                                             {"EnumProcessModules", &EnumProcessModules},
+                                             {"GetModuleBaseNameA", &GetModuleBaseNameA},
+                                         });
 }
 
 // The system modules exist before any test or tool sets the machine up.
@@ -364,6 +375,10 @@ BOOL WINAPI GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffe
     }
     if (!FindSetup(letter, &setup)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    if (!DriveHasMedium(letter)) {
+        SetLastError(NoMediumError(letter));
         return FALSE;
     }
     if ((lpVolumeNameBuffer && setup.label.size() + 1 > nVolumeNameSize) ||

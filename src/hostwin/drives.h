@@ -19,6 +19,9 @@
 #define FILE_UNICODE_ON_DISK 0x00000004
 
 DWORD WINAPI GetLogicalDrives();
+// "A:\<NUL>C:\<NUL>...<NUL>": the length without the last NUL, or the size
+// needed (with it) when the buffer is too small (drive_strings.cpp).
+DWORD WINAPI GetLogicalDriveStringsA(DWORD nBufferLength, LPSTR lpBuffer);
 // "C:\", "C:" and null (the current drive) name a drive; anything longer than
 // a root is DRIVE_NO_ROOT_DIR, as is a letter with no drive.
 UINT WINAPI GetDriveTypeA(LPCSTR lpRootPathName);

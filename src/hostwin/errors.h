@@ -33,6 +33,8 @@
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_DIR_NOT_EMPTY 145L
+#define ERROR_MR_MID_NOT_FOUND 317L
+#define ERROR_NOACCESS 998L
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_BAD_EXE_FORMAT 193L
 #define ERROR_BAD_PIPE 230L
@@ -91,3 +93,12 @@ inline HRESULT HRESULT_FROM_WIN32(unsigned long x) {
 
 DWORD WINAPI GetLastError();
 void WINAPI SetLastError(DWORD code);
+
+// The process's error mode: which failures the system itself reports in a
+// box.  A drive without a medium asks the user to insert one unless
+// SEM_FAILCRITICALERRORS is set (hostwin::Machine records that box).
+#define SEM_FAILCRITICALERRORS 0x0001
+#define SEM_NOGPFAULTERRORBOX 0x0002
+#define SEM_NOALIGNMENTFAULTEXCEPT 0x0004
+#define SEM_NOOPENFILEERRORBOX 0x8000
+UINT WINAPI SetErrorMode(UINT uMode);  // returns the previous mode

@@ -14,6 +14,8 @@
 #include "drives_state.h"
 #include "faults.h"
 #include "handles.h"
+#include "media_state.h"
+#include "process_table.h"
 #include "registry_store.h"
 
 namespace hostwin {
@@ -101,6 +103,8 @@ void ApplySharedSetting(const std::string& key, const std::string& value) {
         SetOsVersion(v);
     } else if (key == "drives" || key == "cwd" || key == "sysdir") {
         ApplyDriveSetting(key, value);
+    } else if (key == "nomedium") {
+        ApplyMediaSetting(value);
     }
 }
 
@@ -128,6 +132,8 @@ void Machine::Reset() {
     SetMessageBoxAnswer(1);  // IDOK
     OnMessageBox(nullptr);
     HoldNewThreads(false);
+    detail::ResetMedia();
+    detail::ResetProcessTable();
 }
 
 size_t Machine::OpenHandles() { return detail::OpenHandleCount(); }

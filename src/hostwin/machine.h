@@ -96,6 +96,19 @@ public:
     // refuses new and deleted entries (ERROR_ACCESS_DENIED).
     static bool SetReadOnly(const std::string& windowsPath, bool readOnly);
     static size_t OpenFiles();
+    // A removable drive without a medium: its volume and files answer
+    // ERROR_NOT_READY, after the system's "No Disk" box unless the process's
+    // error mode has SEM_FAILCRITICALERRORS (removable_media.cpp).
+    static void SetDriveMedium(char letter, bool present);
+    // Blocks that FormatMessageA handed out and nobody freed.
+    static size_t LiveLocalBlocks();
+
+    // --- the process table (process_table.cpp): this process, the processes
+    // it started and still running, and the entries added here, in that
+    // order.  An entry that refuses OpenProcess stands for a system process
+    // or another user's.  AddProcess returns the new entry's identifier.
+    static DWORD AddProcess(const std::string& exeName, bool opens = true);
+    static bool RemoveProcess(DWORD processId);
 
     // --- modules
     struct ModuleExport {

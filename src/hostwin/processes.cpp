@@ -23,6 +23,7 @@
 #include "faults.h"
 #include "files_internal.h"
 #include "machine_state.h"
+#include "process_table.h"
 #include "waitable.h"
 
 extern char** environ;
@@ -258,10 +259,12 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
     }
 
     auto process = std::make_shared<ProcessObject>(pid);
+    ProcessStarted(static_cast<DWORD>(pid), program.substr(program.find_last_of("\\/:") + 1));
     std::thread([process] {
         int status = 0;
         while (::waitpid(process->Pid(), &status, 0) < 0 && errno == EINTR) {
         }
+        ProcessEnded(static_cast<DWORD>(process->Pid()));
         process->Reaped(status);
     }).detach();
 

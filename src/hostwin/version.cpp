@@ -3,10 +3,13 @@
 #include <cstring>
 
 #include "errors.h"
+#include "faults.h"
 #include "machine_state.h"
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
     constexpr DWORD kExtendedSize = 156;  // OSVERSIONINFOEXA
+    if (hostwin::detail::FailIfInjected("GetVersionExA"))
+        return FALSE;
     if (info == nullptr || (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA) &&
                             info->dwOSVersionInfoSize != kExtendedSize)) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);

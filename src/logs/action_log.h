@@ -22,6 +22,8 @@ public:
     void AddEntry(const char* drive, const char* action, const char* problem,
                   const std::vector<std::string>* details = nullptr);
     void WriteToFile(const char* record);
+    // False once a record of this process reached the file.
+    bool HeaderPending() const { return m_bHeaderPending; }
 
     // The header and record texts, as written.
     static std::string FormatRecord(const char* drive, const char* action, const char* problem,

@@ -13,6 +13,11 @@
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
+// The C runtime's file calls that work on Windows paths (_unlink, _fsopen).
+#include <io.h>
+#include <share.h>
+#include <cstdio>
 #else
 #include "hostwin/hostwin.h"
 #endif
@@ -20,3 +25,5 @@
 // The 32-bit layouts that the product depends on.
 static_assert(sizeof(OSVERSIONINFOA) == 148, "GetVersionExA is called with a 148-byte record");
 static_assert(sizeof(GUID) == 16, "class identifiers are compared as 16 raw bytes");
+static_assert(sizeof(void*) != 4 || sizeof(PROCESSENTRY32) == 296, "the process snapshot entry of 32-bit Windows");
+static_assert(sizeof(void*) != 4 || sizeof(HMODULE) == 4, "EnumProcessModules is given room for one 4-byte handle");

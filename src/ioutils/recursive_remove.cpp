@@ -1,0 +1,121 @@
+#include "ioutils/recursive_remove.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "ioutils/protected_files.h"
+#include "logs/action_log.h"
+
+namespace {
+
+constexpr char kAction[] = "Cleaning the contents of a directory";
+constexpr char kRootRefused[] = "Cleaning the root directory of a drive is not allowed!";
+constexpr char kFileProblem[] = "Unable to remove the following file (it may be in use):";
+constexpr char kFolderProblem[] = "Unable to remove the following subdirectory (it may not be empty):";
+constexpr char kKeptFile[] = "desktop.ini";
+constexpr size_t kShortestFolder = 4;  // "C:\a"; "C:\" and "C:" are roots
+constexpr int kRetries = 2;
+constexpr DWORD kRetryWaitMs = 1000;
+
+// Closes a search however the walk ends.
+class FindHandle {
+public:
+    explicit FindHandle(HANDLE h) : h_(h) {}
+    ~FindHandle() {
+        if (h_ != INVALID_HANDLE_VALUE)
+            FindClose(h_);
+    }
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+    bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return h_; }
+
+private:
+    HANDLE h_;
+};
+
+void LogFailure(const std::string& path, const char* problem) {
+    const std::vector<std::string> details{path};
+    g_ActionLog.AddEntry(path.substr(0, 1).c_str(), kAction, problem, &details);
+}
+
+bool IsDotEntry(const char* name) { return std::string(name) == "." || std::string(name) == ".."; }
+
+// The walk of both removals; subfolders are entered only when `recurse`.
+bool RemoveContents(const std::string& folder, bool recurse) {
+    bool result = true;
+    WIN32_FIND_DATAA found;
+    FindHandle search(FindFirstFileA((folder + "\\*.*").c_str(), &found));
+    if (!search.valid())
+        return true;  // nothing there, or no such folder
+    do {
+        const std::string child = folder + "\\" + found.cFileName;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            if (_stricmp(found.cFileName, kKeptFile) == 0)
+                continue;
+            if (DeleteFileWithRetry(child.c_str()) == 0) {
+                LogFailure(child, kFileProblem);
+                result = false;
+            }
+        } else if (recurse && !IsDotEntry(found.cFileName)) {
+            SetFileAttributesA(child.c_str(), 0);
+            if (!RemoveContents(child, true))
+                result = false;
+            if (!RemoveDirectoryA(child.c_str())) {
+                LogFailure(child, kFolderProblem);
+                result = false;
+            }
+        }
+    } while (FindNextFileA(search.get(), &found));
+    return result;
+}
+
+}  // namespace
+
+bool IO_RecursiveRM(const char* folder) {
+    const std::string path = folder != nullptr ? folder : "";
+    if (path.size() < kShortestFolder) {
+        g_ActionLog.AddEntry(path.c_str(), kAction, kRootRefused);
+        return false;
+    }
+    return RemoveContents(path, true);
+}
+
+bool RemoveDirectoryFiles(const char* folder) {
+    return RemoveContents(folder != nullptr ? folder : "", false);
+}
+
+DWORD DeleteFileWithRetry(const char* path) {
+    WIN32_FIND_DATAA found;
+    {
+        FindHandle search(FindFirstFileA(path, &found));
+        if (!search.valid())
+            return 1;  // already gone
+    }
+    SetFileAttributesA(path, 0);  // read-only, hidden and system files go too
+    if (_unlink(path) == 0)
+        return 1;
+    // Only access denied is worth waiting for: it is also how the C runtime
+    // reports a file that another process holds open.
+    if (errno != EACCES)
+        return 1;
+    for (int retry = 0; retry < kRetries && errno == EACCES; ++retry) {
+        Sleep(kRetryWaitMs);
+        if (_unlink(path) == 0)
+            return 1;
+    }
+    // Last resort: a file that cannot go is at least emptied.
+    if (FILE* file = _fsopen(path, "wb", _SH_DENYNO)) {
+        std::fclose(file);
+        return 1;
+    }
+    return 0;
+}
+
+DWORD RemoveFileIfSafe(const char* path, DWORD* reason) {
+    if (!IsSafeToDestroy(path, reason))
+        return 0;
+    return DeleteFileWithRetry(path);
+}

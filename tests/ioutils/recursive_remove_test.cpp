@@ -1,0 +1,155 @@
+// Recursive removal on a simulated drive: what goes, what stays, the retries
+// on a held file (on virtual time) and the action-log records.
+#include "ioutils/recursive_remove.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "hostwin/machine.h"
+#include "support/file_helpers.h"
+
+namespace {
+
+using hostwin::Machine;
+using nmtest::Exists;
+using nmtest::ReadFileText;
+
+const std::string kSeparator(66, '-');
+constexpr char kLog[] = "C:\\logs\\NMActionLog.txt";
+
+std::string Record(const std::string& drive, const std::string& problem, const std::string& detail) {
+    std::string r = kSeparator + "\r\nDrive: " + drive + "\r\nAction: Cleaning the contents of a directory\r\nProblem: " +
+                    problem + "\r\n";
+    if (!detail.empty())
+        r += "\r\n" + detail + "\r\n";
+    return r;
+}
+const std::string kFileProblem = "Unable to remove the following file (it may be in use):";
+const std::string kFolderProblem = "Unable to remove the following subdirectory (it may not be empty):";
+
+// The records of this test: the log's text after its header.
+std::string Records() {
+    const std::string text = ReadFileText(kLog);
+    if (text == "<cannot open>")
+        return "";
+    const size_t end = text.find(kSeparator + "\r\n\r\n\r\n");
+    return end == std::string::npos ? text : text.substr(end + kSeparator.size() + 6);
+}
+
+class RecursiveRemoveTest : public testing::Test {
+protected:
+    void SetUp() override {
+        Machine::Reset();
+        Machine::UseVirtualSleep(true);
+        Machine::DriveSetup c;
+        c.letter = 'C';
+        Machine::AddDrive(c);
+        ASSERT_TRUE(CreateDirectoryA("C:\\logs", nullptr));
+        ASSERT_TRUE(SetCurrentDirectoryA("C:\\logs"));
+        ASSERT_TRUE(CreateDirectoryA("C:\\t", nullptr));
+    }
+    void TearDown() override { Machine::Reset(); }
+
+    static void Make(const std::string& path, DWORD attributes = 0) {
+        ASSERT_TRUE(nmtest::MakeFile(path, attributes)) << path;
+    }
+};
+
+TEST_F(RecursiveRemoveTest, ADriveRootIsRefusedWithOneRecord) {
+    Make("C:\\keep.txt");
+    for (const char* root : {"C:\\", "C:"}) {
+        SCOPED_TRACE(root);
+        const std::string before = Records();
+        EXPECT_FALSE(IO_RecursiveRM(root));
+        EXPECT_EQ(Records(), before + Record(root, "Cleaning the root directory of a drive is not allowed!", ""));
+    }
+    EXPECT_TRUE(Exists("C:\\keep.txt"));
+    EXPECT_TRUE(Exists("C:\\t"));
+}
+
+TEST_F(RecursiveRemoveTest, EverythingGoesButDesktopIni) {
+    Make("C:\\t\\a.txt");
+    Make("C:\\t\\desktop.ini");
+    Make("C:\\t\\sub\\b.txt");
+    Make("C:\\t\\sub\\deeper\\c.txt", FILE_ATTRIBUTE_READONLY);
+    Make("C:\\t\\sub\\deeper\\hidden.sys", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    ASSERT_TRUE(SetFileAttributesA("C:\\t\\sub\\deeper", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_TRUE(IO_RecursiveRM("C:\\t"));
+    EXPECT_TRUE(Exists("C:\\t\\desktop.ini"));
+    EXPECT_FALSE(Exists("C:\\t\\a.txt"));
+    EXPECT_FALSE(Exists("C:\\t\\sub"));
+    EXPECT_TRUE(Exists("C:\\t")) << "the folder itself stays";
+    EXPECT_EQ(Records(), "");
+    EXPECT_EQ(Machine::OpenHandles(), 0u);
+}
+
+TEST_F(RecursiveRemoveTest, AFolderKeepingADesktopIniIsRecordedOnce) {
+    Make("C:\\t\\a.txt");
+    Make("C:\\t\\sub\\DESKTOP.INI");
+    Make("C:\\t\\sub\\b.txt");
+    EXPECT_FALSE(IO_RecursiveRM("C:\\t"));
+    EXPECT_EQ(Records(), Record("C", kFolderProblem, "C:\\t\\sub"));
+    EXPECT_TRUE(Exists("C:\\t\\sub\\DESKTOP.INI"));
+    EXPECT_FALSE(Exists("C:\\t\\sub\\b.txt"));
+    EXPECT_FALSE(Exists("C:\\t\\a.txt"));
+}
+
+TEST_F(RecursiveRemoveTest, AHeldFileIsRetriedTwiceThenEmptiedOrRecorded) {
+    struct Case {
+        const char* name;
+        DWORD share;
+        bool emptied;
+    } cases[] = {
+        {"held, others may write", FILE_SHARE_READ | FILE_SHARE_WRITE, true},
+        {"held, others may only read", FILE_SHARE_READ, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Make("C:\\t\\held.doc");
+        Make("C:\\t\\other.doc");
+        HANDLE holder =
+            CreateFileA("C:\\t\\held.doc", GENERIC_READ, c.share, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        const std::string before = Records();
+        const LONGLONG slept = Machine::VirtualSleptMs();
+        EXPECT_EQ(IO_RecursiveRM("C:\\t"), c.emptied);
+        EXPECT_EQ(Machine::VirtualSleptMs() - slept, 2000) << "two one-second waits";
+        EXPECT_FALSE(Exists("C:\\t\\other.doc")) << "the walk goes on";
+        CloseHandle(holder);
+        EXPECT_EQ(ReadFileText("C:\\t\\held.doc"), c.emptied ? "" : "data");
+        EXPECT_EQ(Records(), before + (c.emptied ? "" : Record("C", kFileProblem, "C:\\t\\held.doc")));
+        DeleteFileA("C:\\t\\held.doc");
+    }
+}
+
+TEST_F(RecursiveRemoveTest, AMissingFolderIsNothingToDo) {
+    EXPECT_TRUE(IO_RecursiveRM("C:\\no such folder"));
+    EXPECT_TRUE(RemoveDirectoryFiles("C:\\no such folder"));
+    EXPECT_FALSE(Exists(kLog)) << "nothing was logged";
+}
+
+TEST_F(RecursiveRemoveTest, RemoveDirectoryFilesLeavesSubfoldersAndAcceptsARoot) {
+    Make("C:\\t\\a.txt", FILE_ATTRIBUTE_READONLY);
+    Make("C:\\t\\desktop.ini");
+    Make("C:\\t\\sub\\b.txt");
+    Make("C:\\root.txt");
+    EXPECT_TRUE(RemoveDirectoryFiles("C:\\t"));
+    EXPECT_FALSE(Exists("C:\\t\\a.txt"));
+    EXPECT_TRUE(Exists("C:\\t\\desktop.ini"));
+    EXPECT_TRUE(Exists("C:\\t\\sub\\b.txt"));
+    EXPECT_TRUE(RemoveDirectoryFiles("C:"));
+    EXPECT_FALSE(Exists("C:\\root.txt"));
+    EXPECT_TRUE(Exists("C:\\t\\sub\\b.txt"));
+    EXPECT_EQ(Records(), "");
+}
+
+TEST_F(RecursiveRemoveTest, DeleteFileWithRetryCountsAMissingFileAsGone) {
+    EXPECT_EQ(DeleteFileWithRetry("C:\\t\\missing.txt"), 1u);
+    Make("C:\\t\\x.txt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM);
+    EXPECT_EQ(DeleteFileWithRetry("C:\\t\\x.txt"), 1u);
+    EXPECT_FALSE(Exists("C:\\t\\x.txt"));
+    EXPECT_EQ(Machine::VirtualSleptMs(), 0);
+}
+
+}  // namespace
