@@ -10,6 +10,7 @@
 #include "drives.h"
 #include "errors.h"
 #include "files.h"
+#include "format_message.h"
 #include "globalmem.h"
 #include "handles.h"
 #include "menus.h"
@@ -23,4 +24,5 @@
 #include "text.h"
 #include "threads.h"
 #include "version.h"
+#include "volumes.h"
 #include "windowing.h"

@@ -13,6 +13,7 @@
 #include "clock_state.h"
 #include "drives_state.h"
 #include "faults.h"
+#include "files_internal.h"
 #include "handles.h"
 #include "registry_store.h"
 
@@ -124,6 +125,7 @@ void Machine::Reset() {
     ClearRegistry();
     detail::CloseAllRegistryHandles();
     detail::ResetDrives();
+    detail::ResetVolumes();
     ClearMessageBoxes();
     SetMessageBoxAnswer(1);  // IDOK
     OnMessageBox(nullptr);
