@@ -17,6 +17,10 @@ nm_ensure_tools() {
     command -v clang++ >/dev/null || need+=(clang)
     [ -d /usr/src/googletest ] || need+=(googletest)
     [ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
+    # Real volumes for the raw-volume tests and their independent readers.
+    command -v mkfs.fat >/dev/null || need+=(dosfstools)
+    command -v mcopy >/dev/null || need+=(mtools)
+    command -v mkntfs >/dev/null || need+=(ntfs-3g)
     [ ${#need[@]} -eq 0 ] && return 0
     echo "installing: ${need[*]}"
     if [ "$(id -u)" != 0 ]; then

@@ -66,6 +66,7 @@ WORD DiskVolume::Identify() {
         firstDataSector = 0;
         return 1;
     }
+    // Windows reports the FAT names in upper case; only NTFS is taken in any case.
     if (std::strcmp(fileSystem, "FAT") != 0 && std::strcmp(fileSystem, "FAT16") != 0 &&
         std::strcmp(fileSystem, "FAT32") != 0)
         return 0;
