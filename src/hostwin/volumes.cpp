@@ -394,12 +394,14 @@ HANDLE OpenDevice(const std::string& name, DWORD access, DWORD share, DWORD disp
         }
         return OpenRawVolume(device[0], access, share, error);
     }
-    // The vwin32 driver exists on Windows 95/98/Me only.
+    // The vwin32 driver exists on Windows 95/98/Me only, opened there with
+    // creation disposition 0, which the NT family refuses as it does for any
+    // other name.
     if (SameName(device, "vwin32") && CurrentOsVersion().platform == 1) {
         *error = ERROR_SUCCESS;
         return NewHandle(std::make_shared<Vwin32Device>());
     }
-    *error = ERROR_FILE_NOT_FOUND;
+    *error = disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING ? ERROR_INVALID_PARAMETER : ERROR_FILE_NOT_FOUND;
     return INVALID_HANDLE_VALUE;
 }
 

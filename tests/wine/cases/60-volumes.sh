@@ -37,8 +37,8 @@ figure() { sed -nE "s/.* $1=([^ ]*).*/\1/p" <<<"$2"; }
 # One sector as nmutil dumps it: "OFFSET: 16 bytes" in upper-case hex.
 dump_sector() {
     echo "sector $2:"
-    od -A x -t x1 -v -j $(($2 * 512)) -N 512 "$1" |
-        awk 'NF > 1 { printf "%04X:", strtonum("0x" $1); for (i = 2; i <= NF; i++) printf " %s", toupper($i); printf "\n" }'
+    od -A d -t x1 -v -j $(($2 * 512)) -N 512 "$1" |
+        awk 'NF > 1 { printf "%04X:", ($1 - '$(($2 * 512))'); for (i = 2; i <= NF; i++) printf " %s", toupper($i); printf "\n" }'
 }
 
 while read -r line; do
@@ -46,16 +46,19 @@ while read -r line; do
     [ "$type" = 1 ] && continue
     lower=${letter,,}
     img="$vol/$lower/.$image"
-    out=$(nm_wine "$NM_BIN/nmutil.exe" volume "$letter:" --free --read-sector 1000)
+    # The FAT's first sector: chains of every length, a different picture on each volume.
+    fat=$(figure reserved "$line")
+    out=$(nm_wine "$NM_BIN/nmutil.exe" volume "$letter:" --free --read-sector "$fat")
     want_type=FAT$type
-    mapfile -t sector < <(dump_sector "$img" 1000)
+    mapfile -t sector < <(dump_sector "$img" "$fat")
+    [ ${#sector[@]} -eq 33 ] || sector+=("(the image's sector could not be dumped)")
     nm_expect "$image: type, geometry and free clusters as minfo and fsck.fat say" "$out" \
         "type: $want_type" "access method: 4" \
         "bytes per sector: $(figure bps "$line")" "sectors per cluster: $(figure spc "$line")" \
         "reserved sectors: $(figure reserved "$line")" "FAT size: $(figure fatsize "$line")" \
         "root entries: $(figure rootentries "$line")" "cluster count: $(figure clusters "$line")" \
         "free clusters: $(figure free "$line")"
-    nm_expect "$image: sector 1000 read through \\\\.\\$letter: as the image holds it" "$out" "${sector[@]}"
+    nm_expect "$image: FAT sector read through \\\\.\\$letter: as the image holds it" "$out" "${sector[@]}"
 
     before=$(fsck.fat -n "$img" 2>&1 | tail -n 1)
     out=$(nm_wine "$NM_BIN/nmutil.exe" volume "$letter:" --blank-label)
