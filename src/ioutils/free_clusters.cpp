@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "ioutils/disk_volume.h"
@@ -52,6 +53,22 @@ DWORD ClearBits(const BYTE* bits, ULONGLONG count) {
     return clear;
 }
 
+// The zero entries of a FAT16 or FAT32 chunk holding the table's bytes
+// [chunkStart, chunkEnd), from *entry up to lastEntry; *entry moves past them.
+template <typename Entry>
+DWORD CountZeroEntries(const BYTE* chunk, ULONGLONG chunkStart, ULONGLONG chunkEnd, ULONGLONG lastEntry,
+                       ULONGLONG* entry) {
+    const ULONGLONG end = std::min(lastEntry + 1, chunkEnd / sizeof(Entry));
+    DWORD zero = 0;
+    for (ULONGLONG e = *entry; e < end; ++e) {
+        Entry value;
+        std::memcpy(&value, chunk + (e * sizeof(Entry) - chunkStart), sizeof value);
+        zero += value == 0;
+    }
+    *entry = std::max(*entry, end);
+    return zero;
+}
+
 }  // namespace
 
 DWORD DiskVolume::CountFreeClustersFat() {
@@ -85,15 +102,9 @@ DWORD DiskVolume::CountFreeClustersFat() {
                 free += value == 0;
             }
         } else if (fileSystemType == kFat32) {
-            for (; entry <= lastEntry && entry * 4 + 4 <= chunkEnd; ++entry) {
-                const ULONGLONG at = entry * 4 - chunkStart;
-                free += (fat[at] | fat[at + 1] | fat[at + 2] | fat[at + 3]) == 0;
-            }
+            free += CountZeroEntries<DWORD>(fat, chunkStart, chunkEnd, lastEntry, &entry);
         } else {
-            for (; entry <= lastEntry && entry * 2 + 2 <= chunkEnd; ++entry) {
-                const ULONGLONG at = entry * 2 - chunkStart;
-                free += (fat[at] | fat[at + 1]) == 0;
-            }
+            free += CountZeroEntries<WORD>(fat, chunkStart, chunkEnd, lastEntry, &entry);
         }
         remaining -= chunk;
     }
