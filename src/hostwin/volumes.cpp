@@ -361,15 +361,16 @@ HANDLE OpenRawVolume(char letter, DWORD access, DWORD share, DWORD* error) {
 }
 
 LONG WINAPI NtFsControlFile(HANDLE FileHandle, HANDLE /*Event*/, PVOID /*ApcRoutine*/, PVOID /*ApcContext*/,
-                            IoStatusBlock* IoStatusBlock, ULONG FsControlCode, PVOID InputBuffer,
-                            ULONG InputBufferLength, PVOID OutputBuffer, ULONG OutputBufferLength) {
+                            PVOID IoStatus, ULONG FsControlCode, PVOID InputBuffer, ULONG InputBufferLength,
+                            PVOID OutputBuffer, ULONG OutputBufferLength) {
     auto object = LookUp(FileHandle);
     if (!object)
         return kStatusInvalidHandle;
     auto volume = std::dynamic_pointer_cast<RawVolume>(object);
     if (!volume || FsControlCode != kFsctlGetVolumeBitmap)
         return kStatusInvalidDeviceRequest;
-    return volume->GetVolumeBitmap(IoStatusBlock, InputBuffer, InputBufferLength, OutputBuffer, OutputBufferLength);
+    return volume->GetVolumeBitmap(static_cast<IoStatusBlock*>(IoStatus), InputBuffer, InputBufferLength, OutputBuffer,
+                                   OutputBufferLength);
 }
 
 // ntdll.dll is mapped into every process from its start.

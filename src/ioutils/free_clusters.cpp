@@ -31,8 +31,9 @@ struct NtIoStatusBlock {
     ULONG_PTR Information;
 };
 
-using NtFsControlFileFn = LONG(WINAPI*)(HANDLE, HANDLE, PVOID, PVOID, NtIoStatusBlock*, ULONG, PVOID, ULONG, PVOID,
-                                        ULONG);
+// The I/O status block travels as an untyped pointer, as ntdll's exports
+// are declared nowhere the library can include.
+using NtFsControlFileFn = LONG(WINAPI*)(HANDLE, HANDLE, PVOID, PVOID, PVOID, ULONG, PVOID, ULONG, PVOID, ULONG);
 
 // FSCTL_GET_VOLUME_BITMAP's answer: where the page starts, how many clusters
 // remain from there, and one page of their bits.
