@@ -12,3 +12,4 @@ int RunProtected(int argc, char** argv);
 int RunRemove(int argc, char** argv);
 int RunShortcut(int argc, char** argv);
 int RunWatchLog(int argc, char** argv);
+int RunVolume(int argc, char** argv);

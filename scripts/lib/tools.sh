@@ -24,6 +24,10 @@ nm_ensure_tools() {
     command -v xwininfo >/dev/null || need+=(x11-utils)
     [ -d /usr/share/wine/fonts ] || need+=(fonts-wine)
     command -v lnkinfo >/dev/null || need+=(liblnk-utils)
+    # Real volumes for the raw-volume tests and their independent readers.
+    command -v mkfs.fat >/dev/null || need+=(dosfstools)
+    command -v mcopy >/dev/null || need+=(mtools)
+    command -v mkntfs >/dev/null || need+=(ntfs-3g)
     [ ${#need[@]} -eq 0 ] && return 0
     echo "installing: ${need[*]}"
     if [ "$(id -u)" != 0 ]; then

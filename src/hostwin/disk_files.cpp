@@ -210,10 +210,15 @@ FILETIME ToFileTime(const struct timespec& t) {
 
 // --- open files and their share modes
 
+}  // namespace
+
 bool Reads(DWORD access) { return (access & (GENERIC_READ | GENERIC_ALL | kFileReadData)) != 0; }
 bool Writes(DWORD access) {
     return (access & (GENERIC_WRITE | GENERIC_ALL | kFileWriteData | kFileAppendData)) != 0;
 }
+
+namespace {
+
 bool Deletes(DWORD access) { return (access & (DELETE | GENERIC_ALL)) != 0; }
 
 struct OpenEntry {
@@ -229,19 +234,8 @@ std::map<unsigned long long, OpenEntry>& OpenTable() {
     return table;
 }
 
-// An open that asks for none of reading, writing or deleting takes no part
-// in sharing, on either side.
 bool Conflicts(DWORD access, DWORD share, const OpenEntry& other) {
-    const bool mine = Reads(access) || Writes(access) || Deletes(access);
-    const bool theirs = Reads(other.access) || Writes(other.access) || Deletes(other.access);
-    if (!mine || !theirs)
-        return false;
-    return (Reads(access) && !(other.share & FILE_SHARE_READ)) ||
-           (Writes(access) && !(other.share & FILE_SHARE_WRITE)) ||
-           (Deletes(access) && !(other.share & FILE_SHARE_DELETE)) ||
-           (Reads(other.access) && !(share & FILE_SHARE_READ)) ||
-           (Writes(other.access) && !(share & FILE_SHARE_WRITE)) ||
-           (Deletes(other.access) && !(share & FILE_SHARE_DELETE));
+    return ShareConflict(access, share, other.access, other.share);
 }
 
 bool SharingConflict(const struct stat& st, DWORD access, DWORD share) {
@@ -383,6 +377,21 @@ HANDLE OpenExisting(const Resolved& r, DWORD access, DWORD share, DWORD disposit
 }
 
 }  // namespace
+
+// An open that asks for none of reading, writing or deleting takes no part
+// in sharing, on either side.
+bool ShareConflict(DWORD access, DWORD share, DWORD otherAccess, DWORD otherShare) {
+    const bool mine = Reads(access) || Writes(access) || Deletes(access);
+    const bool theirs = Reads(otherAccess) || Writes(otherAccess) || Deletes(otherAccess);
+    if (!mine || !theirs)
+        return false;
+    return (Reads(access) && !(otherShare & FILE_SHARE_READ)) ||
+           (Writes(access) && !(otherShare & FILE_SHARE_WRITE)) ||
+           (Deletes(access) && !(otherShare & FILE_SHARE_DELETE)) ||
+           (Reads(otherAccess) && !(share & FILE_SHARE_READ)) ||
+           (Writes(otherAccess) && !(share & FILE_SHARE_WRITE)) ||
+           (Deletes(otherAccess) && !(share & FILE_SHARE_DELETE));
+}
 
 HANDLE OpenDiskFile(const std::string& path, DWORD access, DWORD share, DWORD disposition, DWORD flags,
                     DWORD* error) {

@@ -24,6 +24,8 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
     HANDLE handle;
     if (name.size() > kPipePrefix.size() && hostwin::detail::SameName(name.substr(0, kPipePrefix.size()), kPipePrefix))
         handle = hostwin::detail::OpenPipeClient(name, dwDesiredAccess, &error);
+    else if (hostwin::detail::IsDeviceName(name))
+        handle = hostwin::detail::OpenDevice(name, dwDesiredAccess, dwShareMode, dwCreationDisposition, &error);
     else
         handle = hostwin::detail::OpenDiskFile(name, dwDesiredAccess, dwShareMode, dwCreationDisposition,
                                                dwFlagsAndAttributes, &error);

@@ -12,6 +12,18 @@ namespace hostwin::detail {
 HANDLE OpenDiskFile(const std::string& path, DWORD access, DWORD share, DWORD disposition, DWORD flags,
                     DWORD* error);
 
+// Whether an open with `access` and `share` is refused because of another
+// open of the same object (disk_files.cpp).
+bool ShareConflict(DWORD access, DWORD share, DWORD otherAccess, DWORD otherShare);
+bool Reads(DWORD access);
+bool Writes(DWORD access);
+
+// A volume device, "\\.\X:", or the vwin32 device, "\\.\vwin32" (volumes.cpp).
+HANDLE OpenDevice(const std::string& name, DWORD access, DWORD share, DWORD disposition, DWORD* error);
+bool IsDeviceName(const std::string& name);
+// Machine::Reset's part: no volume images, ntdll.dll loaded with its exports.
+void ResetVolumes();
+
 // The client end of a named pipe, "\\.\pipe\NAME" (pipes.cpp).
 HANDLE OpenPipeClient(const std::string& pipeName, DWORD access, DWORD* error);
 

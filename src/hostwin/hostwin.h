@@ -27,4 +27,5 @@
 #include "threads.h"
 #include "toolhelp.h"
 #include "version.h"
+#include "volumes.h"
 #include "windowing.h"

@@ -13,6 +13,7 @@
 #include "clock_state.h"
 #include "drives_state.h"
 #include "faults.h"
+#include "files_internal.h"
 #include "handles.h"
 #include "media_state.h"
 #include "process_table.h"
@@ -128,6 +129,7 @@ void Machine::Reset() {
     ClearRegistry();
     detail::CloseAllRegistryHandles();
     detail::ResetDrives();
+    detail::ResetVolumes();
     ClearMessageBoxes();
     SetMessageBoxAnswer(1);  // IDOK
     OnMessageBox(nullptr);

@@ -110,6 +110,19 @@ public:
     static DWORD AddProcess(const std::string& exeName, bool opens = true);
     static bool RemoveProcess(DWORD processId);
 
+    // --- raw volumes (volumes.cpp)
+    // Backs an added drive by a disk-image file: "\\.\X:" and vwin32 reach
+    // its sectors.
+    static bool AttachVolumeImage(char letter, const std::string& hostImagePath);
+    // The cluster bitmap FSCTL_GET_VOLUME_BITMAP answers from: a file of bits,
+    // cluster 0 in bit 0 of its first byte, `clusters` of them in use.
+    static bool SetVolumeBitmap(char letter, const std::string& hostBitmapPath, ULONGLONG clusters);
+    // Volume-bitmap requests answer STATUS_PENDING and complete a moment later.
+    static void SetVolumeBitmapPending(bool pending);
+    // The next `times` vwin32 calls with `controlCode` come back with the
+    // carry flag set and `dosError` in EAX.
+    static void FailVwin32Call(DWORD controlCode, DWORD dosError, int times = 1);
+
     // --- modules
     struct ModuleExport {
         std::string name;
