@@ -9,7 +9,6 @@
 #include "base.h"
 #include "handles.h"
 
-
 // vwin32 (Windows 9x only): 2 absolute disk read (interrupt 25h), 3 absolute
 // disk write (interrupt 26h), 6 interrupt 21h function 7305h (extended
 // absolute disk read and write).  In and out: the 7-field register record.
