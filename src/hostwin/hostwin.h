@@ -22,5 +22,6 @@
 #include "sync.h"
 #include "text.h"
 #include "threads.h"
+#include "timezone.h"
 #include "version.h"
 #include "windowing.h"
