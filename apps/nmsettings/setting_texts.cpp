@@ -36,6 +36,13 @@ bool Number(const std::string& text, long long low, long long high, long long* v
     return used == text.size() && *value >= low && *value <= high && (std::isdigit(static_cast<unsigned char>(text[0])) || text[0] == '-');
 }
 
+// Appends `item`, after `separator` unless it is the first.
+void Join(std::string* text, const char* separator, const std::string& item) {
+    if (!text->empty())
+        text->append(separator);
+    text->append(item);
+}
+
 int IndexOf(const char* const* names, int count, const std::string& name) {
     for (int i = 0; i < count; ++i)
         if (name == names[i])
@@ -124,7 +131,7 @@ std::string OptionsText(const OptionSet& o) {
     std::string text;
     for (int i = 0; i < 32; ++i)
         if (o.IsSet(i))
-            text += (text.empty() ? "" : " ") + std::to_string(i);
+            Join(&text, " ", std::to_string(i));
     return text.empty() ? "none" : text;
 }
 
@@ -145,8 +152,9 @@ std::string RecordsText(const ProductSettings& s) {
     std::string text;
     for (int i = 0; i < s.driveRecordCount && i < ProductSettings::kMaxDriveRecords; ++i) {
         const DriveCleanRecord& r = s.driveRecords[i];
-        text += (i == 0 ? "" : "; ") + std::string(1, r.drive) + ": deep " + r.deepCleanedAt.ShortText() +
-                ", quick " + r.quickCleanedAt.ShortText() + ", setting " + std::to_string(r.driveSetting);
+        Join(&text, "; ",
+             std::string(1, r.drive) + ": deep " + r.deepCleanedAt.ShortText() + ", quick " +
+                 r.quickCleanedAt.ShortText() + ", setting " + std::to_string(r.driveSetting));
     }
     return text.empty() ? "none" : text;
 }
@@ -188,8 +196,9 @@ bool ParseRecords(const std::string& text, ProductSettings* s) {
 std::string SpaceListText(const DriveSpaceList& list) {
     std::string text;
     for (int i = 0; i < list.Count() && i < DriveSpaceList::kMaxEntries; ++i)
-        text += (i == 0 ? "" : " ") + std::string(1, DriveSpaceList::Letter(list.Entry(i))) + ":" +
-                std::to_string(DriveSpaceList::SpaceClass(list.Entry(i)));
+        Join(&text, " ",
+             std::string(1, DriveSpaceList::Letter(list.Entry(i))) + ":" +
+                 std::to_string(DriveSpaceList::SpaceClass(list.Entry(i))));
     return text.empty() ? "none" : text;
 }
 
@@ -211,7 +220,7 @@ bool ParseSpaceList(const std::string& text, DriveSpaceList* list) {
 std::string ScheduleListText(const std::vector<DateTimeStamp>& times) {
     std::string text;
     for (const DateTimeStamp& t : times)
-        text += (text.empty() ? "" : "; ") + t.ScheduleText();
+        Join(&text, "; ", t.ScheduleText());
     return text.empty() ? "none" : text;
 }
 
@@ -260,7 +269,7 @@ bool ParseInterval(const std::string& text, DateTimeStamp* dcsi) {
 std::string FlagsText(const std::vector<NamedFlag>& list) {
     std::string text;
     for (const NamedFlag& f : list)
-        text += (text.empty() ? "" : ", ") + f.name + ":" + std::to_string(f.flag);
+        Join(&text, ", ", f.name + ":" + std::to_string(f.flag));
     return text.empty() ? "none" : text;
 }
 

@@ -1,6 +1,10 @@
 // Stamps to and from the system's file time.
 #include "datetime/date_time_stamp.h"
 
+static_assert(sizeof(SYSTEMTIME) == 16, "the system time is eight 16-bit fields");
+static_assert(sizeof(FILETIME) == 8, "a file time is two 32-bit halves");
+static_assert(sizeof(TIME_ZONE_INFORMATION) == 172, "GetTimeZoneInformation fills a 172-byte record");
+
 bool DateTimeStamp::ToFileTime(FILETIME* fileTime) const {
     // The stamp's own fields, no time-zone step: a local stamp gives a local file time.
     SYSTEMTIME st{};

@@ -156,7 +156,7 @@ TEST(StampFileTimes, ToFileTimeIsThePlatformsConversionOfTheFields) {
     }
     // The platform refuses days that do not exist, and so does ToFileTime.
     FILETIME ft;
-    EXPECT_FALSE(Stamp(2003, 1, 29, 6, 0, 12, 0, 0).ToFileTime(&ft));
+    EXPECT_FALSE(Stamp(2003, 3, 31, 4, 0, 12, 0, 0).ToFileTime(&ft));
     EXPECT_FALSE(Stamp(2003, 12, 1, 6, 0, 12, 0, 0).ToFileTime(&ft));
     DateTimeStamp failed = Stamp(2003, 0, 5, 0, 0, 9, 7, 3);
     const FILETIME tooLate{0xFFFFFFFFu, 0xFFFFFFFFu};

@@ -14,6 +14,13 @@ namespace {
 using nmtest::ScratchFolder;
 using nmtest::TestRegistryKey;
 
+// Wine 8 takes 29 February of any year (it refuses the other days that do
+// not exist); Windows refuses it outside leap years.
+bool RunningOnWine() {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 ULONGLONG Ticks(const FILETIME& ft) { return (ULONGLONG{ft.dwHighDateTime} << 32) | ft.dwLowDateTime; }
 
 TEST(FileTimes, SystemTimeToFileTimeRefusesTimesThatDoNotExist) {
@@ -22,11 +29,12 @@ TEST(FileTimes, SystemTimeToFileTimeRefusesTimesThatDoNotExist) {
         SYSTEMTIME st;
         bool ok;
     };
+    const bool wine = RunningOnWine();
     const Case cases[] = {
         {"7 Mar 2003", {2003, 3, 5, 7, 21, 5, 9, 0}, true},
         {"29 Feb 2004", {2004, 2, 0, 29, 0, 0, 0, 0}, true},
-        {"29 Feb 2003", {2003, 2, 0, 29, 0, 0, 0, 0}, false},
-        {"29 Feb 2100 (no leap year for the platform)", {2100, 2, 0, 29, 0, 0, 0, 0}, false},
+        {"29 Feb 2003", {2003, 2, 0, 29, 0, 0, 0, 0}, wine},
+        {"29 Feb 2100 (no leap year for the platform)", {2100, 2, 0, 29, 0, 0, 0, 0}, wine},
         {"31 Apr", {2003, 4, 0, 31, 0, 0, 0, 0}, false},
         {"month 13", {2003, 13, 0, 1, 0, 0, 0, 0}, false},
         {"month 0", {2003, 0, 0, 1, 0, 0, 0, 0}, false},
@@ -132,9 +140,11 @@ TEST(FileEnd, SetEndOfFileCutsOrExtendsAtTheFilePointer) {
 
     HANDLE reader = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    // Windows answers ERROR_ACCESS_DENIED; Wine 8 ERROR_INVALID_PARAMETER.
+    const DWORD refused = RunningOnWine() ? ERROR_INVALID_PARAMETER : ERROR_ACCESS_DENIED;
     SetLastError(0);
     EXPECT_FALSE(SetEndOfFile(reader));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(GetLastError(), refused);
     CloseHandle(reader);
     EXPECT_EQ(FileBytes(path).size(), 6u);
 
