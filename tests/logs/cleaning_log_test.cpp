@@ -45,8 +45,11 @@ TEST(CleaningLog, ANewRecordGoesOnTopOfTheFirst29LinesAndTheFileEndsThere) {
     }
     const std::string log = folder / "NMCleaningLog.txt";
     std::string old;
-    for (int i = 0; i < 40; ++i)
-        old += "older line " + std::to_string(i) + "\r\n";
+    for (int i = 0; i < 40; ++i) {
+        old += "older line ";
+        old += std::to_string(i);
+        old += "\r\n";
+    }
     HANDLE h = CreateFileA(log.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     DWORD done = 0;
