@@ -312,6 +312,15 @@ public:
         return ERROR_SUCCESS;
     }
 
+    DWORD SetEnd() override {
+        std::lock_guard lock(mutex_);
+        if (!Writes(access_))
+            return ERROR_ACCESS_DENIED;
+        if (::ftruncate(fd_, static_cast<off_t>(position_)) != 0)
+            return errno == ENOSPC || errno == EFBIG ? kErrorDiskFull : kErrorWriteFault;
+        return ERROR_SUCCESS;
+    }
+
 private:
     std::mutex mutex_;
     int fd_;

@@ -19,6 +19,7 @@ std::map<HANDLE, std::shared_ptr<KernelObject>>& Table() {
 DWORD KernelObject::Read(void*, DWORD, DWORD*) { return ERROR_INVALID_HANDLE; }
 DWORD KernelObject::Write(const void*, DWORD, DWORD*) { return ERROR_INVALID_HANDLE; }
 DWORD KernelObject::Flush() { return ERROR_INVALID_HANDLE; }
+DWORD KernelObject::SetEnd() { return ERROR_INVALID_HANDLE; }
 DWORD KernelObject::Seek(LONGLONG, DWORD, ULONGLONG*) { return ERROR_INVALID_HANDLE; }
 DWORD KernelObject::Size(ULONGLONG*) { return ERROR_INVALID_HANDLE; }
 DWORD KernelObject::Wait(DWORD, DWORD* error) {
@@ -104,6 +105,11 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
 BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
     auto object = LookUp(hFile);
     return Result(object ? object->Flush() : ERROR_INVALID_HANDLE);
+}
+
+BOOL WINAPI SetEndOfFile(HANDLE hFile) {
+    auto object = LookUp(hFile);
+    return Result(object ? object->SetEnd() : ERROR_INVALID_HANDLE);
 }
 
 DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod) {

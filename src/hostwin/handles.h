@@ -28,6 +28,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
 BOOL WINAPI FlushFileBuffers(HANDLE hFile);
 DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod);
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
+BOOL WINAPI SetEndOfFile(HANDLE hFile);
 DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
 
 namespace hostwin::detail {
@@ -43,6 +44,8 @@ public:
     virtual DWORD Flush();
     virtual DWORD Seek(LONGLONG distance, DWORD method, ULONGLONG* position);
     virtual DWORD Size(ULONGLONG* size);
+    // Ends (or extends) the object at its current position.
+    virtual DWORD SetEnd();
     // WAIT_OBJECT_0, WAIT_TIMEOUT or WAIT_FAILED (with *error set).
     virtual DWORD Wait(DWORD milliseconds, DWORD* error);
     // Called when the last handle to the object is closed.

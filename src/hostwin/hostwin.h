@@ -26,6 +26,7 @@
 #include "text.h"
 #include "threads.h"
 #include "toolhelp.h"
+#include "timezone.h"
 #include "version.h"
 #include "volumes.h"
 #include "windowing.h"

@@ -124,7 +124,7 @@ void Machine::Reset() {
     SetOsVersion(OsVersion{});
     detail::ResetClock();
     detail::SetVirtualSleep(false);
-    detail::SetUtcBiasMinutes(0);
+    SetTimeZone(0, 0, 0, 0);  // UTC, no zone rules
     detail::ClearFailures();
     ClearRegistry();
     detail::CloseAllRegistryHandles();
@@ -162,7 +162,7 @@ void Machine::SetLocalTime(const SYSTEMTIME& local, bool frozen) {
 }
 
 void Machine::AdvanceClock(LONGLONG milliseconds) { detail::AdvanceClock(milliseconds); }
-void Machine::SetUtcBiasMinutes(LONGLONG bias) { detail::SetUtcBiasMinutes(bias); }
+void Machine::SetUtcBiasMinutes(LONGLONG bias) { SetTimeZone(static_cast<LONG>(bias), 0, 0, 0); }
 void Machine::UseVirtualSleep(bool on) { detail::SetVirtualSleep(on); }
 LONGLONG Machine::VirtualSleptMs() { return detail::VirtualSleptMs(); }
 

@@ -42,7 +42,10 @@ public:
     // --- clock
     static void SetLocalTime(const SYSTEMTIME& local, bool frozen = true);
     static void AdvanceClock(LONGLONG milliseconds);
-    static void SetUtcBiasMinutes(LONGLONG bias);  // local = UTC - bias
+    static void SetUtcBiasMinutes(LONGLONG bias);  // local = UTC - bias; a zone without rules
+    // The zone GetTimeZoneInformation reports, with `answer` TIME_ZONE_ID_UNKNOWN,
+    // _STANDARD or _DAYLIGHT; local = UTC - (bias + the bias of that answer).
+    static void SetTimeZone(LONG bias, LONG standardBias, LONG daylightBias, DWORD answer);
     static void UseVirtualSleep(bool on);          // Sleep moves the clock instead of waiting
     static LONGLONG VirtualSleptMs();
 

@@ -55,6 +55,63 @@ public:
     bool LoadSetting(SettingId id);
     void CheckDriveSpaceList(bool loaded);
 
+    // Registry save (registry_save.cpp): each setting in its registry form.
+    // Statuses are RegSetValueExA's; 0 when nothing was written.
+    LONG SaveValue(SettingId id, const char* name);
+    LONG SaveSetting(SettingId id);
+    void SaveAll();
+
+    // One setting at a time (setting_accessors.cpp).
+    LONG GetBaseTop();
+    LONG GetBaseLeft();
+    LONG GetAgentTop();
+    LONG GetAgentLeft();
+    LONG SetBaseTop(LONG value);
+    LONG SetBaseLeft(LONG value);
+    LONG SetAgentTop(LONG value);
+    LONG SetAgentLeft(LONG value);
+    std::string GetEcd();
+    void SetEcd(const std::string& value);
+    bool GetDcu();
+    LONG SetDcu(bool on);
+    void GetDclc(BYTE* days, BYTE* on);
+    LONG SetDclc(BYTE days, BYTE on);
+    void SetElcc(DWORD value);
+    LONG SetDsc(DWORD value);
+    DateTimeStamp GetEnst();
+    LONG TouchLlc();
+    bool IsDclcDue();
+    void DecrementEgpl();
+    void ResetEgpl();
+    bool IsLluDue(bool* missing = nullptr);
+    void TouchLlu();
+
+    // The drive records and the drive-space list (drive_records.cpp).  They
+    // work in memory; the caller saves "DCCDA" or "DSL".  Appending to a full
+    // table or list adds nothing.
+    void GetDriveCleanStamps(char drive, DateTimeStamp* deep, DateTimeStamp* quick);
+    DateTimeStamp GetDeepCleanedAt(char drive);
+    DateTimeStamp GetQuickCleanedAt(char drive);
+    BYTE AreDeepFlagsSet(char drive) const;
+    BYTE GetDriveSetting(char drive);
+    void SetDriveSetting(char drive, BYTE value);
+    std::string GetDriveSettingLetters() const;
+    BYTE GetDriveSpaceClass(char drive) const;
+    void SetDriveSpaceClass(char drive, BYTE spaceClass);
+    DriveCleanRecord* FindDriveRecord(char drive);
+    const DriveCleanRecord* FindDriveRecord(char drive) const;
+    DriveCleanRecord* AppendDriveRecord(char drive);  // null when all slots are in use
+
+    // The next scheduled run, recomputed and saved as "ENST" (schedule.cpp).
+    void UpdateNextScheduledTime(bool advance);
+    // The run that UpdateNextScheduledTime would save, with nothing written.
+    DateTimeStamp NextScheduledTime(bool advance) const;
+
+    // The cleaning log (logs/cleaning_log.cpp): a record at the top of
+    // "NMCleaningLog.txt" and in the drive's record, for fixed drives only.
+    void WriteDeepCleanLog(char drive, const DateTimeStamp& started);
+    void WriteQuickCleanLog(char drive, const DateTimeStamp& started);
+
     // Fields in the product's declaration order.
     std::string pph;
     std::string ecd;
@@ -85,4 +142,14 @@ public:
     std::vector<DateTimeStamp> scheduleTimes;
     std::vector<NamedFlag> dctEntries;
     std::vector<NamedFlag> dceEntries;
+
+private:
+    void RecomputeNextRun(bool advance, bool save);
+    void ClearElccAndRecompute(bool save);
+    void NextRunFromInterval(bool advance);
+    void NextRunFromList(bool advance);
 };
+
+// The earliest deep clean of the drives whose records have a drive setting;
+// the zero stamp when there are none or one of them is not a valid stamp.
+DateTimeStamp GetEarliestDeepCleanedAt();

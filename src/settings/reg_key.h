@@ -9,15 +9,22 @@ constexpr char kSettingsKey[] = "software\\Greyfell\\VI4\\Settings";
 class RegKey {
 public:
     RegKey() = default;
-    ~RegKey() {
-        if (key_ != nullptr)
-            RegCloseKey(key_);
-    }
+    ~RegKey() { Close(); }
     RegKey(const RegKey&) = delete;
     RegKey& operator=(const RegKey&) = delete;
 
     bool Open(HKEY root, const char* path, REGSAM access) {
         return RegOpenKeyExA(root, path, 0, access, &key_) == ERROR_SUCCESS;
+    }
+    // Opens the key for `access`, creating it (and its parents) when missing.
+    bool Create(HKEY root, const char* path, REGSAM access) {
+        return RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &key_, nullptr) ==
+               ERROR_SUCCESS;
+    }
+    void Close() {
+        if (key_ != nullptr)
+            RegCloseKey(key_);
+        key_ = nullptr;
     }
     HKEY get() const { return key_; }
 

@@ -21,6 +21,7 @@
 #include "ioutils/secured_space.h"
 #include "settings/product_settings.h"
 #include "settings/reg_key.h"
+#include "settings/stamp_bytes.h"
 
 namespace {
 
@@ -38,19 +39,9 @@ struct ValueBytes {
                DWORD{data[offset + 3]} << 24;
     }
     WORD U16(DWORD offset) const { return static_cast<WORD>(data[offset] | data[offset + 1] << 8); }
-    // Stand-alone stamps are stored most significant byte first; the stamps
-    // inside a "DCCDA" record least significant byte first.
-    DateTimeStamp BigEndianStamp(DWORD offset = 0) const {
-        PackedStamp packed = 0;
-        for (DWORD i = 0; i < 8; ++i)
-            packed = packed << 8 | data[offset + i];
-        return DateTimeStamp::Unpack(packed);
-    }
+    DateTimeStamp BigEndianStamp(DWORD offset = 0) const { return DateTimeStamp::Unpack(ReadBigEndianStamp(data + offset)); }
     DateTimeStamp LittleEndianStamp(DWORD offset) const {
-        PackedStamp packed = 0;
-        for (DWORD i = 8; i > 0; --i)
-            packed = packed << 8 | data[offset + i - 1];
-        return DateTimeStamp::Unpack(packed);
+        return DateTimeStamp::Unpack(ReadLittleEndianStamp(data + offset));
     }
     // Up to the value's size, ending at its first zero byte.
     std::string Text() const {

@@ -2,22 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "support/stamps.h"
+
 namespace {
 
-DateTimeStamp Stamp(WORD year, BYTE month, BYTE day, BYTE weekday, BYTE pm, BYTE hour, BYTE minute, BYTE second,
-                    BYTE extra = 0) {
-    DateTimeStamp s = DateTimeStamp::Zero();
-    s.year = year;
-    s.month = month;
-    s.day = day;
-    s.weekday = weekday;
-    s.pm = pm;
-    s.hour = hour;
-    s.minute = minute;
-    s.second = second;
-    s.extra = extra;
-    return s;
-}
+using nmtest::Stamp;
 
 TEST(DateTimeStamp, PacksMostSignificantByteFirstWithThePmBitInTheHourByte) {
     // Friday 7 March 2003, 21:05:09.

@@ -1,4 +1,4 @@
-// The machine nmshell plays the shell on when it runs on its own (no shared
+// The machine that nmshell and nmsettings run on when they run on their own (no shared
 // machine in HOSTWIN_MACHINE): a typical desktop of the product's day, with
 // the default settings (an empty registry).
 #include <cstdlib>

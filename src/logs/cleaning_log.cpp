@@ -1,0 +1,124 @@
+// The cleaning log: when a deep or quick clean of a fixed drive has finished,
+// a six-line record goes to the top of "NMCleaningLog.txt" in the
+// installation directory, and the drive's settings record takes the
+// completion time.  Older records survive up to the 29th line end within the
+// file's first 4096 bytes.
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "settings/product_settings.h"
+#include "settings/shell_folders.h"
+
+namespace {
+
+constexpr char kLogName[] = "NMCleaningLog.txt";
+constexpr char kRecordFormat[] =
+    "Drive: %c\r\nOperation: %s\r\nDate and time operation was started: %s\r\n"
+    "Date and time operation was completed: %s\r\nTotal elapsed time (HH:MM:SS): %02d:%02d:%02d\r\n"
+    "-------------------------------------------------\r\n";
+constexpr char kDeepClean[] = "Deep Clean";
+constexpr char kQuickClean[] = "Quick Clean";
+constexpr DWORD kKeptBytes = 4096;
+constexpr int kKeptLines = 29;
+
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE h) : h_(h) {}
+    ~FileHandle() {
+        if (ok())
+            CloseHandle(h_);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return h_; }
+
+private:
+    HANDLE h_;
+};
+
+std::string FormatRecord(char drive, const char* operation, const DateTimeStamp& started, const DateTimeStamp& now) {
+    const DateTimeStamp elapsed = now.Elapsed(started);
+    const std::string startedText = started.ShortText();
+    const std::string completedText = now.ShortText();
+    // Both date texts are at most 17 characters ("None" or "12/31/99 12:59 PM").
+    char record[sizeof kRecordFormat + 64];
+    const int n = std::snprintf(record, sizeof record, kRecordFormat, drive, operation, startedText.c_str(),
+                                completedText.c_str(), elapsed.hour, elapsed.minute, elapsed.second);
+    return std::string(record, n > 0 ? std::min(static_cast<size_t>(n), sizeof record - 1) : 0);
+}
+
+std::string LogPath() {
+    const std::string location = GetProgramLocation();
+    // An empty location gives "\NMCleaningLog.txt", the root of the current drive.
+    return location + (location.empty() || location.back() != '\\' ? "\\" : "") + kLogName;
+}
+
+bool IsFixedDrive(char drive) {
+    const char root[] = {drive, ':', '\\', '\0'};
+    return GetDriveTypeA(root) == DRIVE_FIXED;
+}
+
+// The new record, then the old log's first lines, from the start of the file;
+// the file ends right after them.
+void WriteAtTop(const std::string& path, std::string text) {
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD done = 0;
+    if (!file.ok()) {
+        FileHandle created(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (created.ok())
+            WriteFile(created.get(), text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
+        return;
+    }
+    std::vector<char> old(kKeptBytes);
+    DWORD read = 0;
+    if (!ReadFile(file.get(), old.data(), kKeptBytes, &read, nullptr))
+        read = 0;
+    SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
+    int lines = 0;
+    for (DWORD i = 0; i < read && lines < kKeptLines; ++i) {
+        text += old[i];
+        if (old[i] == '\n')
+            ++lines;
+    }
+    WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
+    SetEndOfFile(file.get());
+}
+
+}  // namespace
+
+void ProductSettings::WriteDeepCleanLog(char drive, const DateTimeStamp& started) {
+    const DateTimeStamp now;
+    const std::string record = FormatRecord(drive, kDeepClean, started, now);
+    if (!IsFixedDrive(drive))
+        return;
+    WriteAtTop(LogPath(), record);
+
+    LoadSetting(SettingId::DCG);
+    DriveCleanRecord* r = FindDriveRecord(drive);
+    if (r == nullptr)
+        r = AppendDriveRecord(drive);  // a full table keeps its records: the log alone has this clean
+    if (r == nullptr)
+        return;
+    r->deepCleanedAt = now;
+    r->deepFlag13 = dcgOptions.IsSet(13) ? 1 : 0;
+    r->deepFlag15 = dcgOptions.IsSet(15) ? 1 : 0;
+}
+
+void ProductSettings::WriteQuickCleanLog(char drive, const DateTimeStamp& started) {
+    const DateTimeStamp now;
+    const std::string record = FormatRecord(drive, kQuickClean, started, now);
+    if (!IsFixedDrive(drive))
+        return;
+    WriteAtTop(LogPath(), record);
+
+    DriveCleanRecord* r = FindDriveRecord(drive);
+    if (r == nullptr)
+        r = AppendDriveRecord(drive);
+    if (r != nullptr)
+        r->quickCleanedAt = now;
+}

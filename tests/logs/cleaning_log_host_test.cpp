@@ -1,0 +1,179 @@
+// The cleaning log on a frozen clock: the record's text, its place at the
+// top of the file, the cut of the older records, and the drive's record.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "hostwin/machine.h"
+#include "settings/product_settings.h"
+#include "support/settings_registry.h"
+#include "support/stamps.h"
+
+namespace {
+
+using hostwin::Machine;
+using nmtest::LocalTime;
+using nmtest::PutSetting;
+using nmtest::Stamp;
+
+// Saturday 8 March 2003, 1:07:10 AM: the completion time.
+const SYSTEMTIME kNow = LocalTime(2003, 3, 8, 6, 1, 7, 10);
+const DateTimeStamp kStarted = Stamp(2003, 2, 7, 5, 1, 9, 5, 10);  // Friday 9:05:10 PM
+
+std::string Record(char drive, const char* operation, const char* started, const char* elapsed) {
+    return std::string("Drive: ") + drive + "\r\nOperation: " + operation +
+           "\r\nDate and time operation was started: " + started +
+           "\r\nDate and time operation was completed: 03/08/03 1:07 AM\r\nTotal elapsed time (HH:MM:SS): " +
+           elapsed + "\r\n-------------------------------------------------\r\n";
+}
+
+class CleaningLogTest : public testing::Test {
+protected:
+    void SetUp() override {
+        Machine::Reset();
+        Machine::SetLocalTime(kNow);
+        for (auto [letter, type] : {std::pair{'C', DRIVE_FIXED}, {'E', DRIVE_CDROM}, {'F', DRIVE_REMOTE}}) {
+            Machine::DriveSetup d;
+            d.letter = letter;
+            d.type = type;
+            folders_[letter] = Machine::AddDrive(d);
+        }
+        std::filesystem::create_directories(folders_['C'] + "/Program Files/Nullmark");
+        PutSetting("UIL", nmtest::Bytes{'C', ':', '\\', 'P', 'r', 'o', 'g', 'r', 'a', 'm', ' ', 'F', 'i', 'l', 'e',
+                                        's', '\\', 'N', 'u', 'l', 'l', 'm', 'a', 'r', 'k', '\\', 0},
+                   REG_SZ);
+        log_ = folders_['C'] + "/Program Files/Nullmark/NMCleaningLog.txt";
+    }
+    void TearDown() override {
+        EXPECT_EQ(Machine::OpenFiles(), 0u);
+        Machine::Reset();
+    }
+    std::string Log() const {
+        std::ifstream in(log_, std::ios::binary);
+        std::stringstream all;
+        all << in.rdbuf();
+        return all.str();
+    }
+    void SetLog(const std::string& text) const { std::ofstream(log_, std::ios::binary) << text; }
+
+    std::map<char, std::string> folders_;
+    std::string log_;
+    ProductSettings s;
+};
+
+TEST_F(CleaningLogTest, FirstCleanCreatesTheLogWithOneRecordAndAddsTheDrive) {
+    s.WriteDeepCleanLog('c', kStarted);
+    EXPECT_EQ(Log(), Record('c', "Deep Clean", "03/07/03 9:05 PM", "04:02:00"));
+    ASSERT_EQ(s.driveRecordCount, 1);
+    EXPECT_EQ(s.driveRecords[0].drive, 'c') << "the letter as passed";
+    EXPECT_EQ(s.driveRecords[0].deepCleanedAt, DateTimeStamp());
+    EXPECT_EQ(s.driveRecords[0].quickCleanedAt, DateTimeStamp::Zero());
+    EXPECT_EQ(s.driveRecords[0].driveSetting, 0);
+}
+
+TEST_F(CleaningLogTest, TheRecordShowsHoursMinutesAndSecondsOfTheElapsedTime) {
+    struct Case {
+        const char* name;
+        DateTimeStamp started;
+        const char* startedText;
+        const char* elapsed;
+    };
+    const Case cases[] = {
+        {"25 hours", Stamp(2003, 2, 7, 5, 0, 12, 7, 10), "03/07/03 12:07 AM", "01:00:00"},
+        {"seconds borrowed", Stamp(2003, 2, 8, 6, 0, 12, 59, 59), "03/08/03 12:59 AM", "00:07:11"},
+        {"a start that is no valid stamp", DateTimeStamp::Zero(), "None", "01:07:10"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(log_);
+        s.WriteQuickCleanLog('C', c.started);
+        EXPECT_EQ(Log(), Record('C', "Quick Clean", c.startedText, c.elapsed));
+    }
+}
+
+// The new record goes on top of the first 29 lines of the old log; the file
+// ends after them.
+TEST_F(CleaningLogTest, OlderRecordsAreKeptUpToTheTwentyNinthLine) {
+    const std::string fresh = Record('C', "Quick Clean", "03/07/03 9:05 PM", "04:02:00");
+    for (int lines : {0, 1, 28, 29, 30, 240}) {
+        SCOPED_TRACE(testing::Message() << lines << " lines");
+        std::string old, kept;
+        for (int i = 0; i < lines; ++i) {
+            const std::string line = "old line " + std::to_string(i) + "\r\n";
+            old += line;
+            if (i < 29)
+                kept += line;
+        }
+        old += lines > 0 ? "tail without a line end" : "";
+        if (lines < 29)
+            kept = old;
+        SetLog(old);
+        s.WriteQuickCleanLog('C', kStarted);
+        EXPECT_EQ(Log(), fresh + kept);
+    }
+}
+
+TEST_F(CleaningLogTest, OnlyTheFirst4096BytesOfTheOldLogCount) {
+    const std::string longLine(1000, 'x');
+    std::string old;
+    for (int i = 0; i < 10; ++i)
+        old += longLine + "\n";
+    SetLog(old);
+    s.WriteDeepCleanLog('C', kStarted);
+    EXPECT_EQ(Log(), Record('C', "Deep Clean", "03/07/03 9:05 PM", "04:02:00") + old.substr(0, 4096));
+}
+
+TEST_F(CleaningLogTest, DrivesThatAreNotFixedAreLeftAlone) {
+    for (char drive : {'E', 'F', 'Q'}) {
+        SCOPED_TRACE(drive);
+        s.WriteDeepCleanLog(drive, kStarted);
+        s.WriteQuickCleanLog(drive, kStarted);
+        EXPECT_FALSE(std::filesystem::exists(log_));
+        EXPECT_EQ(s.driveRecordCount, 0);
+    }
+}
+
+TEST_F(CleaningLogTest, ADeepCleanUpdatesOnlyItsStampAndTheFlagsOfTheStoredOptions) {
+    const DateTimeStamp quick = Stamp(2003, 0, 2, 4, 0, 10, 0, 0);
+    s.SetDriveSetting('C', 3);
+    s.driveRecords[0].quickCleanedAt = quick;
+    s.dcgOptions.UnpackOptions(0);
+    PutSetting("DCG", {0, 0x80, 0, 0});  // entry 15 only: the stored options count
+    s.WriteDeepCleanLog('c', kStarted);
+    ASSERT_EQ(s.driveRecordCount, 1);
+    const DriveCleanRecord& r = s.driveRecords[0];
+    EXPECT_EQ(r.deepCleanedAt, DateTimeStamp());
+    EXPECT_EQ(r.quickCleanedAt, quick);
+    EXPECT_EQ(r.driveSetting, 3);
+    EXPECT_EQ(r.deepFlag13, 0);
+    EXPECT_EQ(r.deepFlag15, 1);
+
+    s.WriteQuickCleanLog('C', kStarted);
+    EXPECT_EQ(r.quickCleanedAt, DateTimeStamp());
+    EXPECT_EQ(s.driveRecordCount, 1);
+}
+
+TEST_F(CleaningLogTest, AFullTableStillGetsTheLogButNoNewRecord) {
+    for (int i = 0; i < ProductSettings::kMaxDriveRecords; ++i)
+        s.SetDriveSetting(static_cast<char>('0' + i), 1);
+    s.WriteDeepCleanLog('C', kStarted);  // 'C' is among them: updated
+    s.WriteDeepCleanLog('c', kStarted);
+    s.driveRecords[19].drive = 'X';  // 'C' gone: no room for it
+    s.WriteQuickCleanLog('C', kStarted);
+    EXPECT_EQ(s.driveRecordCount, 32);
+    EXPECT_EQ(s.FindDriveRecord('C'), nullptr);
+    EXPECT_EQ(Log().substr(0, 9), "Drive: C\r");
+}
+
+TEST_F(CleaningLogTest, WithoutAProgramLocationTheLogGoesToTheCurrentDrivesRoot) {
+    Machine::ClearRegistry();
+    Machine::SetCurrentDirectory("C:\\");
+    s.WriteQuickCleanLog('C', kStarted);
+    EXPECT_TRUE(std::filesystem::exists(folders_['C'] + "/NMCleaningLog.txt"));
+}
+
+}  // namespace
