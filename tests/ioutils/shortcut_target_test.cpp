@@ -12,13 +12,13 @@ namespace {
 
 using nmtest::BuildShortcut;
 using nmtest::ScratchFolder;
-using nmtest::ShortcutSpec;
+using nmtest::ShortcutFields;
 
 constexpr char kAppPath[] = "C:\\Program Files\\App\\app.exe";
 
 struct TargetCase {
     const char* name;
-    ShortcutSpec spec;
+    ShortcutFields fields;
     const char* target;
 };
 
@@ -40,7 +40,7 @@ TEST(ShortcutTarget, FindsLocalAndNetworkTargets) {
     for (const auto& c : kTargets) {
         SCOPED_TRACE(c.name);
         const std::string path = dir / "t.lnk";
-        ASSERT_TRUE(nmtest::WriteFileText(path, BuildShortcut(c.spec)));
+        ASSERT_TRUE(nmtest::WriteFileText(path, BuildShortcut(c.fields)));
         EXPECT_EQ(ShortcutTarget(path.c_str()), c.target);
     }
 }
@@ -84,9 +84,9 @@ std::string WithU32(std::string bytes, size_t at, uint32_t value) {
 
 TEST(ShortcutTarget, NeverLooksOutsideTheFirst4096Bytes) {
     ScratchFolder dir("shortcut-sizes");
-    const ShortcutSpec spec{kAppPath, "", "", ""};
-    const std::string good = BuildShortcut(spec);
-    const size_t blockStart = 78 + spec.idListSize;
+    const ShortcutFields fields{kAppPath, "", "", ""};
+    const std::string good = BuildShortcut(fields);
+    const size_t blockStart = 78 + fields.idListSize;
     const std::string farList = BuildShortcut({kAppPath, "", "", "", 4100});
     struct Case {
         const char* name;

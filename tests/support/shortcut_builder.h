@@ -9,7 +9,7 @@
 
 namespace nmtest {
 
-struct ShortcutSpec {
+struct ShortcutFields {
     std::string localPath;  // empty: a network target
     std::string label;      // the volume label in front of a local path
     std::string share;      // "\\server\share" of a network target
@@ -30,16 +30,16 @@ inline void PutText(std::string& s, const std::string& text) {
     s += '\0';
 }
 
-inline std::string BuildShortcut(const ShortcutSpec& spec) {
+inline std::string BuildShortcut(const ShortcutFields& fields) {
     std::string link;
     PutU32(link, 0x4C);                                    // header size
     link += std::string("\x01\x14\x02\x00\x00\x00\x00\x00\xC0\x00\x00\x00\x00\x00\x00\x46", 16);  // class id
     PutU32(link, 0x3);                                     // has an id list and link information
     link.resize(76, '\0');
-    PutU16(link, spec.idListSize);
-    link += std::string(spec.idListSize, '\x11');
+    PutU16(link, fields.idListSize);
+    link += std::string(fields.idListSize, '\x11');
 
-    const bool local = !spec.localPath.empty();
+    const bool local = !fields.localPath.empty();
     constexpr uint32_t kHeaderSize = 0x1C;
     std::string body;
     uint32_t volumeOffset = 0, localOffset = 0, networkOffset = 0;
@@ -50,11 +50,11 @@ inline std::string BuildShortcut(const ShortcutSpec& spec) {
         PutU32(volume, 3);           // fixed drive
         PutU32(volume, 0x1234ABCD);  // serial number
         PutU32(volume, 0x10);        // label offset
-        PutText(volume, spec.label);
+        PutText(volume, fields.label);
         volume[0] = static_cast<char>(volume.size());
         body += volume;
         localOffset = kHeaderSize + static_cast<uint32_t>(body.size());
-        PutText(body, spec.localPath);
+        PutText(body, fields.localPath);
     } else {
         networkOffset = kHeaderSize;
         std::string network;
@@ -63,12 +63,12 @@ inline std::string BuildShortcut(const ShortcutSpec& spec) {
         PutU32(network, 0x14);        // share name offset
         PutU32(network, 0);           // no device name
         PutU32(network, 0x00020000);  // provider type
-        PutText(network, spec.share);
+        PutText(network, fields.share);
         network[0] = static_cast<char>(network.size());
         body += network;
     }
     const uint32_t suffixOffset = kHeaderSize + static_cast<uint32_t>(body.size());
-    PutText(body, spec.suffix);
+    PutText(body, fields.suffix);
 
     PutU32(link, kHeaderSize + static_cast<uint32_t>(body.size()));
     PutU32(link, kHeaderSize);
