@@ -131,6 +131,35 @@ std::string MatchEntry(const std::string& folder, const std::string& name) {
     return found;
 }
 
+// Nearly every path arrives with its names in the host's own case: one stat
+// of the whole exact-case path then stands for the walk below, as it can
+// only succeed where each folder on the way exists under exactly that name
+// (the walk would pick the same names).  False leaves the walk to decide:
+// a missing name, a name in another case, or a name given with wildcards.
+bool ResolveExactCase(const std::string& hostFolder, const std::string& drive, const std::vector<std::string>& parts,
+                      Resolved* out) {
+    if (parts.empty() || HasWildcards(parts.back()))
+        return false;
+    std::string host = hostFolder;
+    for (size_t i = 0; i + 1 < parts.size(); ++i)
+        host += "/" + parts[i];
+    const std::string parent = host;
+    host += "/" + parts.back();
+    struct stat st;
+    if (::stat(host.c_str(), &st) != 0)
+        return false;
+    out->windows = drive + "\\";
+    for (size_t i = 0; i + 1 < parts.size(); ++i)
+        out->windows += parts[i] + "\\";
+    out->windows += parts.back();
+    out->lastName = parts.back();
+    out->parentHost = parent;
+    out->host = host;
+    out->exists = true;
+    out->st = st;
+    return true;
+}
+
 DWORD Resolve(const std::string& path, bool wildcardsInLast, Resolved* out) {
     std::string drive;
     std::vector<std::string> parts;
@@ -143,6 +172,8 @@ DWORD Resolve(const std::string& path, bool wildcardsInLast, Resolved* out) {
         return NoMediumError(drive[0]);
     *out = Resolved{};
     out->windows = drive + "\\";
+    if (ResolveExactCase(info.hostFolder, drive, parts, out))
+        return ERROR_SUCCESS;
     std::string host = info.hostFolder;
     for (size_t i = 0; i + 1 < parts.size(); ++i) {
         const std::string match = MatchEntry(host, parts[i]);

@@ -185,6 +185,37 @@ TEST(DiskFiles, PathsFoldAsWindowsFoldsThem) {
         EXPECT_EQ(ReadAll(relative), "data") << relative;
 }
 
+// Names written exactly as stored and names in another case must reach the
+// same entry for the calls that change it, not only for reading.
+TEST(DiskFiles, ChangesReachTheEntryWhateverTheCaseOfItsNames) {
+    ScratchFolder dir("changes");
+    struct Case {
+        const char* made;   // folder and file as created
+        const char* given;  // the same two as the calls name them
+    } cases[] = {{"Exact\\Name.txt", "Exact\\Name.txt"}, {"Mixed\\Name.txt", "mIXED\\nAME.TXT"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.given);
+        const std::string made = c.made, given = c.given;
+        const std::string folder = made.substr(0, made.find('\\'));
+        const std::string givenFolder = given.substr(0, given.find('\\'));
+        ASSERT_TRUE(CreateDirectoryA((dir / folder).c_str(), nullptr));
+        MakeFile(dir / made, "data");
+        EXPECT_FALSE(CreateDirectoryA((dir / givenFolder).c_str(), nullptr));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+        ASSERT_TRUE(SetFileAttributesA((dir / given).c_str(), FILE_ATTRIBUTE_READONLY));
+        EXPECT_FALSE(DeleteFileA((dir / given).c_str()));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+        ASSERT_TRUE(SetFileAttributesA((dir / given).c_str(), FILE_ATTRIBUTE_NORMAL));
+        EXPECT_TRUE(DeleteFileA((dir / given).c_str()));
+        EXPECT_EQ(GetFileAttributesA((dir / made).c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+        EXPECT_EQ(GetFileAttributesA((dir / given + "\\more").c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND)) << "a deleted file is no folder";
+        EXPECT_TRUE(RemoveDirectoryA((dir / givenFolder).c_str()));
+        EXPECT_EQ(GetFileAttributesA((dir / folder).c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+}
+
 TEST(DiskFiles, CurrentDirectoryHasTheBufferRulesAndMustBeAFolder) {
     ScratchFolder dir("cwd");
     MakeFile(dir / "f.txt");
