@@ -23,14 +23,6 @@ cmd_regedit REGEDIT4 '' \
 cmd_set_uil 'C:\Program Files\Nullmark'
 nm_stop_prefix  # drive types and the graphics driver are read at server start
 
-# The packet the extension (identity 4) must send, as the components print it.
-cmd_packet() {
-    local dest=$1 op=$2 data="" s
-    shift 2
-    for s in "$@"; do data+="$(printf '%s' "$s" | od -An -v -tx1 | tr -d ' \n')00"; done
-    [ -n "$data" ] && data+=00
-    printf '04%02X%02X%08X%s' "$dest" "$op" $((${#data} / 2)) "${data^^}" | sed 's/../& /g; s/ $//'
-}
 cmd_log() { tr -d '\r' 2>/dev/null <"$cmd_c/$1.log"; }
 cmd_count() { cmd_log "$1" | grep -c -- "$2" || true; }
 # Waits until the log holds more than N lines matching PATTERN (15 s at most).
@@ -78,7 +70,7 @@ cmd_row() {
     if [ "$component" = nmzap4 ]; then
         expected=$(cmd_described "${payload[@]}")
     else
-        expected=$(cmd_packet "$dest" "$op" "${payload[@]}")
+        expected=$(nm_packet "$dest" "$op" "${payload[@]}")
     fi
     if ! cmd_wait "$component" "$mark" "${before:-0}"; then
         wine_fail "$name: nothing reached $component" "$out"

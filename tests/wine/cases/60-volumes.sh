@@ -4,24 +4,9 @@
 # one of them.
 nm_new_prefix volumes
 
+nm_map_volumes
 vol="$WINEPREFIX/vol"
 made="$vol/made"
-"$NM_ROOT/tests/images/make-volumes" "$made" >/dev/null 2>&1
-# Wine names the file system from the image when it lies inside the drive's
-# folder (FAT, FAT32); an image elsewhere is reported as NTFS.
-while read -r image letter fsname type _; do
-    lower=${letter,,}
-    if [ "$type" = 1 ]; then
-        device="$made/$image"
-    else
-        mkdir -p "$vol/$lower"
-        mv "$made/$image" "$vol/$lower/.$image"
-        device="$vol/$lower/.$image"
-    fi
-    mkdir -p "$vol/$lower"
-    ln -sfn "$vol/$lower" "$WINEPREFIX/dosdevices/$lower:"
-    ln -sfn "$device" "$WINEPREFIX/dosdevices/$lower::"
-done <"$made/expected.txt"
 cp "$vol/k/.fat12.img" "$vol/r.img"
 mkdir -p "$vol/r"
 mv "$vol/r.img" "$vol/r/.raw.img"
