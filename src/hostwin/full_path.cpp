@@ -44,7 +44,6 @@ std::string Fold(const std::string& rest, bool* trailing) {
         if (name == "..") {
             if (!names.empty())
                 names.pop_back();
-            *trailing = false;
             continue;
         }
         if (last) {

@@ -353,6 +353,7 @@ TEST(DiskFiles, FullPathNamesFoldAsWindowsFoldsThem) {
         {"C:/x/./y", "C:\\x\\y", "y"},
         {"C:\\a\\\\b\\", "C:\\a\\b\\", ""},
         {"C:\\a\\b\\..", "C:\\a", "a"},
+        {"C:\\a\\b\\..\\", "C:\\a\\", ""},
         {"C:\\a.\\b", "C:\\a\\b", "b"},
         {"C:\\a..\\b", "C:\\a.\\b", "b"},
         {"C:\\a\\b. .", "C:\\a\\b", "b"},
