@@ -1,5 +1,6 @@
 // nmutil remove [--files-only] FOLDER: the removal, then the records it left
-// in the action log (NMActionLog.txt in the current folder).
+// in the action log (NMActionLog.txt in the current folder); exit status 1
+// when the removal answered false.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -26,6 +27,8 @@ void Measure(const std::string& folder, bool recurse, TreeSize* size) {
     do {
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
             ++size->files;
+        } else if (recurse && (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+            ++size->folders;  // removed as an entry, never entered
         } else if (recurse && std::strcmp(found.cFileName, ".") != 0 && std::strcmp(found.cFileName, "..") != 0) {
             ++size->folders;
             Measure(folder + "\\" + found.cFileName, true, size);
@@ -75,5 +78,5 @@ int RunRemove(int argc, char** argv) {
     std::printf("removed: %s\n", removed ? "yes" : "no");
     if (!g_ActionLog.HeaderPending())
         PrintRecords();
-    return 0;
+    return removed ? 0 : 1;
 }

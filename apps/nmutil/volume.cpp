@@ -2,9 +2,11 @@
 // Opens the drive's volume with DiskVolume and prints its type, access
 // method and geometry, one "name: value" line each; --free adds the free
 // clusters and bytes, --read-sector a hex dump of one sector, --blank-label
-// blanks a FAT volume's boot-sector label.  Exit status 1 when the volume is
-// not identified or a read fails.
+// blanks a FAT volume's boot-sector label and reads sector 0 back to say
+// whether it is blank.  Exit status 1 when the volume is not identified, a
+// read fails, the FAT or bitmap cannot be read whole, or the label stayed.
 #include <cctype>
+#include <cstddef>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -106,6 +108,19 @@ void PrintSector(const BYTE* sector, DWORD index) {
     }
 }
 
+// Sector 0 read back: is the label of this FAT type all blanks?
+bool LabelIsBlank(DiskVolume& volume) {
+    BYTE sector[DiskVolume::kSectorSize] = {};
+    if (!volume.ReadSectors(sector, 0, 1))
+        return false;
+    const size_t at = volume.GetFileSystemType() == DiskVolume::kFat32 ? offsetof(Fat32BootSector, volumeLabel)
+                                                                         : offsetof(FatBootSector, volumeLabel);
+    for (size_t i = 0; i < sizeof FatBootSector{}.volumeLabel; ++i)
+        if (sector[at + i] != ' ')
+            return false;
+    return true;
+}
+
 }  // namespace
 
 int RunVolume(int argc, char** argv) {
@@ -123,8 +138,13 @@ int RunVolume(int argc, char** argv) {
     int status = 0;
     if (options.free) {
         const DWORD free = volume.GetFreeClusters();
-        PrintFigure("free clusters", free);
-        PrintFigure("free bytes", ULONGLONG{free} * volume.GetClusterSize());
+        if (volume.LastCountComplete()) {
+            PrintFigure("free clusters", free);
+            PrintFigure("free bytes", ULONGLONG{free} * volume.GetClusterSize());
+        } else {
+            std::printf("free clusters: cannot be read\n");
+            status = 1;
+        }
     }
     if (options.readSector) {
         BYTE sector[DiskVolume::kSectorSize] = {};
@@ -136,9 +156,17 @@ int RunVolume(int argc, char** argv) {
         }
     }
     if (options.blankLabel) {
-        const BYTE type = volume.GetFileSystemType();
-        volume.BlankVolumeLabel();
-        std::printf("label: %s\n", type == DiskVolume::kNtfs ? "unchanged (not a FAT volume)" : "blanked");
+        if (volume.GetFileSystemType() == DiskVolume::kNtfs) {
+            std::printf("label: unchanged (not a FAT volume)\n");
+        } else {
+            volume.BlankVolumeLabel();
+            if (LabelIsBlank(volume)) {
+                std::printf("label: blanked\n");
+            } else {
+                std::printf("label: not blanked (sector 0 was not written)\n");
+                status = 1;
+            }
+        }
     }
     std::fflush(stdout);
     return status;

@@ -3,7 +3,10 @@
 // name by name without regard to case.  Open files are host file descriptors
 // behind kernel-object handles; their access and share modes are checked
 // against each other as Windows does (within this process).  Read-only files
-// and folders are host entries without the owner's write permission.
+// and folders are host entries without the owner's write permission.  A
+// host symbolic link is what Windows calls a reparse point: reported with
+// FILE_ATTRIBUTE_REPARSE_POINT (and the directory bit when it leads to a
+// folder), never entered by a removal of its own, removed as itself.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -54,8 +57,21 @@ struct Resolved {
     std::string lastName;    // the last name as given ("" for a root)
     bool isRoot = false;
     bool exists = false;
-    struct stat st {};
+    bool link = false;  // the entry itself is a host symbolic link
+    struct stat st {};  // what the link leads to, where it leads anywhere
 };
+
+// Fills exists, link and st for out->host: a link that leads nowhere is
+// still there, as a link to a file.
+void StatEntry(Resolved* out) {
+    struct stat own;
+    out->link = ::lstat(out->host.c_str(), &own) == 0 && S_ISLNK(own.st_mode);
+    out->exists = ::stat(out->host.c_str(), &out->st) == 0;
+    if (out->link && !out->exists) {
+        out->exists = true;
+        out->st = own;
+    }
+}
 
 // Folds `path` into "X:" and its names.  "C:name" is relative to the current
 // folder when C: is the current drive, else to C:'s root: a process keeps a
@@ -146,7 +162,7 @@ bool ResolveExactCase(const std::string& hostFolder, const std::string& drive, c
     const std::string parent = host;
     host += "/" + parts.back();
     struct stat st;
-    if (::stat(host.c_str(), &st) != 0)
+    if (::lstat(host.c_str(), &st) != 0)
         return false;
     out->windows = drive + "\\";
     for (size_t i = 0; i + 1 < parts.size(); ++i)
@@ -155,8 +171,7 @@ bool ResolveExactCase(const std::string& hostFolder, const std::string& drive, c
     out->lastName = parts.back();
     out->parentHost = parent;
     out->host = host;
-    out->exists = true;
-    out->st = st;
+    StatEntry(out);
     return true;
 }
 
@@ -194,7 +209,8 @@ DWORD Resolve(const std::string& path, bool wildcardsInLast, Resolved* out) {
         std::string match = HasWildcards(parts.back()) ? std::string() : MatchEntry(host, parts.back());
         out->host = host + "/" + (match.empty() ? parts.back() : match);
     }
-    out->exists = ::stat(out->host.c_str(), &out->st) == 0;
+    StatEntry(out);
+    out->link = out->link && !out->isRoot;  // a drive's folder may be a link on the host
     return ERROR_SUCCESS;
 }
 
@@ -225,11 +241,13 @@ bool StoreAttributes(const std::string& host, DWORD attributes) {
     return ::setxattr(host.c_str(), kAttributesXattr, text.data(), text.size(), 0) == 0;
 }
 
-DWORD Attributes(const std::string& host, const struct stat& st) {
-    DWORD attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
-    if (ReadOnly(st))
+DWORD Attributes(const Resolved& r) {
+    DWORD attributes = S_ISDIR(r.st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    if (r.link)
+        return attributes | FILE_ATTRIBUTE_REPARSE_POINT;  // a link has no attributes of its own here
+    if (ReadOnly(r.st))
         attributes |= FILE_ATTRIBUTE_READONLY;
-    return attributes | StoredAttributes(host);
+    return attributes | StoredAttributes(r.host);
 }
 
 FILETIME ToFileTime(const struct timespec& t) {
@@ -526,12 +544,14 @@ public:
     size_t next = 0;
 };
 
-bool FillFindData(const std::string& host, const struct stat& st, WIN32_FIND_DATAA* data) {
+bool FillFindData(const Resolved& r, WIN32_FIND_DATAA* data) {
+    const std::string& host = r.host;
+    const struct stat& st = r.st;
     const std::string name = host.substr(host.find_last_of('/') + 1);
     if (name.size() >= MAX_PATH)
         return false;
     std::memset(data, 0, sizeof *data);
-    data->dwFileAttributes = Attributes(host, st);
+    data->dwFileAttributes = Attributes(r);
     data->ftCreationTime = ToFileTime(st.st_ctim);
     data->ftLastAccessTime = ToFileTime(st.st_atim);
     data->ftLastWriteTime = ToFileTime(st.st_mtim);
@@ -546,7 +566,7 @@ std::vector<WIN32_FIND_DATAA> Search(const Resolved& r) {
     std::vector<WIN32_FIND_DATAA> found;
     WIN32_FIND_DATAA data;
     if (!HasWildcards(r.lastName)) {
-        if (r.exists && FillFindData(r.host, r.st, &data))
+        if (r.exists && FillFindData(r, &data))
             found.push_back(data);
         return found;
     }
@@ -564,9 +584,12 @@ std::vector<WIN32_FIND_DATAA> Search(const Resolved& r) {
     for (const std::string& name : names) {
         if (atRoot && (name == "." || name == ".."))
             continue;  // a drive's root has no "." or ".."
-        struct stat st;
-        const std::string host = r.parentHost + "/" + name;
-        if (PatternFinds(r.lastName, name) && ::stat(host.c_str(), &st) == 0 && FillFindData(host, st, &data))
+        if (!PatternFinds(r.lastName, name))
+            continue;
+        Resolved entry;
+        entry.host = r.parentHost + "/" + name;
+        StatEntry(&entry);
+        if (entry.exists && FillFindData(entry, &data))
             found.push_back(data);
     }
     return found;
@@ -622,7 +645,11 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
         return Fail(error);
     if (!r.exists)
         return Fail(ERROR_FILE_NOT_FOUND);
-    if (S_ISDIR(r.st.st_mode) || ReadOnly(r.st) || FolderReadOnly(r.parentHost))
+    if (S_ISDIR(r.st.st_mode) || FolderReadOnly(r.parentHost))
+        return Fail(ERROR_ACCESS_DENIED);  // a folder link goes with RemoveDirectoryA
+    if (r.link)
+        return ::unlink(r.host.c_str()) == 0 ? TRUE : Fail(ERROR_ACCESS_DENIED);  // the link, not its file
+    if (ReadOnly(r.st))
         return Fail(ERROR_ACCESS_DENIED);
     std::lock_guard lock(g_openMutex);
     // Deleting is an open for DELETE that shares everything.
@@ -660,6 +687,8 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
         return Fail(ERROR_DIRECTORY);
     if (r.isRoot || FolderReadOnly(r.parentHost))
         return Fail(ERROR_ACCESS_DENIED);
+    if (r.link)  // the link goes, whatever its folder holds
+        return ::unlink(r.host.c_str()) == 0 ? TRUE : Fail(ERROR_ACCESS_DENIED);
     if (::rmdir(r.host.c_str()) != 0)
         return Fail(errno == ENOTEMPTY || errno == EEXIST ? ERROR_DIR_NOT_EMPTY : ERROR_ACCESS_DENIED);
     return TRUE;
@@ -675,7 +704,7 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_FILE_ATTRIBUTES;
     }
-    return Attributes(r.host, r.st);
+    return Attributes(r);
 }
 
 BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
@@ -684,6 +713,8 @@ BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
         return Fail(error);
     if (!r.exists)
         return Fail(ERROR_FILE_NOT_FOUND);
+    if (r.link)
+        return TRUE;  // the link's own attributes, which are not kept; never its target's
     if (!StoreAttributes(r.host, dwFileAttributes))
         return Fail(ERROR_NOT_SUPPORTED);  // the host file system keeps no extended attributes
     const mode_t mode = (dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? (r.st.st_mode & ~0222) : (r.st.st_mode | S_IWUSR);

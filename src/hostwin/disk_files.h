@@ -38,6 +38,9 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
 BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
 BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName);
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
+// The whole path by text alone (full_path.cpp): the length without the
+// terminating zero, or the size needed with it when the buffer is smaller.
+DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LPSTR* lpFilePart);
 // Read-only, hidden and system are kept (read-only as the host entry's write
 // permission); files always show FILE_ATTRIBUTE_ARCHIVE besides, as on Wine.
 BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes);

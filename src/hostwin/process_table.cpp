@@ -172,6 +172,8 @@ HANDLE WINAPI OpenProcess(DWORD /*dwDesiredAccess*/, BOOL /*bInheritHandle*/, DW
 }
 
 BOOL WINAPI EnumProcesses(DWORD* lpidProcess, DWORD cb, LPDWORD lpcbNeeded) {
+    if (FailIfInjected("EnumProcesses"))
+        return FALSE;
     if (lpcbNeeded == nullptr || (lpidProcess == nullptr && cb > 0))
         return Fail(ERROR_NOACCESS);
     const std::vector<ProcessEntry> list = ProcessList();

@@ -75,6 +75,7 @@ constexpr DWORD kVwin32Int21 = 6;
 constexpr ULONG_PTR kCarry = 1;
 // DOS answers in AX when the carry is set.
 constexpr ULONG_PTR kDosInvalidDrive = 0x0F;
+constexpr ULONG_PTR kDosWriteProtect = 0x13;
 constexpr ULONG_PTR kDosSectorNotFound = 0x1B;
 constexpr ULONG_PTR kDosUnsupported = 0x7300;  // 7305h before Windows 95 OSR2
 
@@ -116,6 +117,11 @@ bool FindImage(char letter, VolumeImage* image) {
         return false;
     *image = it->second;
     return true;
+}
+
+bool ImageReadOnly(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0;
 }
 
 ULONGLONG FileSize(int fd) {
@@ -310,6 +316,8 @@ public:
         VolumeImage image;
         if (!FindImage(letter, &image))
             return Carry(regs, kDosInvalidDrive);
+        if (write && ImageReadOnly(image.imagePath))
+            return Carry(regs, kDosWriteProtect);
         const int fd = ::open(image.imagePath.c_str(), write ? O_RDWR : O_RDONLY);
         if (fd < 0)
             return Carry(regs, kDosInvalidDrive);
@@ -349,7 +357,14 @@ HANDLE OpenRawVolume(char letter, DWORD access, DWORD share, DWORD* error) {
             return INVALID_HANDLE_VALUE;
         }
     }
-    const int fd = ::open(image.imagePath.c_str(), O_RDWR);
+    // An image without the owner's write permission is a write-protected
+    // medium (for root too): it opens for reading only.
+    const bool writes = Writes(access);
+    if (writes && ImageReadOnly(image.imagePath)) {
+        *error = ERROR_WRITE_PROTECT;
+        return INVALID_HANDLE_VALUE;
+    }
+    const int fd = ::open(image.imagePath.c_str(), writes ? O_RDWR : O_RDONLY);
     if (fd < 0) {
         *error = ERROR_NOT_READY;
         return INVALID_HANDLE_VALUE;

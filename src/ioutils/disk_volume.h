@@ -62,6 +62,9 @@ public:
     DWORD GetFreeClusters();
     DWORD CountFreeClustersFat();
     DWORD CountFreeClustersNtfs();
+    // Whether the last count read the whole FAT or bitmap: a count that
+    // could not is 0 or short, and says nothing of the volume.
+    bool LastCountComplete() const { return countComplete; }
 
     // Free bytes for the caller on `drive`, or all bits set; never logged.
     static ULONGLONG GetFreeBytes(char drive);
@@ -88,4 +91,5 @@ private:
     BYTE fileSystemType;
     WORD accessMethod;
     DWORD firstDataSector;
+    bool countComplete = false;
 };

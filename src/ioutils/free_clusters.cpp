@@ -73,6 +73,7 @@ DWORD CountZeroEntries(const BYTE* chunk, ULONGLONG chunkStart, ULONGLONG chunkE
 }  // namespace
 
 DWORD DiskVolume::CountFreeClustersFat() {
+    countComplete = false;
     const DWORD fatSize = GetFatSize();
     const DWORD reserved = GetFatReservedSectors();
     // A boot sector is outside input: a FAT said to reach past the volume's
@@ -85,6 +86,7 @@ DWORD DiskVolume::CountFreeClustersFat() {
     DWORD remaining = fatSize;
     ULONGLONG entry = 2;
     DWORD free = 0;
+    BYTE carried = 0;  // FAT12: the last byte of the chunk before
     while (remaining != 0) {
         const DWORD chunk = std::min(remaining, kFatChunkSectors);
         const DWORD sectorsDone = fatSize - remaining;
@@ -95,13 +97,17 @@ DWORD DiskVolume::CountFreeClustersFat() {
         const ULONGLONG chunkStart = ULONGLONG{sectorsDone} * kSectorSize;
         const ULONGLONG chunkEnd = chunkStart + ULONGLONG{chunk} * kSectorSize;
         if (fileSystemType == kFat12) {
-            // 12-bit entries straddle bytes; the table is small enough for one chunk.
-            for (; entry <= lastEntry && entry * 3 / 2 + 2 <= chunkEnd - chunkStart; ++entry) {
+            // A 12-bit entry takes the bytes at and at + 1 (offsets in the
+            // table); the one that straddles into this chunk has its first
+            // byte in the last chunk's last byte.
+            for (; entry <= lastEntry && entry * 3 / 2 + 1 < chunkEnd; ++entry) {
                 const ULONGLONG at = entry * 3 / 2;
-                const unsigned pair = fat[at] | fat[at + 1] << 8;
+                const unsigned low = at < chunkStart ? carried : fat[at - chunkStart];
+                const unsigned pair = low | fat[at + 1 - chunkStart] << 8;
                 const unsigned value = (entry % 2 == 0) ? (pair & 0xFFF) : (pair >> 4);
                 free += value == 0;
             }
+            carried = fat[chunkEnd - 1 - chunkStart];
         } else if (fileSystemType == kFat32) {
             free += CountZeroEntries<DWORD>(fat, chunkStart, chunkEnd, lastEntry, &entry);
         } else {
@@ -109,10 +115,12 @@ DWORD DiskVolume::CountFreeClustersFat() {
         }
         remaining -= chunk;
     }
+    countComplete = true;
     return free;
 }
 
 DWORD DiskVolume::CountFreeClustersNtfs() {
+    countComplete = false;
     HMODULE ntdll = GetModuleHandleA(kNtdll);
     // Through void(*)() so that the compiler accepts the change of signature.
     const auto control = ntdll == nullptr ? nullptr
@@ -141,6 +149,7 @@ DWORD DiskVolume::CountFreeClustersNtfs() {
         }
         if (status != kStatusSuccess && status != kStatusBufferOverflow)
             break;
+        countComplete = status == kStatusSuccess;  // the last page
         const ULONGLONG bits =
             page.bitmapSize <= 0 ? 0 : std::min<ULONGLONG>(static_cast<ULONGLONG>(page.bitmapSize), kBitmapBitsPerPage);
         free += ClearBits(page.bits, bits);

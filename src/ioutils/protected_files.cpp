@@ -89,11 +89,12 @@ bool IsSafeToDestroy(const char* path, DWORD* reason) {
     if (folder.size() > 3 && !IsUserFolder(folder.c_str() + 3))
         return refuse(kRefusedProtectedPlace);
 
-    // No known program directory protects nothing: the empty text would
-    // otherwise be found in every path.
+    // Fails closed: with no program directory known ("UIL" absent or empty)
+    // the empty text is found in every path, so only the "txt" exemption
+    // lets a file go.
     const std::string program = LowerCopy(GetProgramLocation());
     const std::string lowerPath = LowerCopy(path);
-    if (!program.empty() && Contains(lowerPath, program.c_str()) && !Contains(lowerPath, kLogMark))
+    if (Contains(lowerPath, program.c_str()) && !Contains(lowerPath, kLogMark))
         return refuse(kRefusedProtectedPlace);
     return true;
 }

@@ -1,5 +1,6 @@
 #include "ioutils/recursive_remove.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -43,6 +44,59 @@ void LogFailure(const std::string& path, const char* problem) {
 
 bool IsDotEntry(const char* name) { return std::string(name) == "." || std::string(name) == ".."; }
 
+bool IsLink(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+
+std::vector<std::string> Names(const std::string& path) {
+    std::vector<std::string> names;
+    size_t start = 0;
+    while (start <= path.size()) {
+        const size_t end = std::min(path.find('\\', start), path.size());
+        if (end > start)
+            names.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return names;
+}
+
+// The folder as the system resolves it ("." and ".." folded, separators
+// made one), without a trailing "\".  False when that is no folder below a
+// root: a drive's root however written ("C:\.", "C:\a\..", "C:\\"), a
+// share ("\\server\share"), a device ("\\.\C:"), or a path that still
+// climbs (a verbatim "\\?\" path keeps its ".."), or one that cannot be
+// resolved at all.
+bool ResolveBelowRoot(const std::string& folder, std::string* full) {
+    const DWORD needed = GetFullPathNameA(folder.c_str(), 0, nullptr, nullptr);
+    if (needed == 0)
+        return false;
+    std::string text(needed, '\0');
+    const DWORD length = GetFullPathNameA(folder.c_str(), needed, &text[0], nullptr);
+    if (length == 0 || length >= needed)
+        return false;
+    text.resize(length);
+    while (!text.empty() && text.back() == '\\')
+        text.pop_back();
+    std::string body = text;
+    size_t rootNames = 1;  // "C:"
+    if (text.compare(0, 4, "\\\\?\\") == 0 || text.compare(0, 4, "\\\\.\\") == 0) {
+        body = text.substr(4);
+        if (_strnicmp(body.c_str(), "UNC\\", 4) == 0) {
+            body = body.substr(4);
+            rootNames = 2;
+        }
+    } else if (text.compare(0, 2, "\\\\") == 0) {
+        body = text.substr(2);
+        rootNames = 2;  // server and share
+    }
+    const std::vector<std::string> names = Names(body);
+    for (const std::string& name : names)
+        if (name == "." || name == "..")
+            return false;
+    if (names.size() <= rootNames)
+        return false;
+    *full = text;
+    return true;
+}
+
 // The walk of both removals; subfolders are entered only when `recurse`.
 bool RemoveContents(const std::string& folder, bool recurse) {
     bool result = true;
@@ -57,6 +111,13 @@ bool RemoveContents(const std::string& folder, bool recurse) {
                 continue;
             if (DeleteFileWithRetry(child.c_str()) == 0) {
                 LogFailure(child, kFileProblem);
+                result = false;
+            }
+        } else if (recurse && IsLink(found.dwFileAttributes)) {
+            // A junction, folder link or mount point goes as an entry, never
+            // entered: what it leads to lies outside the folder.
+            if (!RemoveDirectoryA(child.c_str())) {
+                LogFailure(child, kFolderProblem);
                 result = false;
             }
         } else if (recurse && !IsDotEntry(found.cFileName)) {
@@ -76,15 +137,22 @@ bool RemoveContents(const std::string& folder, bool recurse) {
 
 bool IO_RecursiveRM(const char* folder) {
     const std::string path = folder != nullptr ? folder : "";
-    if (path.size() < kShortestFolder) {
+    std::string full;
+    if (path.size() < kShortestFolder || !ResolveBelowRoot(path, &full)) {
         g_ActionLog.AddEntry(path.c_str(), kAction, kRootRefused);
         return false;
     }
-    return RemoveContents(path, true);
+    return RemoveContents(full, true);
 }
 
 bool RemoveDirectoryFiles(const char* folder) {
-    return RemoveContents(folder != nullptr ? folder : "", false);
+    // A root is accepted here, but an empty name is no folder: its search,
+    // "\*.*", would be the current drive's root.
+    if (folder == nullptr || *folder == '\0') {
+        g_ActionLog.AddEntry("", kAction, kRootRefused);
+        return false;
+    }
+    return RemoveContents(folder, false);
 }
 
 DWORD DeleteFileWithRetry(const char* path) {
@@ -94,6 +162,10 @@ DWORD DeleteFileWithRetry(const char* path) {
         if (!search.valid())
             return 1;  // already gone
     }
+    // A file link goes as itself, or stays: clearing attributes, waiting or
+    // emptying could reach the file it leads to.
+    if (IsLink(found.dwFileAttributes))
+        return DeleteFileA(path) ? 1 : 0;
     SetFileAttributesA(path, 0);  // read-only, hidden and system files go too
     if (_unlink(path) == 0)
         return 1;

@@ -1,18 +1,25 @@
 // Removing the contents of a folder for the cleaning features: files that
 // resist are retried and at last emptied, "desktop.ini" files stay, and
-// every file or folder that cannot go is recorded in the action log.
+// every file or folder that cannot go is recorded in the action log.  A link
+// met on the way (junction, folder or file link, mount point) is removed as
+// an entry and never followed: nothing outside the folder is touched.
 #pragma once
 
 #include "platform/win32.h"
 
 // Every file and subfolder inside folder (given without a trailing "\"),
-// however deep; the folder itself stays.  A drive root is refused.  True
-// when everything that was to go is gone.
+// however deep; the folder itself stays.  The folder is first resolved
+// (GetFullPathNameA) and walked as resolved; a drive root or a share however
+// written ("C:\.", "C:\a\..", "C:\\"), an empty name or one that cannot be
+// resolved is refused with one record.  True when everything that was to go
+// is gone.
 bool IO_RecursiveRM(const char* folder);
-// The files directly inside folder; subfolders are left alone.
+// The files directly inside folder; subfolders and folder links are left
+// alone.  A root is accepted, an empty name refused.
 bool RemoveDirectoryFiles(const char* folder);
 // 1 when the file is gone (or emptied as a last resort), 0 when it could not
-// be touched.  A file held by another process costs up to two seconds.
+// be touched.  A file held by another process costs up to two seconds.  A
+// file link is deleted once, as itself, and never emptied.
 DWORD DeleteFileWithRetry(const char* path);
 // 0 when IsSafeToDestroy refuses the file (*reason says why), else
 // DeleteFileWithRetry's result.

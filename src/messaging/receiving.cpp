@@ -77,15 +77,21 @@ private:
 }  // namespace
 
 DWORD WINAPI TransferData::MessengerThread(LPVOID parameter) {
+    // Everything the thread needs is its own from here on; without a start
+    // record it has only the class-wide state, no module reference and no
+    // semaphore share to give back.
     const auto* start = static_cast<const ThreadStart*>(parameter);
-    const HMODULE module = start->module;
-    const bool hasEndpoint = start->endpoint != nullptr;
+    const bool started = start != nullptr;
+    const bool hasEndpoint = started && start->endpoint != nullptr;
+    const HMODULE module = started ? start->module : nullptr;
+    const BYTE self = started ? start->caller : m_byCaller;
+    const bool windowsNT = started ? start->windowsNT : m_bWindowsNT;
     delete start;
     try {
         if (!hasEndpoint)
             Trace("Messenger Thread failed to receive a copy of the TransferData class");
         for (;;) {
-            const int r = ReceiveFromPipe();
+            const int r = ReceiveFromPipe(self, windowsNT);
             if (r == 0) {
                 Trace("Failed to receive or parse packet on MessengerThread");
                 break;
@@ -97,13 +103,16 @@ DWORD WINAPI TransferData::MessengerThread(LPVOID parameter) {
     } catch (...) {
         // Nothing may leave a thread entry; the endpoint simply stops.
     }
+    if (!started)
+        return 0;
+    DropSemaphoreShare();
     // The module may go the moment its reference does: the system drops the
     // reference and ends the thread without returning into the module.
     FreeLibraryAndExitThread(module, 0);
 }
 
-int TransferData::ReceiveFromPipe() {
-    if (!m_bWindowsNT) {
+int TransferData::ReceiveFromPipe(BYTE self, bool windowsNT) {
+    if (!windowsNT) {
         SetLastErrorText(kNoPipesOn9x);
         return 0;
     }
@@ -117,7 +126,7 @@ int TransferData::ReceiveFromPipe() {
     security.lpSecurityDescriptor = &descriptor;
     security.bInheritHandle = FALSE;
 
-    const std::string pipeName = kPipePrefix + RouterName(m_byCaller);
+    const std::string pipeName = kPipePrefix + RouterName(self);
     HANDLE pipe = CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
                                    1, 0, 0, 0, &security);
     if (pipe == INVALID_HANDLE_VALUE) {

@@ -1,5 +1,6 @@
 // TransferData: the endpoint's life cycle and the delivery of one packet.
 #include <cstdio>
+#include <mutex>
 #include <new>
 
 #include "messaging/transfer_data.h"
@@ -14,6 +15,11 @@ constexpr char kPipePrefix[] = "\\\\.\\pipe\\";
 constexpr char kNotResponding[] =
     "A Nullmark application does not appear to be responding.\nYou should reboot or try reinstalling Nullmark.";
 constexpr char kOutOfMemory[] = "--** Error **--  Out of memory.";
+
+std::mutex& SemaphoreSharesLock() {
+    static std::mutex lock;
+    return lock;
+}
 
 template <typename... Args>
 std::string Format(const char* format, Args... args) {
@@ -39,22 +45,41 @@ bool TransferData::m_bPacketWaiting = false;
 BYTE* TransferData::m_pReceiveBuffer = nullptr;
 BYTE* TransferData::m_pSendBuffer = nullptr;
 HANDLE TransferData::m_hSemaphore = nullptr;
+LONG TransferData::m_nSemaphoreShares = 0;
 HANDLE TransferData::m_hThread = nullptr;
 HWND TransferData::m_hWnd = nullptr;
 LONG TransferData::m_nInstances = 0;
 
 TransferData::TransferData() {
     if (++m_nInstances == 1)
-        m_hSemaphore = CreateSemaphoreA(nullptr, 1, 1, nullptr);
+        TakeSemaphoreShare();
 }
 
 TransferData::~TransferData() {
     if (--m_nInstances == 0) {
         Close();
-        if (m_hSemaphore != nullptr)
-            CloseHandle(m_hSemaphore);
-        m_hSemaphore = nullptr;
+        DropSemaphoreShare();
     }
+}
+
+// The mailbox semaphore lives while anyone may wait on it: the objects hold
+// one share from the first construction to the last destruction, and each
+// receiving thread one of its own until it ends.  So a thread that Close
+// could not stop keeps the very semaphore it started with, and a later
+// endpoint shares it instead of replacing it under the thread.
+void TransferData::TakeSemaphoreShare() {
+    std::lock_guard<std::mutex> guard(SemaphoreSharesLock());
+    if (m_nSemaphoreShares++ == 0)
+        m_hSemaphore = CreateSemaphoreA(nullptr, 1, 1, nullptr);
+}
+
+void TransferData::DropSemaphoreShare() {
+    std::lock_guard<std::mutex> guard(SemaphoreSharesLock());
+    if (m_nSemaphoreShares == 0 || --m_nSemaphoreShares != 0)
+        return;
+    if (m_hSemaphore != nullptr)
+        CloseHandle(m_hSemaphore);
+    m_hSemaphore = nullptr;
 }
 
 void TransferData::Initialize(CallerId self, HINSTANCE hInstance) {
@@ -75,10 +100,14 @@ void TransferData::Initialize(CallerId self, HINSTANCE hInstance) {
         // dropped only as it ends, so that the host can never unload the
         // module under it.  No reference, no thread.
         const HMODULE module = ReferenceModule(hInstance);
-        auto* start = module != nullptr ? new (std::nothrow) ThreadStart{this, module} : nullptr;
-        if (start != nullptr)
+        auto* start = module != nullptr ? new (std::nothrow) ThreadStart{this, module, self, true} : nullptr;
+        if (start != nullptr) {
+            TakeSemaphoreShare();
             m_hThread = CreateThread(nullptr, 0, MessengerThread, start, 0, nullptr);
+        }
         if (m_hThread == nullptr) {
+            if (start != nullptr)
+                DropSemaphoreShare();
             delete start;
             if (module != nullptr)
                 FreeLibrary(module);

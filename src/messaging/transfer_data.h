@@ -149,11 +149,16 @@ public:
 private:
     friend class TransferDataProbe;  // benchmarks and fuzzers look inside
 
-    // What Initialize hands its receiving thread: the object, and the
-    // reference on the module that the thread gives back as it ends.
+    // What Initialize hands its receiving thread: the object, the reference
+    // on the module that the thread gives back as it ends, and its own copies
+    // of the identity and the platform, which a later Initialize may change
+    // while a thread that Close could not stop still runs.  The thread also
+    // holds a share of the mailbox semaphore from before it starts.
     struct ThreadStart {
         TransferData* endpoint;
         HMODULE module;
+        BYTE caller;
+        bool windowsNT;
     };
 
     static void PackStrings(const std::vector<std::string>& strings);
@@ -163,7 +168,7 @@ private:
     static bool TransmitToWindow();
     static void ReleaseSendBuffer();
 
-    static int ReceiveFromPipe();
+    static int ReceiveFromPipe(BYTE self, bool windowsNT);
     static int ParsePacket();
     static bool GrowReceiveBuffer(DWORD used, DWORD* capacity, DWORD limit);
     static void ReleaseReceiveBuffer();
@@ -172,6 +177,8 @@ private:
     static bool TakeMailbox(TransferPacket* packet);
     static void Close();
     static HMODULE ReferenceModule(HINSTANCE hInstance);
+    static void TakeSemaphoreShare();
+    static void DropSemaphoreShare();
 
     static void SetLastErrorText(const std::string& text);
     static void ShowError(const std::string& text);
@@ -200,7 +207,8 @@ private:
     static bool m_bPacketWaiting;
     static BYTE* m_pReceiveBuffer;
     static BYTE* m_pSendBuffer;
-    static HANDLE m_hSemaphore;
+    static HANDLE m_hSemaphore;  // one share per live thread, one for all objects
+    static LONG m_nSemaphoreShares;
     static HANDLE m_hThread;
     static HWND m_hWnd;
     static LONG m_nInstances;

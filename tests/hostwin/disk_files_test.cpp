@@ -333,3 +333,51 @@ TEST(DiskFiles, FoldersAndDeletionAnswerWithWindowsErrors) {
 }
 
 }  // namespace
+
+// GetFullPathNameA works on the text alone; "@" stands for the current
+// directory (a scratch folder), "#" for its drive.
+TEST(DiskFiles, FullPathNamesFoldAsWindowsFoldsThem) {
+    ScratchFolder dir("full-path");
+    ASSERT_TRUE(SetCurrentDirectoryA(dir.path().c_str()));
+    const std::string cwd = dir.path();
+    const std::string drive = cwd.substr(0, 2);
+    const char other = drive[0] == 'Q' ? 'R' : 'Q';
+    struct Case {
+        std::string given, full, filePart;
+    } cases[] = {
+        {"C:\\.", "C:\\", ""},
+        {"C:\\..", "C:\\", ""},
+        {"C:\\a\\..", "C:\\", ""},
+        {"C:\\\\", "C:\\", ""},
+        {"C:\\..\\..\\x", "C:\\x", "x"},
+        {"C:/x/./y", "C:\\x\\y", "y"},
+        {"C:\\a\\\\b\\", "C:\\a\\b\\", ""},
+        {"C:\\a\\b\\..", "C:\\a", "a"},
+        {"C:\\a\\b\\..\\", "C:\\a\\", ""},
+        {"C:\\a.\\b", "C:\\a\\b", "b"},
+        {"C:\\a..\\b", "C:\\a.\\b", "b"},
+        {"C:\\a\\b. .", "C:\\a\\b", "b"},
+        {"C:\\a\\...", "C:\\a\\", ""},
+        {"\\\\srv\\share", "\\\\srv\\share", "share"},
+        {"\\\\srv\\share\\a\\..\\..\\..", "\\\\srv\\share\\", ""},
+        {"//srv/share/x", "\\\\srv\\share\\x", "x"},
+        {"sub\\x", cwd + "\\sub\\x", "x"},
+        {"..\\nm-full-path\\y", cwd + "\\y", "y"},
+        {"\\top", drive + "\\top", "top"},
+        {drive, cwd + "\\", ""},
+        {std::string(1, other) + ":rel", std::string(1, other) + ":\\rel", "rel"},
+        {std::string(1, other) + ":", std::string(1, other) + ":\\", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.given);
+        char buffer[MAX_PATH] = {};
+        char* filePart = nullptr;
+        const DWORD n = GetFullPathNameA(c.given.c_str(), MAX_PATH, buffer, &filePart);
+        EXPECT_EQ(buffer, c.full);
+        EXPECT_EQ(n, c.full.size());
+        EXPECT_EQ(filePart != nullptr ? std::string(filePart) : std::string(), c.filePart);
+    }
+    // Too small a buffer: the size needed, terminating zero included.
+    char small[4] = {};
+    EXPECT_EQ(GetFullPathNameA("C:\\abc\\def", sizeof small, small, nullptr), 11u);
+}

@@ -22,36 +22,25 @@ private:
     HGLOBAL mem_;
 };
 
-TEST(DragQueryFile, CountsTheNamesAndGivesEachInOrder) {
-    DropList drop({"C:\\a.txt", "C:\\dir\\b.txt", "D:\\"});
-    EXPECT_EQ(DragQueryFileA(drop.get(), 0xFFFFFFFF, nullptr, 0), 3u);
-    const char* expected[] = {"C:\\a.txt", "C:\\dir\\b.txt", "D:\\"};
-    for (UINT i = 0; i < 3; ++i) {
-        char name[MAX_PATH] = {};
-        EXPECT_EQ(DragQueryFileA(drop.get(), i, name, MAX_PATH), std::string(expected[i]).size());
-        EXPECT_STREQ(name, expected[i]);
-    }
-}
-
-TEST(DragQueryFile, ANullBufferAsksForTheLengthWithoutTerminator) {
-    DropList drop({"C:\\thirteen.txt"});
-    EXPECT_EQ(DragQueryFileA(drop.get(), 0, nullptr, 0), 15u);
-}
-
-TEST(DragQueryFile, ALongNameIsCutToTheBufferAndTerminated) {
+// The count, each name in order, the length alone for a null buffer (no
+// terminator counted), a long name cut to the buffer and terminated, and
+// nothing past the end.
+TEST(DragQueryFile, CountsNamesAndGivesEachInOrderWithinTheBuffer) {
     const std::string longName = "C:\\" + std::string(300, 'x');
-    DropList drop({longName});
-    char name[MAX_PATH];
-    std::memset(name, '#', sizeof name);
-    DragQueryFileA(drop.get(), 0, name, MAX_PATH);
-    EXPECT_EQ(std::string(name), longName.substr(0, MAX_PATH - 1));
-    EXPECT_EQ(name[MAX_PATH - 1], '\0');
-}
-
-TEST(DragQueryFile, AnIndexPastTheEndGivesNothing) {
-    DropList drop({"C:\\a.txt"});
+    const std::vector<std::string> paths{"C:\\a.txt", "C:\\dir\\b.txt", "D:\\", longName};
+    DropList drop(paths);
+    EXPECT_EQ(DragQueryFileA(drop.get(), 0xFFFFFFFF, nullptr, 0), 4u);
+    EXPECT_EQ(DragQueryFileA(drop.get(), 1, nullptr, 0), 12u);
+    for (UINT i = 0; i < paths.size(); ++i) {
+        SCOPED_TRACE(i);
+        char name[MAX_PATH];
+        std::memset(name, '#', sizeof name);
+        const std::string expected = paths[i].substr(0, MAX_PATH - 1);
+        EXPECT_EQ(DragQueryFileA(drop.get(), i, name, MAX_PATH), expected.size());
+        EXPECT_EQ(std::string(name), expected);
+    }
     char name[MAX_PATH] = "unchanged";
-    EXPECT_EQ(DragQueryFileA(drop.get(), 1, name, MAX_PATH), 0u);
+    EXPECT_EQ(DragQueryFileA(drop.get(), 4, name, MAX_PATH), 0u);
 }
 
 }  // namespace

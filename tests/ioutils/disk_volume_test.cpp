@@ -15,6 +15,7 @@
 #include "ioutils/disk_volume.h"
 #include "platform/win32.h"
 #include "support/volume_image.h"
+#include "nmutil.h"
 
 namespace {
 
@@ -355,6 +356,11 @@ TEST_F(DiskVolumeTest, CountsFreeFatEntriesOfEachWidth) {
     // FAT32: a value with only its top nibble set is in use all the same.
     const ImageFile& fat32 = Volume('C', "FAT32", Fat32(), 131072);
     WriteFat(fat32, 32, 1009, 32, 129024, {2, 8191, 8192, 129023, 129024});
+    // FAT12 as large as its type goes: 96 sectors of table in two chunks;
+    // entry 21845 straddles their edge, 32473 is the last cluster.
+    const ImageFile& large12 = Volume('D', "FAT", Bpb(512, 1, 1, 2, 224, 32679, 0xF8, 96, 0).PutText(54, "FAT12   "),
+                                      32679);
+    WriteFat(large12, 1, 96, 12, 32475, {2, 21844, 21845, 21846, 30001, 32473, 32474});
     Sector topNibble = fat32.ReadSector(32);
     topNibble.Put32(2 * 4, 0xF0000000);
     fat32.WriteSector(32, topNibble);
@@ -364,7 +370,7 @@ TEST_F(DiskVolumeTest, CountsFreeFatEntriesOfEachWidth) {
         DWORD free;
     };
     // 2849 is past the floppy's last cluster (2848); 38398 past FAT16's (38397); 129024 past FAT32's.
-    for (const Case& c : {Case{'A', 6}, Case{'B', 7}, Case{'C', 3}}) {
+    for (const Case& c : {Case{'A', 6}, Case{'B', 7}, Case{'C', 3}, Case{'D', 6}}) {
         SCOPED_TRACE(c.letter);
         DiskVolume volume;
         ASSERT_EQ(volume.Open(c.letter), 1);
@@ -502,6 +508,41 @@ TEST_F(DiskVolumeTest, BlanksTheLabelOfFatVolumesOnly) {
             expected.PutText(c.labelAt, std::string(11, ' '));
         EXPECT_EQ(image.ReadSector(0).bytes, expected.bytes);
     }
+}
+
+// nmutil volume says "blanked" and a free count only when they are so: the
+// label is read back, and a FAT that cannot be read whole is no count.  An
+// image without write permission is a write-protected medium, read all the
+// same.
+TEST_F(DiskVolumeTest, NmutilVolumeReportsOnlyWhatHappened) {
+    const auto run = [](std::vector<std::string> args, int* status) {
+        std::vector<char*> argv;
+        for (std::string& arg : args)
+            argv.push_back(arg.data());
+        testing::internal::CaptureStdout();
+        *status = RunVolume(static_cast<int>(argv.size()), argv.data());
+        return testing::internal::GetCapturedStdout();
+    };
+    const ImageFile& image = Volume('A', "FAT", Floppy(), 2880);
+    std::filesystem::permissions(image.path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
+    int status = -1;
+    std::string out = run({"A:", "--free", "--blank-label"}, &status);
+    EXPECT_NE(out.find("\nfree clusters: 2847\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("\nlabel: not blanked (sector 0 was not written)\n"), std::string::npos) << out;
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(image.ReadSector(0).bytes, Floppy().bytes);
+
+    std::filesystem::permissions(image.path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    out = run({"A:", "--blank-label"}, &status);
+    EXPECT_NE(out.find("\nlabel: blanked\n"), std::string::npos) << out;
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(image.ReadSector(0).bytes, Floppy().PutText(43, std::string(11, ' ')).bytes);
+
+    Volume('B', "FAT", Floppy(), 4);  // the FAT runs past the image
+    out = run({"B:", "--free"}, &status);
+    EXPECT_NE(out.find("\nfree clusters: cannot be read\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("free bytes"), std::string::npos) << out;
+    EXPECT_EQ(status, 1);
 }
 
 TEST_F(DiskVolumeTest, SpaceQuestionsFollowTheSystemAndLogNothing) {

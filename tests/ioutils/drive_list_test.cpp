@@ -32,16 +32,21 @@ TEST_F(DriveListTest, ListsRemovableFixedAndNetworkDrivesWithTheirKinds) {
     AddDrive('E', DRIVE_RAMDISK, "RAM");
     AddDrive('F', DRIVE_REMOTE);
     AddDrive('G', DRIVE_FIXED, std::string(299, 'L').c_str());
-    Machine::SetDriveMedium('B', false);
+    AddDrive('H', DRIVE_FIXED, "GONE");
+    // Without a medium: the labels of fixed and network drives are asked for,
+    // and only the quiet error mode keeps the system from asking for a disk.
+    for (char empty : {'B', 'F', 'H'})
+        Machine::SetDriveMedium(empty, false);
 
     std::vector<std::string> texts{"kept"};
     int kinds[26];
     std::fill(std::begin(kinds), std::end(kinds), -1);
     ListDrives(texts, kinds);
-    const std::vector<std::string> expected{"kept", "A:", "B:", "C:  SYSTEM", "F:", "G:  " + std::string(295, 'L')};
+    const std::vector<std::string> expected{"kept", "A:", "B:", "C:  SYSTEM", "F:", "G:  " + std::string(295, 'L'),
+                                            "H:"};
     EXPECT_EQ(texts, expected) << "a label too long for the 300-character text is cut";
-    EXPECT_EQ(std::vector<int>(kinds, kinds + 6), (std::vector<int>{0, 1, 3, 2, 3, -1}));
-    EXPECT_TRUE(Machine::MessageBoxes().empty()) << "the empty drive B: asked nobody for a disk";
+    EXPECT_EQ(std::vector<int>(kinds, kinds + 7), (std::vector<int>{0, 1, 3, 2, 3, 3, -1}));
+    EXPECT_TRUE(Machine::MessageBoxes().empty()) << "the empty drives asked nobody for a disk";
     EXPECT_EQ(SetErrorMode(0), 0u) << "the error mode is restored";
 }
 

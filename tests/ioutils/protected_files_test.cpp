@@ -72,12 +72,32 @@ TEST_F(ProtectedFilesTest, EachRuleRefusesWithItsReason) {
     }
 }
 
-TEST_F(ProtectedFilesTest, WithoutAKnownProgramDirectoryOnlyThePlacesCount) {
-    Machine::ClearRegistry();
-    Make("C:\\Nullmark\\copy.doc");
-    DWORD reason = 99;
-    EXPECT_TRUE(IsSafeToDestroy("C:\\Nullmark\\copy.doc", &reason));
-    EXPECT_EQ(reason, kNotRefused);
+// An unknown program directory is the empty text, found in every path: only
+// what the "txt" exemption lets pass may go.
+TEST_F(ProtectedFilesTest, WithoutAKnownProgramDirectoryNothingButTextPathsMayGo) {
+    Make("C:\\data\\copy.doc");
+    Make("C:\\data\\notes.txt");
+    Make("C:\\data\\tool.exe");
+    const char* const kNoProgram[] = {
+        nullptr,  // no "UIL" at all
+        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\software\\Greyfell\\VI4\\Settings]\r\n\"UIL\"=\"\"\r\n",
+    };
+    for (const char* registry : kNoProgram) {
+        SCOPED_TRACE(registry != nullptr ? "UIL empty" : "UIL absent");
+        Machine::ClearRegistry();
+        if (registry != nullptr) {
+            ASSERT_TRUE(Machine::ImportRegistry(registry));
+        }
+        DWORD reason = 99;
+        EXPECT_FALSE(IsSafeToDestroy("C:\\data\\copy.doc", &reason));
+        EXPECT_EQ(reason, kRefusedProtectedPlace);
+        EXPECT_TRUE(IsSafeToDestroy("C:\\data\\notes.txt", &reason));
+        EXPECT_EQ(reason, kNotRefused);
+        EXPECT_FALSE(IsSafeToDestroy("C:\\data\\tool.exe", &reason));
+        EXPECT_EQ(reason, kRefusedSystemFile);
+        EXPECT_EQ(RemoveFileIfSafe("C:\\data\\copy.doc"), 0u);
+        EXPECT_TRUE(nmtest::Exists("C:\\data\\copy.doc"));
+    }
 }
 
 TEST_F(ProtectedFilesTest, RemoveFileIfSafeDeletesOnlyWhatMayGo) {

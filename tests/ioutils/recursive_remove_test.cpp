@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <string>
 
 #include "hostwin/machine.h"
@@ -56,16 +58,58 @@ protected:
     }
 };
 
+// However the root is written: the length rule first, then the folder as
+// GetFullPathNameA resolves it.  Nothing goes.
 TEST_F(RecursiveRemoveTest, ADriveRootIsRefusedWithOneRecord) {
     Make("C:\\keep.txt");
-    for (const char* root : {"C:\\", "C:"}) {
-        SCOPED_TRACE(root);
+    Make("C:\\a\\inner.txt");
+    for (const char* root : {"C:\\", "C:", "C:\\.", "C:\\..", "C:\\a\\..", "C:\\\\", "C:/.", "\\\\srv\\share\\",
+                             "C:\\t\\..\\a\\..\\.", "", static_cast<const char*>(nullptr)}) {
+        SCOPED_TRACE(root != nullptr ? root : "(null)");
         const std::string before = Records();
         EXPECT_FALSE(IO_RecursiveRM(root));
-        EXPECT_EQ(Records(), before + Record(root, "Cleaning the root directory of a drive is not allowed!", ""));
+        EXPECT_EQ(Records(), before + Record(root != nullptr ? root : "",
+                                            "Cleaning the root directory of a drive is not allowed!", ""));
     }
+    EXPECT_FALSE(RemoveDirectoryFiles(nullptr)) << "no name is no folder, not the current drive's root";
     EXPECT_TRUE(Exists("C:\\keep.txt"));
+    EXPECT_TRUE(Exists("C:\\a\\inner.txt"));
     EXPECT_TRUE(Exists("C:\\t"));
+}
+
+// Links are entries: removed as themselves, never entered, whatever they
+// lead to (a folder on another drive, a folder and a file on this one, or
+// nothing).  hostwin shows a host symbolic link as Windows shows one.
+TEST_F(RecursiveRemoveTest, LinksGoAsEntriesAndWhatTheyLeadToStays) {
+    Machine::DriveSetup d;
+    d.letter = 'D';
+    Machine::AddDrive(d);
+    Make("D:\\outside\\precious.doc");
+    Make("D:\\outside\\deeper\\more.doc");
+    Make("C:\\keep\\kept.txt");
+    const std::string t = Machine::HostPath("C:\\t");
+    ASSERT_EQ(::symlink(Machine::HostPath("D:\\outside").c_str(), (t + "/other-drive").c_str()), 0);
+    ASSERT_EQ(::symlink(Machine::HostPath("C:\\keep").c_str(), (t + "/same-drive").c_str()), 0);
+    ASSERT_EQ(::symlink(Machine::HostPath("C:\\keep\\kept.txt").c_str(), (t + "/file-link.txt").c_str()), 0);
+    ASSERT_EQ(::symlink("/nowhere/at/all", (t + "/dangling").c_str()), 0);
+    Make("C:\\t\\sub\\plain.txt");
+    ASSERT_EQ(::symlink(Machine::HostPath("D:\\outside").c_str(), (t + "/sub/nested").c_str()), 0);
+
+    EXPECT_EQ(GetFileAttributesA("C:\\t\\other-drive"), DWORD{FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY});
+    EXPECT_EQ(GetFileAttributesA("C:\\t\\file-link.txt"), DWORD{FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_ARCHIVE});
+
+    EXPECT_TRUE(RemoveDirectoryFiles("C:\\t"));
+    EXPECT_FALSE(Exists("C:\\t\\file-link.txt"));
+    EXPECT_FALSE(Exists("C:\\t\\dangling"));
+    EXPECT_TRUE(Exists("C:\\t\\other-drive")) << "a folder link is a folder entry here";
+
+    EXPECT_TRUE(IO_RecursiveRM("C:\\t"));
+    EXPECT_EQ(Records(), "");
+    for (const char* gone : {"C:\\t\\other-drive", "C:\\t\\same-drive", "C:\\t\\sub"})
+        EXPECT_FALSE(Exists(gone)) << gone;
+    EXPECT_EQ(ReadFileText("D:\\outside\\precious.doc"), "data");
+    EXPECT_EQ(ReadFileText("D:\\outside\\deeper\\more.doc"), "data");
+    EXPECT_EQ(ReadFileText("C:\\keep\\kept.txt"), "data");
 }
 
 TEST_F(RecursiveRemoveTest, EverythingGoesButDesktopIni) {
@@ -142,6 +186,17 @@ TEST_F(RecursiveRemoveTest, RemoveDirectoryFilesLeavesSubfoldersAndAcceptsARoot)
     EXPECT_FALSE(Exists("C:\\root.txt"));
     EXPECT_TRUE(Exists("C:\\t\\sub\\b.txt"));
     EXPECT_EQ(Records(), "");
+
+    // A file that can neither go nor be emptied: recorded, and the walk goes on.
+    Make("C:\\t\\held.doc");
+    Make("C:\\t\\z.txt");
+    HANDLE holder = CreateFileA("C:\\t\\held.doc", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(RemoveDirectoryFiles("C:\\t"));
+    CloseHandle(holder);
+    EXPECT_EQ(Records(), Record("C", kFileProblem, "C:\\t\\held.doc"));
+    EXPECT_EQ(ReadFileText("C:\\t\\held.doc"), "data");
+    EXPECT_FALSE(Exists("C:\\t\\z.txt"));
 }
 
 TEST_F(RecursiveRemoveTest, DeleteFileWithRetryCountsAMissingFileAsGone) {
@@ -149,6 +204,12 @@ TEST_F(RecursiveRemoveTest, DeleteFileWithRetryCountsAMissingFileAsGone) {
     Make("C:\\t\\x.txt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM);
     EXPECT_EQ(DeleteFileWithRetry("C:\\t\\x.txt"), 1u);
     EXPECT_FALSE(Exists("C:\\t\\x.txt"));
+    // Gone between the search and the deletion: any error but access denied
+    // ends it at once, with neither a wait nor the last resort.
+    Make("C:\\t\\y.txt");
+    Machine::FailNext("DeleteFileA", ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(DeleteFileWithRetry("C:\\t\\y.txt"), 1u);
+    EXPECT_EQ(ReadFileText("C:\\t\\y.txt"), "data") << "not emptied";
     EXPECT_EQ(Machine::VirtualSleptMs(), 0);
 }
 

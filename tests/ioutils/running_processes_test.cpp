@@ -75,6 +75,7 @@ TEST_F(RunningProcessesTest, AMissingFacilityListsNothing) {
     } cases[] = {
         {"no snapshot export", {2, 5, 1, 2600, ""}, "Kernel32.dll", "Process32Next", nullptr},
         {"snapshot refused", {2, 5, 1, 2600, ""}, nullptr, nullptr, "CreateToolhelp32Snapshot"},
+        {"no process list", {2, 4, 0, 1381, ""}, nullptr, nullptr, "EnumProcesses"},
         {"no status export", {2, 4, 0, 1381, ""}, "PSAPI.DLL", "GetModuleBaseNameA", nullptr},
         {"no status library", {2, 4, 0, 1381, ""}, nullptr, nullptr, "LoadLibraryA"},
         {"no version", {2, 5, 1, 2600, ""}, nullptr, nullptr, "GetVersionExA"},
@@ -91,6 +92,9 @@ TEST_F(RunningProcessesTest, AMissingFacilityListsNothing) {
         std::vector<std::string> names;
         ListRunningProcesses(names);
         EXPECT_TRUE(names.empty());
+        EXPECT_EQ(Machine::ModuleLoadCount("PSAPI.DLL") + Machine::ModuleLoadCount("Kernel32.dll"), 0)
+            << "the library goes on every way out";
+        EXPECT_EQ(Machine::OpenHandles(), 0u);
         Machine::ClearFailures();
     }
 }

@@ -88,6 +88,13 @@ TEST(ShortcutTarget, NeverLooksOutsideTheFirst4096Bytes) {
     const std::string good = BuildShortcut(fields);
     const size_t blockStart = 78 + fields.idListSize;
     const std::string farList = BuildShortcut({kAppPath, "", "", "", 4100});
+    // An item list that puts the path's last character at byte 4095, the
+    // last one read, and one that puts it at 4096, so that the path straddles
+    // the limit: the walk starts at the block's third-last byte.
+    const size_t blockSize = good.size() - 78 - fields.idListSize - 4;
+    const auto endingAt = [&](size_t lastPathByte) {
+        return BuildShortcut({kAppPath, "", "", "", static_cast<uint16_t>(lastPathByte + 3 - 78 - blockSize)});
+    };
     struct Case {
         const char* name;
         std::string bytes;
@@ -96,6 +103,8 @@ TEST(ShortcutTarget, NeverLooksOutsideTheFirst4096Bytes) {
         {"block size pointing far beyond", WithU32(good, blockStart, 0xFFFFFFF0u), ""},
         {"block starting beyond 4096 bytes", farList, ""},
         {"a long file read in its first 4096 bytes", good + std::string(10000, 'z'), kAppPath},
+        {"a path ending at the last byte read", endingAt(4095), kAppPath},
+        {"a path straddling the 4096th byte", endingAt(4096), ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

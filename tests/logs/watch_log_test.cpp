@@ -4,6 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
+
 #include "platform/win32.h"
 #include "support/file_helpers.h"
 #include "support/scratch_folder.h"
@@ -43,5 +49,27 @@ TEST(WatchLog, ALogHeldWithoutWriteSharingRefusesTheLine) {
     EXPECT_TRUE(AppendWatchLog("line", dir.path()));
     EXPECT_EQ(ReadFileText(log), "line\r\n");
 }
+
+#ifndef _WIN32
+// A write cut short, as a full disk cuts one: on the host the process's
+// file-size limit takes the line's first bytes only (Windows offers a test
+// no such limit, so this part runs on the host alone).
+TEST(WatchLog, ALineCutShortIsNotWritten) {
+    ScratchFolder dir("watchlog-short");
+    const std::string log = dir / "nmwatchlog.txt";
+    WriteFileText(log, "first\r\n");
+    struct rlimit saved {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct rlimit limited = saved;
+    limited.rlim_cur = 7 + 3;  // the first line and three bytes more
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool written = AppendWatchLog("second", dir.path());
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(ReadFileText(log), "first\r\nsec");
+}
+#endif
 
 }  // namespace

@@ -176,13 +176,28 @@ TEST_F(PipeEndpointTest, GetPacketWithoutLimitWaitsForTheNextPacket) {
     EXPECT_EQ(TransferData::GetLastErrorText(), "Timeout on GetPacket");
 }
 
-TEST_F(PipeEndpointTest, CloseByteEndsTheReceivingThread) {
+TEST_F(PipeEndpointTest, CloseByteEndsTheThreadAndOneWithoutItsStartRecordCarriesOn) {
     Open(NMAgent);
     ASSERT_TRUE(nmtest::WriteToPipe(NMAgent, {0x7E}));
     ASSERT_TRUE(traces_.WaitFor("Thread Closed"));
     EXPECT_EQ(traces_.Count("Pipe Closed"), 1);
     EXPECT_EQ(traces_.Count("Failed to receive"), 0);
     EXPECT_FALSE(TransferData::IsPacketWaiting());
+
+    // A thread started without its start record says so, then serves the
+    // endpoint's pipe from the class-wide state as any other.
+    HANDLE thread = CreateThread(nullptr, 0, TransferData::MessengerThread, nullptr, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_TRUE(nmtest::WriteToPipe(NMAgent, nmtest::ExamplePacket()));
+    EXPECT_TRUE(nmtest::WriteToPipe(NMAgent, {0x7E}));
+    EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+    CloseHandle(thread);
+    EXPECT_EQ(traces_.Count("Messenger Thread failed to receive a copy of the TransferData class"), 1);
+    EXPECT_EQ(traces_.Count("Thread Closed"), 2);
+    TransferPacket packet{};
+    ASSERT_TRUE(endpoint_->GetPacket(&packet, 1));
+    EXPECT_EQ(packet.dataLength, 18u);
+    TransferData::FreePacketData(&packet);
 }
 
 TEST_F(PipeEndpointTest, MalformedInputEndsTheThreadWithItsText) {
