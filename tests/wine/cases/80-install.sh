@@ -265,6 +265,29 @@ fi
 inst_same "x64: removed, nothing of the registration is left in either view" "" "$(inst_registration 64; inst_registration 32)"
 inst_same "x64: removed, the product's settings and other handlers stay" "$(inst_others_expected)" "$(inst_others)"
 inst_not_registered "x64: removed, CoCreateInstance answers REGDB_E_CLASSNOTREG" nm_wine "$NM_BIN/nmshell.exe"
+
+# Folders of one's own, on the command line.
+rc=$(inst_msiexec /i "$(winepath_of "$x64_msi")" /qn 'INSTALLDIR=C:\Tools\Nullmark' 'INSTALLDIR32=C:\Tools32')
+got=$(inst_values 64 "HKCR\\CLSID\\$inst_clsid\\InprocServer32" /ve; inst_values 32 "HKCR\\CLSID\\$inst_clsid\\InprocServer32" /ve)
+expected="HKEY_CLASSES_ROOT\\CLSID\\$inst_clsid\\InprocServer32\\(Default) = REG_SZ C:\\Tools\\Nullmark\\NMShell402.dll
+HKEY_CLASSES_ROOT\\CLSID\\$inst_clsid\\InprocServer32\\(Default) = REG_SZ C:\\Tools32\\NMShell402.dll"
+if [ "$rc" = 0 ] && [ "$got" = "$expected" ] && cmp -s "$WINEPREFIX/drive_c/Tools/Nullmark/NMShell402.dll" "$inst_dll64" &&
+    cmp -s "$WINEPREFIX/drive_c/Tools32/NMShell402.dll" "$inst_dll32"; then
+    wine_pass "x64: INSTALLDIR and INSTALLDIR32 on the command line place and register both DLLs there"
+else
+    wine_fail "x64: INSTALLDIR and INSTALLDIR32 on the command line place and register both DLLs there" "exit status $rc
+$got"
+fi
+# Windows takes the folders of an installed component from where it was
+# installed; Wine's msi resolves them again from the properties, so they are
+# given once more here.
+rc=$(inst_msiexec /x "$(winepath_of "$x64_msi")" /qn 'INSTALLDIR=C:\Tools\Nullmark' 'INSTALLDIR32=C:\Tools32')
+if [ "$rc" = 0 ] && [ ! -e "$WINEPREFIX/drive_c/Tools/Nullmark/NMShell402.dll" ] && [ ! -e "$WINEPREFIX/drive_c/Tools32/NMShell402.dll" ] &&
+    [ -z "$(inst_registration 64; inst_registration 32)" ]; then
+    wine_pass "x64: removed from those folders too"
+else
+    wine_fail "x64: removed from those folders too" "exit status $rc"
+fi
 nm_stop_prefix
 
 # --- x86: the 32-bit DLL for 32-bit processes, into the product's folder. ----
