@@ -4,7 +4,9 @@
 
 #include "nmshell.h"
 
-int RunActivate(const std::vector<std::string>&) {
+int RunActivate(const std::vector<std::string>& args) {
+    if (args.empty())
+        return 2;
     std::fputs("nmshell: activate needs the registered DLL: use the Windows build (nmshell.exe)\n", stderr);
     return 1;
 }
