@@ -9,10 +9,10 @@
 #include <string>
 
 #include "box_watch.h"
+#include "messaging/transfer_data.h"
 #include "nmshell.h"
 #include "shellhost/drop_data_object.h"
 #include "shellhost/hresult_text.h"
-#include "messaging/transfer_data.h"
 #include "shellhost/server_module.h"
 
 namespace {
@@ -82,8 +82,7 @@ void AwaitMessengerThread() {
         CloseHandle(pipe);
     std::printf("messenger thread still waiting on %s: close request %s\n", pipeName.c_str(),
                 sent ? "sent" : "not deliverable");
-    UnloadedWithin(10000);
-    PrintLoaded("once its thread ended:");
+    PrintLoaded(UnloadedWithin(10000) ? "once its thread ended:" : "10 s later:");
 }
 
 int Activate(unsigned long offset, const std::vector<std::string>& paths) {
