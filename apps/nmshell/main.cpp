@@ -3,6 +3,7 @@
 //   nmshell [--dll PATH] probe PATH...
 //   nmshell [--dll PATH] menu PATH... [--flags N] [--show]
 //   nmshell [--dll PATH] invoke OFFSET PATH...
+//   nmshell activate OFFSET PATH...
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -17,10 +18,13 @@ int Usage() {
         "usage: nmshell [--dll PATH] probe PATH...\n"
         "       nmshell [--dll PATH] menu PATH... [--flags N] [--show]\n"
         "       nmshell [--dll PATH] invoke OFFSET PATH...\n"
+        "       nmshell activate OFFSET PATH...\n"
         "  probe   load the extension, hand it the paths and show what it captured\n"
         "  menu    build the context menu for the paths (uFlags N, default 0) and print it;\n"
         "          --show then opens it on the screen and invokes the command chosen there\n"
-        "  invoke  build the menu, run the command at OFFSET (0-4), print its boxes and result\n",
+        "  invoke  build the menu, run the command at OFFSET (0-4), print its boxes and result\n"
+        "  activate  as invoke, with the registered extension made by CoCreateInstance, then\n"
+        "          released and freed with CoFreeUnusedLibraries (Windows build)\n",
         stderr);
     return 2;
 }
@@ -38,6 +42,10 @@ int main(int argc, char** argv) {
         return Usage();
     const std::string verb = args[0];
     const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (verb == "activate") {  // the registration names the DLL, not --dll
+        const int rc = RunActivate(rest);
+        return rc == 2 ? Usage() : rc;
+    }
 
     ServerModule server;
     std::string error;

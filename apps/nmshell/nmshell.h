@@ -17,3 +17,8 @@ int RunMenu(ServerModule& server, const std::vector<std::string>& args);
 // nmshell invoke OFFSET PATH...: the menu for the paths, then InvokeCommand
 // with the command offset as the verb; message boxes and the HRESULT printed.
 int RunInvoke(ServerModule& server, const std::vector<std::string>& args);
+
+// nmshell activate OFFSET PATH...: the registered extension, made with
+// CoCreateInstance by its class identifier; one menu, the command at OFFSET,
+// the release and CoFreeUnusedLibraries, with where the DLL was loaded from.
+int RunActivate(const std::vector<std::string>& args);

@@ -23,6 +23,7 @@ std::string HresultText(HRESULT hr) {
         {CLASS_E_NOAGGREGATION, "CLASS_E_NOAGGREGATION"},
         {CLASS_E_CLASSNOTAVAILABLE, "CLASS_E_CLASSNOTAVAILABLE"},
         {DV_E_FORMATETC, "DV_E_FORMATETC"},
+        {REGDB_E_CLASSNOTREG, "REGDB_E_CLASSNOTREG"},
     };
     for (const Name& n : kNames)
         if (n.value == hr)

@@ -29,6 +29,9 @@ nm_ensure_tools() {
     command -v mkfs.fat >/dev/null || need+=(dosfstools)
     command -v mcopy >/dev/null || need+=(mtools)
     command -v mkntfs >/dev/null || need+=(ntfs-3g)
+    # The Windows Installer packages: wixl builds them, msiinfo reads them.
+    command -v wixl >/dev/null || need+=(wixl)
+    command -v msiinfo >/dev/null || need+=(msitools)
     [ ${#need[@]} -eq 0 ] && return 0
     echo "installing: ${need[*]}"
     if [ "$(id -u)" != 0 ]; then

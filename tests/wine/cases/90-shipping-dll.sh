@@ -13,18 +13,10 @@ if [ -z "$NM_BIN32" ]; then
 fi
 nm_new_prefix i686
 
-# Where the processor is emulated, first whether the emulator wakes waiting
-# threads at all: qemu-i386 7.2 loses wake-ups in Wine's 32-bit processes (a
-# join of four threads that pass an event around times out, then the process
-# crashes), and every check below waits on a thread somewhere.
-if nm_wine32_emulated; then
-    out=$(nm_wine32 "$NM_BIN32/nm_thread_wakeup.exe")
-    if ! grep -qxF "wake-ups: 4 threads joined" <<<"$out"; then
-        wine_fail "i686: this machine's emulator (qemu-i386) loses thread wake-ups; the 32-bit checks cannot run here" "$out"
-        nm_stop_prefix
-        return
-    fi
-    wine_pass "i686: the emulator wakes waiting threads"
+if ! nm_wine32_usable; then
+    wine_fail "i686: this machine's emulator (qemu-i386) loses thread wake-ups; no 32-bit check can run here"
+    nm_stop_prefix
+    return
 fi
 i_c="$WINEPREFIX/drive_c"
 i_install="$i_c/Program Files/Nullmark"
