@@ -133,6 +133,18 @@ bool RemoveContents(const std::string& folder, bool recurse) {
     return result;
 }
 
+// The walk of the folder a caller named.  A folder that is itself a link is
+// not entered: what it shows is another folder's contents, which nobody
+// asked to remove; it is recorded as a folder that stays.
+bool RemoveNamedFolder(const std::string& folder, bool recurse) {
+    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && IsLink(attributes)) {
+        LogFailure(folder, kFolderProblem);
+        return false;
+    }
+    return RemoveContents(folder, recurse);
+}
+
 }  // namespace
 
 bool IO_RecursiveRM(const char* folder) {
@@ -142,7 +154,7 @@ bool IO_RecursiveRM(const char* folder) {
         g_ActionLog.AddEntry(path.c_str(), kAction, kRootRefused);
         return false;
     }
-    return RemoveContents(full, true);
+    return RemoveNamedFolder(full, true);
 }
 
 bool RemoveDirectoryFiles(const char* folder) {
@@ -152,7 +164,7 @@ bool RemoveDirectoryFiles(const char* folder) {
         g_ActionLog.AddEntry("", kAction, kRootRefused);
         return false;
     }
-    return RemoveContents(folder, false);
+    return RemoveNamedFolder(folder, false);
 }
 
 DWORD DeleteFileWithRetry(const char* path) {

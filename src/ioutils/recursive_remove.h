@@ -2,7 +2,9 @@
 // resist are retried and at last emptied, "desktop.ini" files stay, and
 // every file or folder that cannot go is recorded in the action log.  A link
 // met on the way (junction, folder or file link, mount point) is removed as
-// an entry and never followed: nothing outside the folder is touched.
+// an entry and never followed: nothing outside the folder is touched.  A
+// folder given that is itself a link is not emptied (it is recorded, and the
+// answer is false): its contents are another folder's.
 #pragma once
 
 #include "platform/win32.h"

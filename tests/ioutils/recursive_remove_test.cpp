@@ -112,6 +112,17 @@ TEST_F(RecursiveRemoveTest, LinksGoAsEntriesAndWhatTheyLeadToStays) {
     EXPECT_EQ(ReadFileText("C:\\keep\\kept.txt"), "data");
 }
 
+// A folder named through a link is the link's target: neither removal
+// empties it, both say so.
+TEST_F(RecursiveRemoveTest, AFolderThatIsALinkIsNotEmptied) {
+    Make("C:\\keep\\kept.txt");
+    ASSERT_EQ(::symlink(Machine::HostPath("C:\\keep").c_str(), Machine::HostPath("C:\\t\\link").c_str()), 0);
+    EXPECT_FALSE(IO_RecursiveRM("C:\\t\\link"));
+    EXPECT_FALSE(RemoveDirectoryFiles("C:\\t\\link"));
+    EXPECT_EQ(ReadFileText("C:\\keep\\kept.txt"), "data");
+    EXPECT_EQ(Records(), Record("C", kFolderProblem, "C:\\t\\link") + Record("C", kFolderProblem, "C:\\t\\link"));
+}
+
 TEST_F(RecursiveRemoveTest, EverythingGoesButDesktopIni) {
     Make("C:\\t\\a.txt");
     Make("C:\\t\\desktop.ini");
