@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "box_watch.h"
 #include "messaging/transfer_data.h"
 #include "nmshell.h"
 #include "shellhost/drop_data_object.h"
@@ -115,16 +114,7 @@ int Activate(unsigned long offset, const std::vector<std::string>& paths) {
     hr = menu->QueryContextMenu(hmenu, 0, 1, 0x7FFF, CMF_NORMAL);
     std::printf("QueryContextMenu: %s, %d menu item(s)\n", HresultText(hr).c_str(), GetMenuItemCount(hmenu));
 
-    CMINVOKECOMMANDINFO info{};
-    info.cbSize = sizeof info;
-    info.lpVerb = MAKEINTRESOURCEA(offset);
-    info.nShow = SW_SHOWNORMAL;
-    std::fflush(stdout);
-    {
-        BoxWatch boxes;
-        hr = menu->InvokeCommand(&info);
-    }
-    std::printf("InvokeCommand(%lu): %s\n", offset, HresultText(hr).c_str());
+    InvokeOffset(menu, offset);
     DestroyMenu(hmenu);
     std::printf("last Release: %lu\n", static_cast<unsigned long>(menu->Release()));
 

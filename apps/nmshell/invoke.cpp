@@ -13,6 +13,21 @@
 #include "shellhost/hresult_text.h"
 #include "shellhost/server_module.h"
 
+HRESULT InvokeOffset(IContextMenu* menu, unsigned long offset) {
+    CMINVOKECOMMANDINFO info{};
+    info.cbSize = sizeof info;
+    info.lpVerb = MAKEINTRESOURCEA(offset);
+    info.nShow = SW_SHOWNORMAL;
+    std::fflush(stdout);
+    HRESULT hr;
+    {
+        BoxWatch boxes;
+        hr = menu->InvokeCommand(&info);
+    }
+    std::printf("InvokeCommand(%lu): %s\n", offset, HresultText(hr).c_str());
+    return hr;
+}
+
 namespace {
 
 constexpr UINT kIdCmdFirst = 1;
@@ -64,16 +79,7 @@ int RunInvoke(ServerModule& server, const std::vector<std::string>& args) {
     hr = menu->QueryContextMenu(hmenu, 0, kIdCmdFirst, kIdCmdLast, CMF_NORMAL);
     std::printf("QueryContextMenu: %u command(s)\n", static_cast<unsigned>(HRESULT_CODE(hr)));
 
-    CMINVOKECOMMANDINFO info{};
-    info.cbSize = sizeof info;
-    info.lpVerb = MAKEINTRESOURCEA(offset);
-    info.nShow = SW_SHOWNORMAL;
-    std::fflush(stdout);
-    {
-        BoxWatch boxes;
-        hr = menu->InvokeCommand(&info);
-    }
-    std::printf("InvokeCommand(%lu): %s\n", offset, HresultText(hr).c_str());
+    InvokeOffset(menu, offset);
 
     DestroyMenu(hmenu);
     menu->Release();

@@ -4,7 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32.h"
+
 class ServerModule;
+
+// InvokeCommand with the command offset as its verb, as the shell passes a
+// chosen command on; boxes the command shows are printed (and answered)
+// while it runs, then "InvokeCommand(OFFSET): HRESULT".
+HRESULT InvokeOffset(IContextMenu* menu, unsigned long offset);
 
 // nmshell probe PATH...: activation, interface identities, reference counts,
 // the captured selection and the unload answer before and after the release.
