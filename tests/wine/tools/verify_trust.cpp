@@ -8,13 +8,15 @@
 // when every file is trusted, 1 when one is not (or the root could not be
 // added), 2 on bad arguments.
 #include <windows.h>
-#include <wincrypt.h>
+
 #include <softpub.h>
+#include <wincrypt.h>
 #include <wintrust.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -45,7 +47,6 @@ constexpr TrustAnswer kTrustAnswers[] = {
     {CRYPT_E_BAD_MSG, "CRYPT_E_BAD_MSG"},
     {CRYPT_E_NO_MATCH, "CRYPT_E_NO_MATCH"},
     {static_cast<LONG>(ERROR_FILE_NOT_FOUND), "ERROR_FILE_NOT_FOUND"},
-    {static_cast<LONG>(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)), "HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)"},
 };
 
 const char* TrustAnswerName(LONG code) {
