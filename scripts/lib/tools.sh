@@ -32,6 +32,9 @@ nm_ensure_tools() {
     # The Windows Installer packages: wixl builds them, msiinfo reads them.
     command -v wixl >/dev/null || need+=(wixl)
     command -v msiinfo >/dev/null || need+=(msitools)
+    # Authenticode: the test certificates, signing and an independent verifier.
+    command -v openssl >/dev/null || need+=(openssl)
+    command -v osslsigncode >/dev/null || need+=(osslsigncode)
     [ ${#need[@]} -eq 0 ] && return 0
     echo "installing: ${need[*]}"
     if [ "$(id -u)" != 0 ]; then

@@ -12,6 +12,12 @@ inst_bin32="${NM_BIN32:-$NM_ROOT/build/win32/bin}"
 inst_dll32="$inst_bin32/NMShell402.dll"
 inst_dll64="$NM_BIN/NMShell402.dll"
 [ -f "$inst_pkgs/NMShell402-x64.msi" ] || "$NM_ROOT/scripts/package" --out "$inst_pkgs" >/dev/null
+# Signed packages (scripts/package --sign) carry the signed copies of the DLLs.
+if [ -f "$inst_pkgs/signed/x64/NMShell402.dll" ]; then
+    inst_dll32="$inst_pkgs/signed/x86/NMShell402.dll"
+    inst_dll64="$inst_pkgs/signed/x64/NMShell402.dll"
+    echo "  note  the packages are signed"
+fi
 
 # inst_same NAME EXPECTED GOT: the two texts are equal, line for line.
 inst_same() {
