@@ -2,6 +2,7 @@
 // directory.  A shared machine keeps them in its machine.conf ("drives",
 // "cwd", "sysdir"), read by every process of the machine at first use.
 #include "drives.h"
+#include "disk_files.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -216,6 +217,8 @@ void RegisterSystemModules() {
                                                 {"CreateToolhelp32Snapshot", &CreateToolhelp32Snapshot},
                                                 {"Process32First", &Process32First},
                                                 {"Process32Next", &Process32Next},
+                                                {"GetFileInformationByHandleEx", &GetFileInformationByHandleEx},
+                                                {"SetFileInformationByHandle", &SetFileInformationByHandle},
                                             });
     Machine::RegisterModule("PSAPI.DLL", {
                                              {"EnumProcesses", &EnumProcesses},
@@ -233,7 +236,7 @@ bool FindDrive(char letter, DriveInfo* drive) {
     Machine::DriveSetup setup;
     if (!FindSetup(letter, &setup))
         return false;
-    *drive = DriveInfo{Upper(setup.letter), setup.type, setup.hostFolder};
+    *drive = DriveInfo{Upper(setup.letter), setup.type, setup.hostFolder, setup.shortNames};
     return true;
 }
 
