@@ -210,6 +210,15 @@ UINT CopyOut(const std::string& text, LPSTR buffer, UINT size) {
     return static_cast<UINT>(text.size());
 }
 
+// Callers that look these up pass the information class as the plain 32-bit
+// value that the calling convention carries.
+BOOL WINAPI ExportedGetFileInformationByHandleEx(HANDLE file, int infoClass, LPVOID info, DWORD size) {
+    return GetFileInformationByHandleEx(file, static_cast<FILE_INFO_BY_HANDLE_CLASS>(infoClass), info, size);
+}
+BOOL WINAPI ExportedSetFileInformationByHandle(HANDLE file, int infoClass, LPVOID info, DWORD size) {
+    return SetFileInformationByHandle(file, static_cast<FILE_INFO_BY_HANDLE_CLASS>(infoClass), info, size);
+}
+
 void RegisterSystemModules() {
     Machine::RegisterModule("Kernel32.dll", {
                                                 {"GetDiskFreeSpaceA", &GetDiskFreeSpaceA},
@@ -217,8 +226,8 @@ void RegisterSystemModules() {
                                                 {"CreateToolhelp32Snapshot", &CreateToolhelp32Snapshot},
                                                 {"Process32First", &Process32First},
                                                 {"Process32Next", &Process32Next},
-                                                {"GetFileInformationByHandleEx", &GetFileInformationByHandleEx},
-                                                {"SetFileInformationByHandle", &SetFileInformationByHandle},
+                                                {"GetFileInformationByHandleEx", &ExportedGetFileInformationByHandleEx},
+                                                {"SetFileInformationByHandle", &ExportedSetFileInformationByHandle},
                                             });
     Machine::RegisterModule("PSAPI.DLL", {
                                              {"EnumProcesses", &EnumProcesses},
