@@ -6,7 +6,9 @@
 // and folders are host entries without the owner's write permission.  A
 // host symbolic link is what Windows calls a reparse point: reported with
 // FILE_ATTRIBUTE_REPARSE_POINT (and the directory bit when it leads to a
-// folder), never entered by a removal of its own, removed as itself.
+// folder), never entered by a removal of its own, removed as itself; a
+// file-system filter's reparse point is an extended attribute holding its
+// tag.  Names are UTF-8 on the host and code page 1252 in the calls.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,14 +18,17 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "ansi_names.h"
 #include "disk_files.h"
 #include "drives_state.h"
 #include "errors.h"
@@ -128,23 +133,28 @@ DWORD FoldPath(const std::string& path, bool wildcardsInLast, std::string* drive
     return ERROR_SUCCESS;
 }
 
-// The host name in `folder` for a Windows name: the exact name if present,
-// else the first that differs only in case; "" when there is none.
-std::string MatchEntry(const std::string& folder, const std::string& name) {
+// The host name in `folder` for a Windows name (`name` in UTF-8, `ansi` as
+// given): the exact name if present, else the first that differs only in
+// case, else the entry whose short name it is; "" when there is none.
+std::string MatchEntry(const std::string& folder, const std::string& name, const std::string& ansi,
+                       bool shortNames) {
     struct stat st;
     if (::lstat((folder + "/" + name).c_str(), &st) == 0)
         return name;
-    std::string found;
+    const bool maybeShort = shortNames && ansi.find('~') != std::string::npos && IsShortName(ansi);
+    std::string found, byShortName;
     if (DIR* dir = ::opendir(folder.c_str())) {
         while (dirent* e = ::readdir(dir)) {
             if (strcasecmp(e->d_name, name.c_str()) == 0) {
                 found = e->d_name;
                 break;
             }
+            if (maybeShort && byShortName.empty() && strcasecmp(ShortNameFor(e->d_name).c_str(), ansi.c_str()) == 0)
+                byShortName = e->d_name;
         }
         ::closedir(dir);
     }
-    return found;
+    return found.empty() ? byShortName : found;
 }
 
 // Nearly every path arrives with its names in the host's own case: one stat
@@ -153,14 +163,14 @@ std::string MatchEntry(const std::string& folder, const std::string& name) {
 // (the walk would pick the same names).  False leaves the walk to decide:
 // a missing name, a name in another case, or a name given with wildcards.
 bool ResolveExactCase(const std::string& hostFolder, const std::string& drive, const std::vector<std::string>& parts,
-                      Resolved* out) {
+                      const std::vector<std::string>& hostParts, Resolved* out) {
     if (parts.empty() || HasWildcards(parts.back()))
         return false;
     std::string host = hostFolder;
-    for (size_t i = 0; i + 1 < parts.size(); ++i)
-        host += "/" + parts[i];
+    for (size_t i = 0; i + 1 < hostParts.size(); ++i)
+        host += "/" + hostParts[i];
     const std::string parent = host;
-    host += "/" + parts.back();
+    host += "/" + hostParts.back();
     struct stat st;
     if (::lstat(host.c_str(), &st) != 0)
         return false;
@@ -187,11 +197,14 @@ DWORD Resolve(const std::string& path, bool wildcardsInLast, Resolved* out) {
         return NoMediumError(drive[0]);
     *out = Resolved{};
     out->windows = drive + "\\";
-    if (ResolveExactCase(info.hostFolder, drive, parts, out))
+    std::vector<std::string> hostParts;
+    for (const std::string& part : parts)
+        hostParts.push_back(AnsiToHost(part));
+    if (ResolveExactCase(info.hostFolder, drive, parts, hostParts, out))
         return ERROR_SUCCESS;
     std::string host = info.hostFolder;
     for (size_t i = 0; i + 1 < parts.size(); ++i) {
-        const std::string match = MatchEntry(host, parts[i]);
+        const std::string match = MatchEntry(host, hostParts[i], parts[i], info.shortNames);
         struct stat st;
         if (match.empty() || ::stat((host + "/" + match).c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
             return ERROR_PATH_NOT_FOUND;
@@ -206,8 +219,9 @@ DWORD Resolve(const std::string& path, bool wildcardsInLast, Resolved* out) {
         out->lastName = parts.back();
         out->windows += parts.back();
         out->parentHost = host;
-        std::string match = HasWildcards(parts.back()) ? std::string() : MatchEntry(host, parts.back());
-        out->host = host + "/" + (match.empty() ? parts.back() : match);
+        std::string match =
+            HasWildcards(parts.back()) ? std::string() : MatchEntry(host, hostParts.back(), parts.back(), info.shortNames);
+        out->host = host + "/" + (match.empty() ? hostParts.back() : match);
     }
     StatEntry(out);
     out->link = out->link && !out->isRoot;  // a drive's folder may be a link on the host
@@ -241,10 +255,69 @@ bool StoreAttributes(const std::string& host, DWORD attributes) {
     return ::setxattr(host.c_str(), kAttributesXattr, text.data(), text.size(), 0) == 0;
 }
 
+// A filter's reparse point: its tag in hexadecimal ("0" for one that
+// reports none).
+constexpr char kReparseXattr[] = "user.hostwin.reparse";
+
+bool StoredReparseTag(const std::string& host, DWORD* tag) {
+    char text[16] = {};
+    if (::getxattr(host.c_str(), kReparseXattr, text, sizeof text - 1) <= 0)
+        return false;
+    *tag = static_cast<DWORD>(std::strtoul(text, nullptr, 16));
+    return true;
+}
+
+// A link's own attributes (read-only, hidden, system), by the link's host
+// identity: the host keeps no extended attributes on a symbolic link.
+std::mutex g_linkMutex;
+std::map<std::pair<dev_t, ino_t>, DWORD>& LinkAttributeTable() {
+    static std::map<std::pair<dev_t, ino_t>, DWORD> table;
+    return table;
+}
+
+DWORD LinkOwnAttributes(const std::string& host) {
+    struct stat own;
+    if (::lstat(host.c_str(), &own) != 0)
+        return 0;
+    std::lock_guard lock(g_linkMutex);
+    const auto it = LinkAttributeTable().find({own.st_dev, own.st_ino});
+    return it == LinkAttributeTable().end() ? 0 : it->second;
+}
+
+void SetLinkOwnAttributes(const std::string& host, DWORD attributes) {
+    struct stat own;
+    if (::lstat(host.c_str(), &own) != 0)
+        return;
+    std::lock_guard lock(g_linkMutex);
+    LinkAttributeTable()[{own.st_dev, own.st_ino}] =
+        attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+}
+
+// A link that goes takes its attributes with it (its inode may be reused).
+void ForgetLink(const std::string& host) {
+    struct stat own;
+    if (::lstat(host.c_str(), &own) != 0)
+        return;
+    std::lock_guard lock(g_linkMutex);
+    LinkAttributeTable().erase({own.st_dev, own.st_ino});
+}
+
+// The entry's reparse tag; false when it is no reparse point.
+bool ReparseTag(const Resolved& r, DWORD* tag) {
+    if (r.link) {
+        *tag = IO_REPARSE_TAG_SYMLINK;
+        return true;
+    }
+    return StoredReparseTag(r.host, tag);
+}
+
 DWORD Attributes(const Resolved& r) {
     DWORD attributes = S_ISDIR(r.st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
     if (r.link)
-        return attributes | FILE_ATTRIBUTE_REPARSE_POINT;  // a link has no attributes of its own here
+        return attributes | FILE_ATTRIBUTE_REPARSE_POINT | LinkOwnAttributes(r.host);
+    DWORD tag;
+    if (StoredReparseTag(r.host, &tag))
+        attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
     if (ReadOnly(r.st))
         attributes |= FILE_ATTRIBUTE_READONLY;
     return attributes | StoredAttributes(r.host);
@@ -275,6 +348,7 @@ struct OpenEntry {
     ino_t inode;
     DWORD access;
     DWORD share;
+    std::string host;  // where it is now: a folder above it cannot be renamed
 };
 
 std::mutex g_openMutex;
@@ -294,14 +368,48 @@ bool SharingConflict(const struct stat& st, DWORD access, DWORD share) {
     return false;
 }
 
-class DiskFile : public KernelObject {
+// What every handle to a disk object knows: where the object is, and
+// whether the handle names a link itself.
+class DiskObject : public KernelObject {
 public:
-    DiskFile(int fd, DWORD access, unsigned long long openId) : fd_(fd), access_(access), openId_(openId) {}
-    ~DiskFile() override {
-        ::close(fd_);
+    DiskObject(DWORD access, unsigned long long openId, bool linkItself)
+        : access_(access), openId_(openId), linkItself_(linkItself) {}
+    ~DiskObject() override {
         std::lock_guard lock(g_openMutex);
         OpenTable().erase(openId_);
     }
+    // The object as it is now, found by its host path (which renames update).
+    Resolved Entry() const {
+        Resolved r;
+        {
+            std::lock_guard lock(g_openMutex);
+            const auto it = OpenTable().find(openId_);
+            r.host = it == OpenTable().end() ? std::string() : it->second.host;
+        }
+        StatEntry(&r);
+        if (!linkItself_ && r.link) {  // the handle holds what the link led to
+            r.link = false;
+            char* real = ::realpath(r.host.c_str(), nullptr);
+            if (real != nullptr) {
+                r.host = real;
+                std::free(real);
+            }
+        }
+        return r;
+    }
+    DWORD access() const { return access_; }
+
+protected:
+    DWORD access_;
+    unsigned long long openId_;
+    bool linkItself_;
+};
+
+class DiskFile : public DiskObject {
+public:
+    DiskFile(int fd, DWORD access, unsigned long long openId) : DiskObject(access, openId, false), fd_(fd) {}
+    ~DiskFile() override { ::close(fd_); }
+    int fd() const { return fd_; }
 
     DWORD Read(void* buffer, DWORD size, DWORD* read) override {
         std::lock_guard lock(mutex_);
@@ -373,14 +481,14 @@ public:
 private:
     std::mutex mutex_;
     int fd_;
-    DWORD access_;
-    unsigned long long openId_;
     ULONGLONG position_ = 0;
 };
 
-// A folder opened with FILE_FLAG_BACKUP_SEMANTICS: a handle, but no data.
-class DiskFolder : public KernelObject {
+// A folder opened with FILE_FLAG_BACKUP_SEMANTICS, or a link opened as
+// itself with FILE_FLAG_OPEN_REPARSE_POINT: a handle, but no data.
+class DiskEntry : public DiskObject {
 public:
+    using DiskObject::DiskObject;
     DWORD Read(void*, DWORD, DWORD* read) override {
         *read = 0;
         return ERROR_INVALID_FUNCTION;
@@ -392,11 +500,35 @@ public:
 };
 
 // Call with g_openMutex held.
-HANDLE RegisterOpen(int fd, const struct stat& st, DWORD access, DWORD share) {
+unsigned long long AddOpen(const struct stat& st, DWORD access, DWORD share, const std::string& host) {
     static unsigned long long nextId = 0;
     const unsigned long long id = ++nextId;
-    OpenTable()[id] = OpenEntry{st.st_dev, st.st_ino, access, share};
-    return NewHandle(std::make_shared<DiskFile>(fd, access, id));
+    OpenTable()[id] = OpenEntry{st.st_dev, st.st_ino, access, share, host};
+    return id;
+}
+
+// Call with g_openMutex held.
+HANDLE RegisterOpen(int fd, const struct stat& st, DWORD access, DWORD share, const std::string& host) {
+    return NewHandle(std::make_shared<DiskFile>(fd, access, AddOpen(st, access, share, host)));
+}
+
+// The identity that sharing is judged on: a link's own, or what it leads to.
+struct stat Identity(const Resolved& r) {
+    struct stat own = r.st;
+    if (r.link)
+        ::lstat(r.host.c_str(), &own);
+    return own;
+}
+
+// A folder, or a link as itself.  Call with g_openMutex held.
+HANDLE OpenEntryHandle(const Resolved& r, DWORD access, DWORD share, bool linkItself, DWORD* error) {
+    const struct stat id = linkItself ? Identity(r) : r.st;
+    if (SharingConflict(id, access, share)) {
+        *error = ERROR_SHARING_VIOLATION;
+        return INVALID_HANDLE_VALUE;
+    }
+    *error = ERROR_SUCCESS;
+    return NewHandle(std::make_shared<DiskEntry>(access, AddOpen(id, access, share, r.host), linkItself));
 }
 
 HANDLE OpenExisting(const Resolved& r, DWORD access, DWORD share, DWORD disposition, DWORD flags, DWORD* error) {
@@ -431,7 +563,7 @@ HANDLE OpenExisting(const Resolved& r, DWORD access, DWORD share, DWORD disposit
     }
     // CREATE_ALWAYS and OPEN_ALWAYS succeed on an existing file and say so.
     *error = (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS) ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;
-    return RegisterOpen(fd, r.st, access, share);
+    return RegisterOpen(fd, r.st, access, share, r.host);
 }
 
 }  // namespace
@@ -460,12 +592,26 @@ HANDLE OpenDiskFile(const std::string& path, DWORD access, DWORD share, DWORD di
     Resolved r;
     if ((*error = Resolve(path, false, &r)) != ERROR_SUCCESS)
         return INVALID_HANDLE_VALUE;
+    const bool existingOpen = disposition == OPEN_EXISTING || disposition == OPEN_ALWAYS;
+    if (r.exists && r.link && (flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0) {
+        // The link itself; a folder link still needs backup semantics.
+        const bool opens = existingOpen && (!S_ISDIR(r.st.st_mode) || (flags & FILE_FLAG_BACKUP_SEMANTICS) != 0);
+        if (!opens) {
+            *error = disposition == CREATE_NEW ? ERROR_FILE_EXISTS : ERROR_ACCESS_DENIED;
+            return INVALID_HANDLE_VALUE;
+        }
+        std::lock_guard lock(g_openMutex);
+        return OpenEntryHandle(r, access, share, true, error);
+    }
     if (r.exists && S_ISDIR(r.st.st_mode)) {
         // A folder opens only for its handle, and only when asked to.
-        const bool opens = (flags & FILE_FLAG_BACKUP_SEMANTICS) != 0 &&
-                           (disposition == OPEN_EXISTING || disposition == OPEN_ALWAYS);
-        *error = disposition == CREATE_NEW ? ERROR_FILE_EXISTS : opens ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
-        return opens ? NewHandle(std::make_shared<DiskFolder>()) : INVALID_HANDLE_VALUE;
+        const bool opens = (flags & FILE_FLAG_BACKUP_SEMANTICS) != 0 && existingOpen;
+        if (!opens) {
+            *error = disposition == CREATE_NEW ? ERROR_FILE_EXISTS : ERROR_ACCESS_DENIED;
+            return INVALID_HANDLE_VALUE;
+        }
+        std::lock_guard lock(g_openMutex);
+        return OpenEntryHandle(r, access, share, false, error);
     }
     if (r.exists)
         return OpenExisting(r, access, share, disposition, flags, error);
@@ -488,7 +634,7 @@ HANDLE OpenDiskFile(const std::string& path, DWORD access, DWORD share, DWORD di
     }
     *error = ERROR_SUCCESS;
     std::lock_guard lock(g_openMutex);
-    return RegisterOpen(fd, st, access, share);
+    return RegisterOpen(fd, st, access, share, r.host);
 }
 
 bool ResolveHostPath(const std::string& windowsPath, std::string* hostPath, DWORD* error) {
@@ -504,6 +650,9 @@ bool ResolveHostPath(const std::string& windowsPath, std::string* hostPath, DWOR
 using namespace hostwin::detail;
 
 namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD kErrorNotSameDevice = 17;
 
 bool Fail(DWORD error) {
     SetLastError(error);
@@ -538,20 +687,39 @@ bool PatternFinds(const std::string& pattern, const std::string& name) {
            name.find('.') == std::string::npos && Matches(pattern.substr(0, pattern.size() - 2).c_str(), name.c_str());
 }
 
+std::mutex g_hookMutex;
+std::function<void(const std::string&)>& SearchHookSlot() {
+    static std::function<void(const std::string&)> hook;
+    return hook;
+}
+
+std::function<void(const std::string&)> SearchHook() {
+    std::lock_guard lock(g_hookMutex);
+    return SearchHookSlot();
+}
+
 class FindSearch : public KernelObject {
 public:
     std::vector<WIN32_FIND_DATAA> entries;
     size_t next = 0;
 };
 
-bool FillFindData(const Resolved& r, WIN32_FIND_DATAA* data) {
+bool FillFindData(const Resolved& r, bool shortNames, WIN32_FIND_DATAA* data) {
     const std::string& host = r.host;
     const struct stat& st = r.st;
-    const std::string name = host.substr(host.find_last_of('/') + 1);
+    const std::string hostName = host.substr(host.find_last_of('/') + 1);
+    const std::string name = HostToAnsi(hostName);
     if (name.size() >= MAX_PATH)
         return false;
     std::memset(data, 0, sizeof *data);
     data->dwFileAttributes = Attributes(r);
+    DWORD tag = 0;
+    if (ReparseTag(r, &tag))
+        data->dwReserved0 = tag;
+    if (shortNames && hostName != "." && hostName != "..") {
+        const std::string alternate = ShortNameFor(hostName);
+        std::memcpy(data->cAlternateFileName, alternate.c_str(), alternate.size() + 1);
+    }
     data->ftCreationTime = ToFileTime(st.st_ctim);
     data->ftLastAccessTime = ToFileTime(st.st_atim);
     data->ftLastWriteTime = ToFileTime(st.st_mtim);
@@ -565,8 +733,10 @@ bool FillFindData(const Resolved& r, WIN32_FIND_DATAA* data) {
 std::vector<WIN32_FIND_DATAA> Search(const Resolved& r) {
     std::vector<WIN32_FIND_DATAA> found;
     WIN32_FIND_DATAA data;
+    DriveInfo drive;
+    const bool knownDrive = FindDrive(r.windows[0], &drive);
     if (!HasWildcards(r.lastName)) {
-        if (r.exists && FillFindData(r, &data))
+        if (r.exists && FillFindData(r, drive.shortNames, &data))
             found.push_back(data);
         return found;
     }
@@ -576,20 +746,21 @@ std::vector<WIN32_FIND_DATAA> Search(const Resolved& r) {
             names.emplace_back(e->d_name);
         ::closedir(dir);
     }
-    DriveInfo drive;
-    const bool atRoot = FindDrive(r.windows[0], &drive) && r.parentHost == drive.hostFolder;
+    const bool atRoot = knownDrive && r.parentHost == drive.hostFolder;
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
         return strcasecmp(a.c_str(), b.c_str()) < 0;
     });
     for (const std::string& name : names) {
         if (atRoot && (name == "." || name == ".."))
             continue;  // a drive's root has no "." or ".."
-        if (!PatternFinds(r.lastName, name))
+        // Windows matches a pattern against the names as the caller sees them.
+        if (!PatternFinds(r.lastName, HostToAnsi(name)) &&
+            !(drive.shortNames && PatternFinds(r.lastName, ShortNameFor(name))))
             continue;
         Resolved entry;
         entry.host = r.parentHost + "/" + name;
         StatEntry(&entry);
-        if (entry.exists && FillFindData(entry, &data))
+        if (entry.exists && FillFindData(entry, drive.shortNames, &data))
             found.push_back(data);
     }
     return found;
@@ -618,7 +789,10 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
         return INVALID_HANDLE_VALUE;
     }
     *lpFindFileData = search->entries[search->next++];
-    return NewHandle(search);
+    HANDLE handle = NewHandle(search);
+    if (const auto hook = SearchHook())
+        hook(path);
+    return handle;
 }
 
 BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
@@ -647,14 +821,16 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
         return Fail(ERROR_FILE_NOT_FOUND);
     if (S_ISDIR(r.st.st_mode) || FolderReadOnly(r.parentHost))
         return Fail(ERROR_ACCESS_DENIED);  // a folder link goes with RemoveDirectoryA
-    if (r.link)
-        return ::unlink(r.host.c_str()) == 0 ? TRUE : Fail(ERROR_ACCESS_DENIED);  // the link, not its file
-    if (ReadOnly(r.st))
+    if ((Attributes(r) & FILE_ATTRIBUTE_READONLY) != 0)
         return Fail(ERROR_ACCESS_DENIED);
     std::lock_guard lock(g_openMutex);
     // Deleting is an open for DELETE that shares everything.
-    if (SharingConflict(r.st, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE))
+    if (SharingConflict(Identity(r), DELETE, kShareAll))
         return Fail(ERROR_SHARING_VIOLATION);
+    if (r.link) {  // the link, not its file
+        ForgetLink(r.host);
+        return ::unlink(r.host.c_str()) == 0 ? TRUE : Fail(ERROR_ACCESS_DENIED);
+    }
     // Windows removes a file that is still open (shared for deletion) at its
     // last close; the host removes the name at once.
     if (::unlink(r.host.c_str()) != 0)
@@ -685,10 +861,15 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
         return Fail(ERROR_FILE_NOT_FOUND);
     if (!S_ISDIR(r.st.st_mode))
         return Fail(ERROR_DIRECTORY);
-    if (r.isRoot || FolderReadOnly(r.parentHost))
+    if (r.isRoot || FolderReadOnly(r.parentHost) || (r.link && (Attributes(r) & FILE_ATTRIBUTE_READONLY) != 0))
         return Fail(ERROR_ACCESS_DENIED);
-    if (r.link)  // the link goes, whatever its folder holds
+    std::lock_guard lock(g_openMutex);
+    if (SharingConflict(Identity(r), DELETE, kShareAll))
+        return Fail(ERROR_SHARING_VIOLATION);  // a handle pins it
+    if (r.link) {  // the link goes, whatever its folder holds
+        ForgetLink(r.host);
         return ::unlink(r.host.c_str()) == 0 ? TRUE : Fail(ERROR_ACCESS_DENIED);
+    }
     if (::rmdir(r.host.c_str()) != 0)
         return Fail(errno == ENOTEMPTY || errno == EEXIST ? ERROR_DIR_NOT_EMPTY : ERROR_ACCESS_DENIED);
     return TRUE;
@@ -734,7 +915,143 @@ BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName) {
     return TRUE;
 }
 
+BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
+    if (FailIfInjected("MoveFileExA"))
+        return FALSE;
+    Resolved from, to;
+    if (DWORD error = Resolve(lpExistingFileName ? lpExistingFileName : "", false, &from); error != ERROR_SUCCESS)
+        return Fail(error);
+    if (!from.exists)
+        return Fail(ERROR_FILE_NOT_FOUND);
+    if (DWORD error = Resolve(lpNewFileName ? lpNewFileName : "", false, &to); error != ERROR_SUCCESS)
+        return Fail(error);
+    if (std::toupper(static_cast<unsigned char>(from.windows[0])) != std::toupper(static_cast<unsigned char>(to.windows[0])))
+        return Fail(kErrorNotSameDevice);
+    if (from.isRoot || to.isRoot || FolderReadOnly(from.parentHost) || FolderReadOnly(to.parentHost))
+        return Fail(ERROR_ACCESS_DENIED);
+    const bool sameEntry = to.exists && Identity(to).st_ino == Identity(from).st_ino &&
+                           Identity(to).st_dev == Identity(from).st_dev;
+    if (to.exists && !sameEntry) {
+        if ((dwFlags & MOVEFILE_REPLACE_EXISTING) == 0)
+            return Fail(ERROR_ALREADY_EXISTS);
+        if (S_ISDIR(to.st.st_mode) || S_ISDIR(from.st.st_mode) || (Attributes(to) & FILE_ATTRIBUTE_READONLY) != 0)
+            return Fail(ERROR_ACCESS_DENIED);
+    }
+    std::lock_guard lock(g_openMutex);
+    // A rename opens the object for DELETE, sharing everything.
+    if (SharingConflict(Identity(from), DELETE, kShareAll) ||
+        (to.exists && !sameEntry && SharingConflict(Identity(to), DELETE, kShareAll)))
+        return Fail(ERROR_SHARING_VIOLATION);
+    const std::string below = from.host + "/";
+    if (!from.link && S_ISDIR(from.st.st_mode))
+        for (const auto& [id, entry] : OpenTable())
+            if (entry.host.compare(0, below.size(), below) == 0)
+                return Fail(ERROR_ACCESS_DENIED);  // something inside is open
+    if (::rename(from.host.c_str(), to.host.c_str()) != 0)
+        return Fail(ERROR_ACCESS_DENIED);
+    for (auto& [id, entry] : OpenTable())
+        if (entry.host == from.host)
+            entry.host = to.host;
+    return TRUE;
+}
+
+BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName) {
+    return MoveFileExA(lpExistingFileName, lpNewFileName, 0);
+}
+
+namespace {
+
+std::shared_ptr<DiskObject> DiskObjectOf(HANDLE handle) { return std::dynamic_pointer_cast<DiskObject>(LookUp(handle)); }
+
+}  // namespace
+
+BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation) {
+    const auto object = DiskObjectOf(hFile);
+    if (!object || lpFileInformation == nullptr)
+        return Fail(ERROR_INVALID_HANDLE);
+    const Resolved r = object->Entry();
+    if (!r.exists)
+        return Fail(ERROR_FILE_NOT_FOUND);
+    struct stat id = Identity(r);
+    BY_HANDLE_FILE_INFORMATION info{};
+    info.dwFileAttributes = Attributes(r);
+    info.ftCreationTime = ToFileTime(r.st.st_ctim);
+    info.ftLastAccessTime = ToFileTime(r.st.st_atim);
+    info.ftLastWriteTime = ToFileTime(r.st.st_mtim);
+    const auto size = S_ISDIR(id.st_mode) ? 0ull : static_cast<ULONGLONG>(id.st_size);
+    info.nFileSizeHigh = static_cast<DWORD>(size >> 32);
+    info.nFileSizeLow = static_cast<DWORD>(size);
+    info.dwVolumeSerialNumber = static_cast<DWORD>(id.st_dev);
+    info.nNumberOfLinks = S_ISDIR(id.st_mode) ? 1 : static_cast<DWORD>(id.st_nlink);
+    info.nFileIndexHigh = static_cast<DWORD>(static_cast<ULONGLONG>(id.st_ino) >> 32);
+    info.nFileIndexLow = static_cast<DWORD>(id.st_ino);
+    *lpFileInformation = info;
+    return TRUE;
+}
+
+BOOL WINAPI GetFileInformationByHandleEx(HANDLE hFile, FILE_INFO_BY_HANDLE_CLASS FileInformationClass,
+                                         LPVOID lpFileInformation, DWORD dwBufferSize) {
+    const auto object = DiskObjectOf(hFile);
+    if (!object)
+        return Fail(ERROR_INVALID_HANDLE);
+    if (FileInformationClass != FileAttributeTagInfo)
+        return Fail(ERROR_INVALID_PARAMETER);
+    if (lpFileInformation == nullptr || dwBufferSize < sizeof(FILE_ATTRIBUTE_TAG_INFO))
+        return Fail(ERROR_BAD_LENGTH);
+    const Resolved r = object->Entry();
+    if (!r.exists)
+        return Fail(ERROR_FILE_NOT_FOUND);
+    FILE_ATTRIBUTE_TAG_INFO info{Attributes(r), 0};
+    if (!ReparseTag(r, &info.ReparseTag))
+        info.ReparseTag = 0;
+    std::memcpy(lpFileInformation, &info, sizeof info);
+    return TRUE;
+}
+
+BOOL WINAPI SetFileInformationByHandle(HANDLE hFile, FILE_INFO_BY_HANDLE_CLASS FileInformationClass,
+                                       LPVOID lpFileInformation, DWORD dwBufferSize) {
+    const auto object = DiskObjectOf(hFile);
+    if (!object)
+        return Fail(ERROR_INVALID_HANDLE);
+    if (FileInformationClass != FileBasicInfo)
+        return Fail(ERROR_INVALID_PARAMETER);
+    if (lpFileInformation == nullptr || dwBufferSize < sizeof(FILE_BASIC_INFO))
+        return Fail(ERROR_BAD_LENGTH);
+    if ((object->access() & (FILE_WRITE_ATTRIBUTES | GENERIC_WRITE | GENERIC_ALL)) == 0)
+        return Fail(ERROR_ACCESS_DENIED);
+    FILE_BASIC_INFO info;
+    std::memcpy(&info, lpFileInformation, sizeof info);
+    const Resolved r = object->Entry();
+    if (!r.exists)
+        return Fail(ERROR_FILE_NOT_FOUND);
+    if (info.FileAttributes == 0)
+        return TRUE;  // times only, which are not kept
+    if (r.link) {
+        SetLinkOwnAttributes(r.host, info.FileAttributes);
+        return TRUE;
+    }
+    if (!StoreAttributes(r.host, info.FileAttributes))
+        return Fail(ERROR_NOT_SUPPORTED);
+    const mode_t mode = (info.FileAttributes & FILE_ATTRIBUTE_READONLY) ? (r.st.st_mode & ~0222) : (r.st.st_mode | S_IWUSR);
+    ::chmod(r.host.c_str(), mode & 07777);
+    return TRUE;
+}
+
 namespace hostwin {
+
+void Machine::OnSearch(std::function<void(const std::string& pattern)> hook) {
+    std::lock_guard lock(g_hookMutex);
+    SearchHookSlot() = std::move(hook);
+}
+
+bool Machine::SetReparseTag(const std::string& windowsPath, DWORD tag) {
+    Resolved r;
+    if (Resolve(windowsPath, false, &r) != ERROR_SUCCESS || !r.exists || r.link)
+        return false;
+    char text[16];
+    std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(tag));
+    return ::setxattr(r.host.c_str(), kReparseXattr, text, std::strlen(text), 0) == 0;
+}
 
 std::string Machine::HostPath(const std::string& windowsPath) {
     std::string host;

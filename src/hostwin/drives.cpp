@@ -2,6 +2,7 @@
 // directory.  A shared machine keeps them in its machine.conf ("drives",
 // "cwd", "sysdir"), read by every process of the machine at first use.
 #include "drives.h"
+#include "disk_files.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -209,6 +210,15 @@ UINT CopyOut(const std::string& text, LPSTR buffer, UINT size) {
     return static_cast<UINT>(text.size());
 }
 
+// Callers that look these up pass the information class as the plain 32-bit
+// value that the calling convention carries.
+BOOL WINAPI ExportedGetFileInformationByHandleEx(HANDLE file, int infoClass, LPVOID info, DWORD size) {
+    return GetFileInformationByHandleEx(file, static_cast<FILE_INFO_BY_HANDLE_CLASS>(infoClass), info, size);
+}
+BOOL WINAPI ExportedSetFileInformationByHandle(HANDLE file, int infoClass, LPVOID info, DWORD size) {
+    return SetFileInformationByHandle(file, static_cast<FILE_INFO_BY_HANDLE_CLASS>(infoClass), info, size);
+}
+
 void RegisterSystemModules() {
     Machine::RegisterModule("Kernel32.dll", {
                                                 {"GetDiskFreeSpaceA", &GetDiskFreeSpaceA},
@@ -216,6 +226,8 @@ void RegisterSystemModules() {
                                                 {"CreateToolhelp32Snapshot", &CreateToolhelp32Snapshot},
                                                 {"Process32First", &Process32First},
                                                 {"Process32Next", &Process32Next},
+                                                {"GetFileInformationByHandleEx", &ExportedGetFileInformationByHandleEx},
+                                                {"SetFileInformationByHandle", &ExportedSetFileInformationByHandle},
                                             });
     Machine::RegisterModule("PSAPI.DLL", {
                                              {"EnumProcesses", &EnumProcesses},
@@ -233,7 +245,7 @@ bool FindDrive(char letter, DriveInfo* drive) {
     Machine::DriveSetup setup;
     if (!FindSetup(letter, &setup))
         return false;
-    *drive = DriveInfo{Upper(setup.letter), setup.type, setup.hostFolder};
+    *drive = DriveInfo{Upper(setup.letter), setup.type, setup.hostFolder, setup.shortNames};
     return true;
 }
 

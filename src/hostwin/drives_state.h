@@ -12,6 +12,7 @@ struct DriveInfo {
     char letter = 0;  // upper case
     UINT type = 0;
     std::string hostFolder;
+    bool shortNames = true;
 };
 
 // The drive of a letter (either case); false when there is none.

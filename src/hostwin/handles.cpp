@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "errors.h"
+#include "faults.h"
 
 namespace hostwin::detail {
 namespace {
@@ -94,6 +95,11 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
 
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
                       LPOVERLAPPED /*lpOverlapped*/) {
+    if (hostwin::detail::FailIfInjected("WriteFile")) {
+        if (lpNumberOfBytesWritten)
+            *lpNumberOfBytesWritten = 0;
+        return FALSE;
+    }
     auto object = LookUp(hFile);
     DWORD written = 0;
     const DWORD error = object ? object->Write(lpBuffer, nNumberOfBytesToWrite, &written) : ERROR_INVALID_HANDLE;

@@ -133,6 +133,7 @@ void Machine::Reset() {
     ClearMessageBoxes();
     SetMessageBoxAnswer(1);  // IDOK
     OnMessageBox(nullptr);
+    OnSearch(nullptr);
     HoldNewThreads(false);
     detail::ResetMedia();
     detail::ResetProcessTable();

@@ -86,6 +86,7 @@ public:
         DWORD serial = 0;
         DWORD sectorsPerCluster = 8;
         DWORD bytesPerSector = 512;
+        bool shortNames = true;  // false: no 8.3 names, as on volumes made without them
     };
     // Adds (or replaces) a drive; returns its host folder.
     static std::string AddDrive(const DriveSetup& drive);
@@ -99,6 +100,14 @@ public:
     // refuses new and deleted entries (ERROR_ACCESS_DENIED).
     static bool SetReadOnly(const std::string& windowsPath, bool readOnly);
     static size_t OpenFiles();
+    // Makes a file or folder a reparse point with `tag` (0: one that reports
+    // no tag), as a file-system filter would; a host symbolic link is always
+    // IO_REPARSE_TAG_SYMLINK.
+    static bool SetReparseTag(const std::string& windowsPath, DWORD tag);
+    // Called after each FindFirstFileA has taken its listing, with the
+    // pattern searched: for tests that change a tree while a walk is under
+    // way, as another process could.  nullptr (and Reset) ends it.
+    static void OnSearch(std::function<void(const std::string& pattern)> hook);
     // A removable drive without a medium: its volume and files answer
     // ERROR_NOT_READY, after the system's "No Disk" box unless the process's
     // error mode has SEM_FAILCRITICALERRORS (removable_media.cpp).

@@ -15,6 +15,12 @@ public:
 
     bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
     HANDLE get() const { return handle_; }
+    // Closes it now rather than at the end of the scope.
+    void reset() {
+        if (valid())
+            CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
 
 private:
     HANDLE handle_;

@@ -4,25 +4,34 @@
 // met on the way (junction, folder or file link, mount point) is removed as
 // an entry and never followed: nothing outside the folder is touched.  A
 // folder given that is itself a link is not emptied (it is recorded, and the
-// answer is false): its contents are another folder's.
+// answer is false): its contents are another folder's.  On the NT family
+// each folder the walk enters is held open while its contents go, so that
+// nothing on the way down can be swapped for a link.
 #pragma once
+
+#include <string>
 
 #include "platform/win32.h"
 
 // Every file and subfolder inside folder (given without a trailing "\"),
 // however deep; the folder itself stays.  The folder is first resolved
 // (GetFullPathNameA) and walked as resolved; a drive root or a share however
-// written ("C:\.", "C:\a\..", "C:\\"), an empty name or one that cannot be
-// resolved is refused with one record.  True when everything that was to go
-// is gone.
+// written ("C:\.", "C:\a\..", "C:\\"), a device path, an empty name or one
+// that cannot be resolved is refused with one record.  True when everything
+// that was to go is gone.
 bool IO_RecursiveRM(const char* folder);
 // The files directly inside folder; subfolders and folder links are left
 // alone.  A root is accepted, an empty name refused.
 bool RemoveDirectoryFiles(const char* folder);
-// 1 when the file is gone (or emptied as a last resort), 0 when it could not
-// be touched.  A file held by another process costs up to two seconds.  A
-// file link is deleted once, as itself, and never emptied.
+// 1 when the file is gone (or emptied as a last resort), 0 when it stays.
+// A file held by another process costs up to two seconds.  A link is
+// removed as itself and never emptied, nor is a file with a second name.
 DWORD DeleteFileWithRetry(const char* path);
 // 0 when IsSafeToDestroy refuses the file (*reason says why), else
 // DeleteFileWithRetry's result.
 DWORD RemoveFileIfSafe(const char* path, DWORD* reason = nullptr);
+
+// The folder as IO_RecursiveRM walks it, resolved: false when it is no folder
+// below a root.  Only "X:\name...", "\\server\share\name..." and their
+// "\\?\X:\..." and "\\?\UNC\server\share\..." forms are.
+bool ResolveRemovalFolder(const char* folder, std::string* resolved);

@@ -2,7 +2,7 @@
 // a six-line record goes to the top of "NMCleaningLog.txt" in the
 // installation directory, and the drive's settings record takes the
 // completion time.  Older records survive up to the 29th line end within the
-// file's first 4096 bytes.
+// file's first 4096 bytes.  A rewrite that fails leaves the old log whole.
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -22,6 +22,7 @@ constexpr char kDeepClean[] = "Deep Clean";
 constexpr char kQuickClean[] = "Quick Clean";
 constexpr DWORD kKeptBytes = 4096;
 constexpr int kKeptLines = 29;
+constexpr char kNewSuffix[] = ".new";  // the rewritten log, beside the old one until it is whole
 
 class FileHandle {
 public:
@@ -61,32 +62,61 @@ bool IsFixedDrive(char drive) {
     return GetDriveTypeA(root) == DRIVE_FIXED;
 }
 
-// The new record, then the old log's first lines, from the start of the file;
-// the file ends right after them.
-void WriteAtTop(const std::string& path, std::string text) {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+// The old log's first lines, as many as are kept; false when there is a log
+// that cannot be read (so that nothing is written over it).
+bool ReadKeptLines(const std::string& path, std::string* kept) {
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD done = 0;
-    if (!file.ok()) {
-        FileHandle created(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (created.ok())
-            WriteFile(created.get(), text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
-        return;
-    }
+    if (!file.ok())
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
     std::vector<char> old(kKeptBytes);
     DWORD read = 0;
     if (!ReadFile(file.get(), old.data(), kKeptBytes, &read, nullptr))
-        read = 0;
-    SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
+        return false;
     int lines = 0;
     for (DWORD i = 0; i < read && lines < kKeptLines; ++i) {
-        text += old[i];
+        *kept += old[i];
         if (old[i] == '\n')
             ++lines;
     }
-    WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
-    SetEndOfFile(file.get());
+    return true;
+}
+
+// The whole text into a new file; false (and no file) if any of it fails.
+bool WriteWhole(const std::string& path, const std::string& text) {
+    bool ok;
+    {
+        FileHandle file(
+            CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.ok())
+            return false;
+        DWORD done = 0;
+        ok = WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &done, nullptr) &&
+             done == text.size() && FlushFileBuffers(file.get());
+    }
+    if (!ok)
+        DeleteFileA(path.c_str());
+    return ok;
+}
+
+// The new record, then the old log's first lines.  The text is written
+// whole beside the log and only then takes the log's place, so that a full
+// disk or a crash leaves the old log as it was.
+void WriteAtTop(const std::string& path, std::string text) {
+    if (!ReadKeptLines(path, &text))
+        return;
+    const std::string fresh = path + kNewSuffix;
+    if (!WriteWhole(fresh, text))
+        return;
+    if (MoveFileExA(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return;
+    // Windows 95/98/Me have no replacing rename: the old log goes first.
+    // Should the rename then fail, the complete text stays in the new file.
+    if (GetLastError() == ERROR_CALL_NOT_IMPLEMENTED && DeleteFileA(path.c_str()) &&
+        MoveFileA(fresh.c_str(), path.c_str()))
+        return;
+    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+        DeleteFileA(fresh.c_str());
 }
 
 }  // namespace

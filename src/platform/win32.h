@@ -27,3 +27,5 @@ static_assert(sizeof(OSVERSIONINFOA) == 148, "GetVersionExA is called with a 148
 static_assert(sizeof(GUID) == 16, "class identifiers are compared as 16 raw bytes");
 static_assert(sizeof(void*) != 4 || sizeof(PROCESSENTRY32) == 296, "the process snapshot entry of 32-bit Windows");
 static_assert(sizeof(void*) != 4 || sizeof(HMODULE) == 4, "EnumProcessModules is given room for one 4-byte handle");
+static_assert(sizeof(WIN32_FIND_DATAA) == 320, "the search record, read by the removal and the secured space");
+static_assert(sizeof(BY_HANDLE_FILE_INFORMATION) == 52, "the handle record that tells a file's names and kind");

@@ -381,3 +381,78 @@ TEST(DiskFiles, FullPathNamesFoldAsWindowsFoldsThem) {
     char small[4] = {};
     EXPECT_EQ(GetFullPathNameA("C:\\abc\\def", sizeof small, small, nullptr), 11u);
 }
+
+// A rename refuses an existing name unless told to replace it, and then
+// takes the replaced file's place whole.
+TEST(DiskFiles, RenamesReplaceOnlyWhenAsked) {
+    ScratchFolder dir("rename");
+    const std::string a = dir / "a.txt", b = dir / "b.txt";
+    MakeFile(a, "new");
+    MakeFile(b, "old");
+    EXPECT_FALSE(MoveFileA(a.c_str(), b.c_str()));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_ALREADY_EXISTS});
+    EXPECT_TRUE(MoveFileExA(a.c_str(), b.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(ReadAll(b), "new");
+    EXPECT_EQ(GetFileAttributesA(a.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(MoveFileA((dir / "missing").c_str(), a.c_str()));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_FILE_NOT_FOUND});
+}
+
+// What a handle tells of its file: one name for a new file, its attributes,
+// no reparse tag; and attributes set through it (0 leaves them alone).  The
+// two calls of Windows Vista and later are looked up as the library looks
+// them up.
+TEST(DiskFiles, AHandleTellsAndSetsItsFilesAttributes) {
+    using HandleInfoCall = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+    HMODULE kernel = LoadLibraryA("kernel32.dll");
+    ASSERT_NE(kernel, nullptr);
+    const auto get = reinterpret_cast<HandleInfoCall>(
+        reinterpret_cast<void (*)()>(GetProcAddress(kernel, "GetFileInformationByHandleEx")));
+    const auto set = reinterpret_cast<HandleInfoCall>(
+        reinterpret_cast<void (*)()>(GetProcAddress(kernel, "SetFileInformationByHandle")));
+    ASSERT_TRUE(get != nullptr && set != nullptr);
+    ScratchFolder dir("handle-info");
+    const std::string path = dir / "f.txt";
+    MakeFile(path, "abc");
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    BY_HANDLE_FILE_INFORMATION info;
+    ASSERT_TRUE(GetFileInformationByHandle(h, &info));
+    EXPECT_EQ(info.nNumberOfLinks, 1u);
+    EXPECT_EQ(info.nFileSizeLow, 3u);
+    EXPECT_EQ(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT), 0u);
+    struct {
+        DWORD attributes, tag;
+    } tagInfo{};
+    ASSERT_TRUE(get(h, 9 /* FileAttributeTagInfo */, &tagInfo, sizeof tagInfo));
+    EXPECT_EQ(tagInfo.attributes, info.dwFileAttributes);
+    EXPECT_EQ(tagInfo.tag, 0u);
+
+    struct {
+        LARGE_INTEGER times[4];
+        DWORD attributes;
+    } basic{};
+    for (DWORD attributes : {DWORD{FILE_ATTRIBUTE_READONLY}, DWORD{0}, DWORD{FILE_ATTRIBUTE_NORMAL}}) {
+        SCOPED_TRACE(testing::Message() << "attributes 0x" << std::hex << attributes);
+        basic.attributes = attributes;
+        ASSERT_TRUE(set(h, 0 /* FileBasicInfo */, &basic, sizeof basic));
+        EXPECT_EQ(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY,
+                  attributes == FILE_ATTRIBUTE_NORMAL ? 0u : DWORD{FILE_ATTRIBUTE_READONLY});
+    }
+    CloseHandle(h);
+    FreeLibrary(kernel);
+}
+
+// A name in the code page comes back from the search byte for byte.
+TEST(DiskFiles, NamesInTheCodePageRoundTrip) {
+    ScratchFolder dir("code-page");
+    const std::string name = "\xDF\xE9\x80.txt";  // sharp s, e acute, euro sign
+    MakeFile(dir / name, "x");
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((dir / "*.txt").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    FindClose(search);
+    EXPECT_EQ(std::string(found.cFileName), name);
+    EXPECT_EQ(ReadAll(dir / name), "x");
+}

@@ -126,4 +126,60 @@ TEST(FileSharing, TheRuntimesStreamsReadAndWriteTheSimulatedFiles) {
     EXPECT_EQ(errno, ENOENT);
 }
 
+bool IsWine() {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// A folder held open without delete sharing (as the removal walk holds each
+// folder it enters) can be neither renamed nor removed, and a folder with an
+// open handle inside it cannot be renamed: nothing on the path can be swapped
+// for a link while the handles are held.  Once they are closed all of it
+// works again.
+TEST(FileSharing, AFolderHeldWithoutDeleteSharingStaysWhereItIs) {
+    ScratchFolder dir("pinned");
+    const std::string outer = dir / "outer", inner = dir / "outer\\inner";
+    ASSERT_TRUE(CreateDirectoryA(outer.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(inner.c_str(), nullptr));
+    HANDLE pin = CreateFileA(inner.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    ASSERT_NE(pin, INVALID_HANDLE_VALUE);
+    BY_HANDLE_FILE_INFORMATION info;
+    ASSERT_TRUE(GetFileInformationByHandle(pin, &info));
+    EXPECT_EQ(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT),
+              DWORD{FILE_ATTRIBUTE_DIRECTORY});
+
+    // Wine 8 refuses the rename and the removal of the held folder as Windows
+    // does, but renames the folder above it: there only the handle of each
+    // folder on the path keeps that folder in place.
+    const bool wine = IsWine();
+    struct Case {
+        const char* what;
+        std::string from, to;  // no `to`: a removal
+        DWORD windowsError;
+        bool wineRefuses;
+    };
+    const Case cases[] = {
+        {"rename of the held folder", inner, dir / "outer\\moved", ERROR_SHARING_VIOLATION, true},
+        {"removal of the held folder", inner, "", ERROR_SHARING_VIOLATION, true},
+        {"rename of the folder above it", outer, dir / "moved", ERROR_ACCESS_DENIED, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const BOOL ok = c.to.empty() ? RemoveDirectoryA(c.from.c_str()) : MoveFileA(c.from.c_str(), c.to.c_str());
+        const DWORD error = GetLastError();
+        if (wine && !c.wineRefuses) {
+            EXPECT_TRUE(ok);
+            if (ok && !c.to.empty())
+                MoveFileA(c.to.c_str(), c.from.c_str());  // back, for the next row
+            continue;
+        }
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(error, c.windowsError);
+    }
+    CloseHandle(pin);
+    EXPECT_TRUE(MoveFileA(outer.c_str(), (dir / "moved").c_str()));
+    EXPECT_TRUE(RemoveDirectoryA((dir / "moved\\inner").c_str()));
+}
+
 }  // namespace

@@ -6,10 +6,13 @@
 
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "hostwin/machine.h"
 #include "support/file_helpers.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
@@ -53,8 +56,8 @@ protected:
     }
     void TearDown() override { Machine::Reset(); }
 
-    static void Make(const std::string& path, DWORD attributes = 0) {
-        ASSERT_TRUE(nmtest::MakeFile(path, attributes)) << path;
+    static void Make(const std::string& path, DWORD attributes = 0, const std::string& text = "data") {
+        ASSERT_TRUE(nmtest::MakeFile(path, attributes, text)) << path;
     }
 };
 
@@ -215,13 +218,210 @@ TEST_F(RecursiveRemoveTest, DeleteFileWithRetryCountsAMissingFileAsGone) {
     Make("C:\\t\\x.txt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM);
     EXPECT_EQ(DeleteFileWithRetry("C:\\t\\x.txt"), 1u);
     EXPECT_FALSE(Exists("C:\\t\\x.txt"));
-    // Gone between the search and the deletion: any error but access denied
-    // ends it at once, with neither a wait nor the last resort.
+    // Any error but access denied ends it at once, with neither a wait nor
+    // the last resort; the file counts as gone only if it really is.
     Make("C:\\t\\y.txt");
-    Machine::FailNext("DeleteFileA", ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(DeleteFileWithRetry("C:\\t\\y.txt"), 1u);
+    Machine::FailNext("DeleteFileA", ERROR_INVALID_NAME);
+    EXPECT_EQ(DeleteFileWithRetry("C:\\t\\y.txt"), 0u);
     EXPECT_EQ(ReadFileText("C:\\t\\y.txt"), "data") << "not emptied";
     EXPECT_EQ(Machine::VirtualSleptMs(), 0);
+    // A pattern names no one file: what it matches stays.
+    EXPECT_EQ(DeleteFileWithRetry("C:\\t\\?.txt"), 0u);
+    EXPECT_EQ(ReadFileText("C:\\t\\y.txt"), "data");
+    EXPECT_EQ(DeleteFileWithRetry("C:\\t\\*.none"), 1u) << "matching nothing, nothing is there";
+}
+
+// Only "X:\name..." and "\\server\share\name...", also as "\\?\X:\..." and
+// "\\?\UNC\...", are folders below a root: every other device path could
+// name a volume's root in words the name count cannot see.
+TEST_F(RecursiveRemoveTest, DevicePathsAreRefusedLikeRoots) {
+    Make("C:\\keep.txt");
+    const char* refused[] = {
+        "\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1", "\\\\.\\GLOBALROOT\\??\\C:", "\\\\.\\GLOBALROOT\\??\\C:\\",
+        "\\\\?\\GLOBALROOT\\DosDevices\\C:",        "\\\\?\\GLOBALROOT\\??\\C:\\t", "\\\\.\\C:\\t",
+        "\\\\?\\Volume{01234567-89ab-cdef-0123-456789abcdef}\\t", "\\\\.\\PhysicalDrive0\\t",
+        "\\\\?\\UNC\\srv\\share",                   "\\\\?\\C:\\",                  "\\\\?\\C:\\t\\..",
+        "\\\\?\\C:\\.\\t\\..",                      "\\\\?\\UNC\\srv\\share\\..\\x", "\\\\?\\C:\\\\",
+    };
+    for (const char* path : refused) {
+        SCOPED_TRACE(path);
+        const std::string before = Records();
+        EXPECT_FALSE(IO_RecursiveRM(path));
+        EXPECT_EQ(Records(), before + Record(path, "Cleaning the root directory of a drive is not allowed!", ""));
+    }
+    for (const char* path : {"\\\\?\\C:\\t", "\\\\?\\UNC\\srv\\share\\t", "\\\\srv\\share\\t", "C:/t"}) {
+        SCOPED_TRACE(path);
+        EXPECT_TRUE(IO_RecursiveRM(path));
+    }
+    EXPECT_TRUE(Exists("C:\\keep.txt"));
+    EXPECT_TRUE(Exists("C:\\t"));
+}
+
+// A file that cannot be deleted is emptied only when this is its one name:
+// with a second name outside the folder, emptying it would empty that too.
+TEST_F(RecursiveRemoveTest, AHeldFileWithASecondNameIsNotEmptied) {
+    struct Case {
+        const char* name;
+        bool secondName;
+        bool held;
+        bool removed;
+    } cases[] = {
+        {"one name, held", false, true, true},
+        {"two names, held", true, true, false},
+        {"two names, free: only this name goes", true, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string outside = "C:\\outside.doc", inside = "C:\\t\\link.doc";
+        Make(c.secondName ? outside : inside, 0, std::string(33, 'x'));
+        if (c.secondName) {
+            ASSERT_EQ(::link(Machine::HostPath(outside).c_str(), (Machine::HostPath("C:\\t") + "/link.doc").c_str()), 0);
+        }
+        HANDLE holder = c.held ? CreateFileA(inside.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                             OPEN_EXISTING, 0, nullptr)
+                               : INVALID_HANDLE_VALUE;
+        const std::string before = Records();
+        EXPECT_EQ(IO_RecursiveRM("C:\\t"), c.removed);
+        if (holder != INVALID_HANDLE_VALUE)
+            CloseHandle(holder);
+        if (c.secondName) {
+            EXPECT_EQ(ReadFileText(outside), std::string(33, 'x')) << "the other name's file is untouched";
+        }
+        EXPECT_EQ(Records(), before + (c.removed ? "" : Record("C", kFileProblem, inside)));
+        DeleteFileA(inside.c_str());
+        DeleteFileA(outside.c_str());
+    }
+}
+
+// Another process swaps a folder of the walk for a link to a folder outside
+// it: between the listing and the entering, or while its contents go.  The
+// folder a link leads to keeps every file either way.
+TEST_F(RecursiveRemoveTest, AFolderSwappedForALinkDuringTheWalkIsNotFollowed) {
+    struct Case {
+        const char* name;
+        const char* searchBeforeSwap;  // the listing after which the swap is tried
+    } cases[] = {
+        {"swapped after its folder was listed", "C:\\t\\*.*"},
+        {"swapped while its own contents go", "C:\\t\\sub\\*.*"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Make("C:\\victim\\a.txt");
+        Make("C:\\victim\\b.txt");
+        Make("C:\\t\\sub\\a.txt");
+        Make("C:\\t\\sub\\b.txt");
+        bool swapped = false;
+        Machine::OnSearch([&](const std::string& pattern) {
+            if (swapped || pattern != c.searchBeforeSwap)
+                return;
+            swapped = true;  // tried once; it works only where nothing holds the folder
+            if (MoveFileA("C:\\t\\sub", "C:\\t\\old"))
+                ::symlink(Machine::HostPath("C:\\victim").c_str(), (Machine::HostPath("C:\\t") + "/sub").c_str());
+        });
+        IO_RecursiveRM("C:\\t");
+        Machine::OnSearch(nullptr);
+        EXPECT_TRUE(swapped);
+        EXPECT_EQ(ReadFileText("C:\\victim\\a.txt"), "data");
+        EXPECT_EQ(ReadFileText("C:\\victim\\b.txt"), "data");
+        EXPECT_FALSE(Exists("C:\\t\\sub")) << "the link, or the folder, is gone";
+        EXPECT_TRUE(IO_RecursiveRM("C:\\t"));
+    }
+}
+
+// Only name surrogates (links, junctions, mount points) are links; a
+// filter's reparse point (a cloud placeholder, a deduplicated or compressed
+// file) is the user's data and goes like any other.  A tag that is unknown
+// or not reported stays a link: never entered, never emptied.
+TEST_F(RecursiveRemoveTest, OnlyNameSurrogateReparsePointsAreLinks) {
+    struct Case {
+        DWORD tag;
+        bool link;
+    } cases[] = {
+        {0x9000001A, false},  // cloud placeholder
+        {0x9000601A, false},  // cloud placeholder, one of its sub-kinds
+        {0x80000013, false},  // deduplicated
+        {0x80000017, false},  // compressed by the overlay filter
+        {IO_REPARSE_TAG_SYMLINK, true},
+        {IO_REPARSE_TAG_MOUNT_POINT, true},
+        {0x00000000, true},   // not reported
+        {0x8000FFFF, true},   // unknown
+        {0x0000007F, true},   // unknown, not even a Microsoft tag
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "tag 0x" << std::hex << c.tag);
+        Make("C:\\t\\tagged\\inner.txt");
+        Make("C:\\t\\tagged.doc");
+        ASSERT_TRUE(Machine::SetReparseTag("C:\\t\\tagged", c.tag));
+        ASSERT_TRUE(Machine::SetReparseTag("C:\\t\\tagged.doc", c.tag));
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA("C:\\t\\tagged", &found);
+        ASSERT_NE(search, INVALID_HANDLE_VALUE);
+        FindClose(search);
+        EXPECT_EQ(found.dwReserved0, c.tag);
+        EXPECT_EQ(found.dwFileAttributes, DWORD{FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT});
+
+        const std::string before = Records();
+        EXPECT_EQ(IO_RecursiveRM("C:\\t"), !c.link);
+        EXPECT_EQ(Exists("C:\\t\\tagged\\inner.txt"), c.link) << "entered only when it is no link";
+        EXPECT_FALSE(Exists("C:\\t\\tagged.doc"));
+        EXPECT_EQ(Records(), before + (c.link ? Record("C", kFolderProblem, "C:\\t\\tagged") : ""));
+        nmtest::RemoveTree("C:\\t\\tagged");
+    }
+}
+
+// A name outside the code page shows as "?" in the search: the entry is
+// reached through its short name, or, on a volume without short names,
+// recorded as one that stays.
+TEST_F(RecursiveRemoveTest, NamesOutsideTheCodePageGoThroughTheirShortNames) {
+    for (bool shortNames : {true, false}) {
+        SCOPED_TRACE(shortNames ? "volume with short names" : "volume without short names");
+        Machine::DriveSetup d;
+        d.letter = 'D';
+        d.shortNames = shortNames;
+        const std::string host = Machine::AddDrive(d);
+        ASSERT_TRUE(CreateDirectoryA("D:\\t2", nullptr));
+        for (const char* file : {"/t2/数据.txt", "/t2/数据夹/ß.txt", "/t2/plain.txt"}) {
+            std::filesystem::create_directories(std::filesystem::path(host + file).parent_path());
+            std::ofstream(host + file) << "x";
+        }
+        EXPECT_EQ(IO_RecursiveRM("D:\\t2"), shortNames);
+        const auto left = [&](const char* name) { return std::filesystem::exists(host + "/t2/" + name); };
+        EXPECT_EQ(left("数据.txt"), !shortNames);
+        EXPECT_EQ(left("数据夹"), !shortNames);
+        EXPECT_EQ(left("数据夹/ß.txt"), !shortNames) << "inside a folder that can be reached, it goes";
+        EXPECT_FALSE(left("plain.txt"));
+        EXPECT_EQ(Records(), shortNames ? "" : Record("D", kFileProblem, "D:\\t2\\??.txt") +
+                                                   Record("D", kFolderProblem, "D:\\t2\\???"));
+        Machine::RemoveDrive('D');
+        DeleteFileA(kLog);
+    }
+}
+
+// A read-only link is cleared, as a link (its target keeps its own
+// attributes), and then removed like any read-only file or folder.
+TEST_F(RecursiveRemoveTest, AReadOnlyLinkGoesAndItsTargetKeepsItsAttributes) {
+    Make("C:\\keep\\kept.txt", FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(SetFileAttributesA("C:\\keep", FILE_ATTRIBUTE_READONLY));
+    const std::string t = Machine::HostPath("C:\\t");
+    ASSERT_EQ(::symlink(Machine::HostPath("C:\\keep\\kept.txt").c_str(), (t + "/file-link.txt").c_str()), 0);
+    ASSERT_EQ(::symlink(Machine::HostPath("C:\\keep").c_str(), (t + "/folder-link").c_str()), 0);
+    for (const char* link : {"C:\\t\\file-link.txt", "C:\\t\\folder-link"}) {
+        HANDLE h = CreateFileA(link, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE) << link;
+        FILE_BASIC_INFO info{};
+        info.FileAttributes = FILE_ATTRIBUTE_READONLY;
+        ASSERT_TRUE(SetFileInformationByHandle(h, FileBasicInfo, &info, sizeof info));
+        CloseHandle(h);
+        ASSERT_NE(GetFileAttributesA(link) & FILE_ATTRIBUTE_READONLY, 0u) << link;
+    }
+    EXPECT_TRUE(IO_RecursiveRM("C:\\t"));
+    EXPECT_EQ(Records(), "");
+    EXPECT_FALSE(Exists("C:\\t\\file-link.txt"));
+    EXPECT_FALSE(Exists("C:\\t\\folder-link"));
+    EXPECT_EQ(ReadFileText("C:\\keep\\kept.txt"), "data");
+    EXPECT_NE(GetFileAttributesA("C:\\keep\\kept.txt") & FILE_ATTRIBUTE_READONLY, 0u);
+    EXPECT_NE(GetFileAttributesA("C:\\keep") & FILE_ATTRIBUTE_READONLY, 0u);
 }
 
 }  // namespace

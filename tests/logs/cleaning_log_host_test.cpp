@@ -176,4 +176,45 @@ TEST_F(CleaningLogTest, WithoutAProgramLocationTheLogGoesToTheCurrentDrivesRoot)
     EXPECT_TRUE(std::filesystem::exists(folders_['C'] + "/NMCleaningLog.txt"));
 }
 
+// A rewrite that cannot be finished leaves the log exactly as it was, with
+// no stray file beside it; the drive's record is still updated.
+TEST_F(CleaningLogTest, ARewriteThatFailsLeavesTheOldLogWhole) {
+    struct Case {
+        const char* name;
+        const char* api;
+        DWORD error;
+        int times;
+    } cases[] = {
+        {"the disk is full", "WriteFile", 112 /* ERROR_DISK_FULL */, 1},
+        {"the new text cannot be put in place", "MoveFileExA", ERROR_SHARING_VIOLATION, -1},
+        {"no new file can be made", "CreateFileA", ERROR_ACCESS_DENIED, -1},
+    };
+    std::string old;
+    for (int i = 0; i < 40; ++i)
+        old += "old line " + std::to_string(i) + "\r\n";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetLog(old);
+        Machine::FailNext(c.api, c.error, c.times);
+        s.WriteQuickCleanLog('C', kStarted);
+        Machine::ClearFailures();
+        EXPECT_EQ(Log(), old);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folders_['C'] + "/Program Files/Nullmark"),
+                                std::filesystem::directory_iterator()),
+                  1)
+            << "only the log";
+        EXPECT_EQ(s.FindDriveRecord('C')->quickCleanedAt, DateTimeStamp());
+    }
+}
+
+// Where no rename can replace a file (Windows 95/98/Me), the old log is
+// removed first and the new one takes its name.
+TEST_F(CleaningLogTest, WithoutAReplacingRenameTheNewLogStillTakesItsPlace) {
+    SetLog("old line\r\n");
+    Machine::FailNext("MoveFileExA", ERROR_CALL_NOT_IMPLEMENTED);
+    s.WriteQuickCleanLog('C', kStarted);
+    EXPECT_EQ(Log(), Record('C', "Quick Clean", "03/07/03 9:05 PM", "04:02:00") + "old line\r\n");
+    EXPECT_FALSE(std::filesystem::exists(log_ + ".new"));
+}
+
 }  // namespace

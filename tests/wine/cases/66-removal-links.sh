@@ -6,7 +6,12 @@
 # FILE_ATTRIBUTE_DIRECTORY, and RemoveDirectoryA refuses it with
 # ERROR_DIR_NOT_EMPTY, so it stays and is recorded; one to a file is a plain
 # file to every Win32 call (deleting it deletes the file it leads to), which
-# no Win32 program can tell apart, so none is made here.
+# no Win32 program can tell apart, so none is made here.  Wine cannot make
+# the other reparse points (placeholders, deduplicated files) nor give a link
+# attributes of its own (it sets them on the file the link leads to), and no
+# program can swap a folder at a chosen moment of another's walk: the tags,
+# read-only links and the swap are the host tests'; what Wine does with a
+# held folder is in the portable FileSharing test.
 nm_new_prefix removal-links
 
 r_vol="$WINEPREFIX/vol"
@@ -52,5 +57,38 @@ if [ -f "$r_vol/h/keep.txt" ] && [ -f "$r_vol/h/a/inner.txt" ] && [ -d "$r_vol/h
 else
     wine_fail "roots: every file of the drive is still there" "$(cd "$r_vol/h" && find . | sort)"
 fi
+
+# --- device paths: only X:\name and \\server\share\name forms are folders
+for device in '\\?\GLOBALROOT\??\H:' '\\.\GLOBALROOT\??\H:\' '\\?\GLOBALROOT\DosDevices\H:' \
+    '\\.\H:\a' '\\?\GLOBALROOT\Device\HarddiskVolume1'; do
+    out=$(r_util remove "$device"; echo "status $?")
+    nm_expect "devices: '$device' refused with the root record" "$out" "removed: no" "Drive: $device" \
+        "Problem: Cleaning the root directory of a drive is not allowed!" "status 1"
+done
+[ -f "$r_vol/h/a/inner.txt" ] && wine_pass "devices: the drive's files are still there" ||
+    wine_fail "devices: the drive's files are still there" "$(cd "$r_vol/h" && find . | sort)"
+
+# --- a held file with a second name outside the folder is not emptied
+mkdir -p "$r_vol/h/hl"
+printf '%033d' 7 >"$r_vol/outside/linked.doc"
+ln "$r_vol/outside/linked.doc" "$r_vol/h/hl/link.doc"
+(timeout 60 "$WINE64" "$NM_BIN/nm_hold_file.exe" 'H:\hl\link.doc' rw 8 2>/dev/null >"$WINEPREFIX/hold.out" &)
+for _ in $(seq 300); do grep -q holding "$WINEPREFIX/hold.out" 2>/dev/null && break; sleep 0.05; done
+out=$(r_util remove 'H:\hl'; echo "status $?")
+nm_expect "hard link: recorded as a file that stays, exit status 1" "$out" "removed: no" \
+    "Problem: Unable to remove the following file (it may be in use):" 'H:\hl\link.doc' "status 1"
+[ "$(wc -c <"$r_vol/outside/linked.doc")" = 33 ] && wine_pass "hard link: the file outside keeps its 33 bytes" ||
+    wine_fail "hard link: the file outside keeps its 33 bytes" "$(wc -c <"$r_vol/outside/linked.doc")"
+
+# --- names outside code page 1252: removed through their short names
+mkdir -p "$r_vol/h/t2/数据夹"
+echo x >"$r_vol/h/t2/数据.txt"
+echo x >"$r_vol/h/t2/数据夹/ß.txt"
+echo x >"$r_vol/h/t2/plain.txt"
+out=$(r_util remove 'H:\t2'; echo "status $?")
+nm_expect "names: a folder holding non-ANSI names is removed, exit status 0" "$out" "removed: yes" "status 0"
+r_left=$(cd "$r_vol/h/t2" && find . | sort | tr '\n' ' ')
+[ "$r_left" = ". " ] && wine_pass "names: nothing is left in the folder" ||
+    wine_fail "names: nothing is left in the folder" "$r_left"
 
 nm_stop_prefix
