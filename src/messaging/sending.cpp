@@ -123,7 +123,7 @@ void TransferData::Initialize(CallerId self, HINSTANCE hInstance) {
         // dropped only as it ends, so that the host can never unload the
         // module under it.  No reference, no thread.
         const HMODULE module = ReferenceModule(hInstance);
-        auto* start = module != nullptr ? new (std::nothrow) ThreadStart{this, module, self, true} : nullptr;
+        auto* start = module != nullptr ? new (std::nothrow) ThreadStart{this, module, self, true, ReceivingPipeMode(version)} : nullptr;
         // The thread's own share of the mailbox semaphore; without the
         // semaphore the mailbox would have no lock, so no thread either.
         if (TakeSemaphoreShare() && start != nullptr)

@@ -127,9 +127,9 @@ public:
     static LRESULT CALLBACK RouterWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
     // The receiving thread; its parameter is a ThreadStart, which it owns.
     static DWORD WINAPI MessengerThread(LPVOID parameter);
-    // The receiving pipe's mode on this system (byte stream, blocking, local
-    // clients only where the system can say so).
-    static DWORD ReceivingPipeMode();
+    // The receiving pipe's mode on the system `version` describes (byte
+    // stream, blocking, local clients only where the system can say so).
+    static DWORD ReceivingPipeMode(const OSVERSIONINFOA& version);
     // The part of ReceiveFromPipe after a client has connected: 0, 1 or 126.
     static int ReceiveRequest(PacketReader& reader);
 
@@ -163,6 +163,7 @@ private:
         HMODULE module;
         BYTE caller;
         bool windowsNT;
+        DWORD pipeMode;
     };
 
     static void PackStrings(const std::vector<std::string>& strings);
@@ -172,7 +173,7 @@ private:
     static bool TransmitToWindow();
     static void ReleaseSendBuffer();
 
-    static int ReceiveFromPipe(BYTE self, bool windowsNT);
+    static int ReceiveFromPipe(BYTE self, bool windowsNT, DWORD pipeMode);
     static int ParsePacket();
     static bool GrowReceiveBuffer(DWORD used, DWORD* capacity, DWORD limit);
     static void ReleaseReceiveBuffer();

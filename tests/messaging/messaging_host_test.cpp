@@ -281,18 +281,20 @@ TEST_F(MessagingHostTest, AReceiverIsNeverHalfBuilt) {
 TEST_F(MessagingHostTest, OnlyVistaAndLaterAreAskedToRefuseRemoteClients) {
     struct Case {
         const char* name;
-        hostwin::OsVersion version;
+        DWORD platform, major, minor;
         bool refuses;
     };
     const Case kCases[] = {
-        {"Windows 98", {1, 4, 10, 0x040A08AE, ""}, false}, {"Windows NT 4.0", {2, 4, 0, 1381, ""}, false},
-        {"Windows XP", {2, 5, 1, 2600, ""}, false},        {"Server 2003", {2, 5, 2, 3790, ""}, false},
-        {"Windows Vista", {2, 6, 0, 6002, ""}, true},      {"Windows 10", {2, 10, 0, 19045, ""}, true},
+        {"Windows 98", 1, 4, 10, false},   {"Windows NT 4.0", 2, 4, 0, false}, {"Windows XP", 2, 5, 1, false},
+        {"Server 2003", 2, 5, 2, false},   {"Windows Vista", 2, 6, 0, true},   {"Windows 10", 2, 10, 0, true},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        Machine::SetOsVersion(c.version);
-        EXPECT_EQ((TransferData::ReceivingPipeMode() & PIPE_REJECT_REMOTE_CLIENTS) != 0, c.refuses);
+        OSVERSIONINFOA version{};
+        version.dwPlatformId = c.platform;
+        version.dwMajorVersion = c.major;
+        version.dwMinorVersion = c.minor;
+        EXPECT_EQ((TransferData::ReceivingPipeMode(version) & PIPE_REJECT_REMOTE_CLIENTS) != 0, c.refuses);
     }
     nt_ = false;  // no endpoint was opened
 }

@@ -237,7 +237,7 @@ TEST(ReceivingPipeTest, ReceivingPipeOnlyForThisMachineWhereKnown) {
     std::printf("system %lu.%lu (platform %lu): %s\n", static_cast<unsigned long>(version.dwMajorVersion),
                 static_cast<unsigned long>(version.dwMinorVersion), static_cast<unsigned long>(version.dwPlatformId),
                 known ? "PIPE_REJECT_REMOTE_CLIENTS" : "no remote-client flag");
-    const DWORD mode = TransferData::ReceivingPipeMode();
+    const DWORD mode = TransferData::ReceivingPipeMode(version);
     EXPECT_EQ(mode, DWORD(PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT) | (known ? PIPE_REJECT_REMOTE_CLIENTS : 0));
 
     const char name[] = "\\\\.\\pipe\\NMShell402LocalOnly";
