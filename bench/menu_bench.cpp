@@ -14,12 +14,12 @@
 
 #include "bench_machine.h"
 #include "platform/win32.h"
+#include "settings/reg_key.h"
 #include "shellhost/drop_data_object.h"
 #include "shellhost/linked_extension.h"
 
 namespace {
 
-constexpr char kSettingsKey[] = "software\\Greyfell\\VI4\\Settings";
 const std::vector<std::string> kSelection = {"C:\\docs\\report.txt", "C:\\docs\\budget.xls"};
 
 // The settings in the order the load reads them; the two subkeys are lists.
@@ -43,11 +43,20 @@ std::string Bytes(std::initializer_list<int> list) {
 
 // Every value of the settings key, with sizes as the product writes them.
 void SeedSettings(bool withDriveSpaceList) {
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kSettingsKey) + "\\DCT").c_str());
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kSettingsKey) + "\\DCE").c_str());
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsKey);
+    // Emptied through handles in the product's view, where it reads them.
     HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_ALL_ACCESS | kSettingsView, &key) == ERROR_SUCCESS) {
+        RegDeleteKeyA(key, "DCT");
+        RegDeleteKeyA(key, "DCE");
+        RegCloseKey(key);
+    }
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "software\\Greyfell\\VI4", 0, KEY_ALL_ACCESS | kSettingsView, &key) ==
+        ERROR_SUCCESS) {
+        RegDeleteKeyA(key, "Settings");
+        RegCloseKey(key);
+    }
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS | kSettingsView, nullptr, &key,
+                        nullptr) !=
         ERROR_SUCCESS)
         return;
     const std::string stamp = Bytes({3, 2, 7, 5, 0x89, 5, 9, 0});
@@ -144,7 +153,7 @@ bool RegistryCalls() {
     bool haveList = false;
     for (const char* name : kLoadOrder) {
         HKEY key;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_READ | kSettingsView, &key) != ERROR_SUCCESS)
             continue;
         BYTE data[1024];
         if (IsSubkey(name)) {

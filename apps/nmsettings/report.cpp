@@ -11,7 +11,7 @@ namespace {
 
 bool SubkeyStored(const char* name) {
     RegKey key;
-    return key.Open(HKEY_LOCAL_MACHINE, (std::string(kSettingsKey) + "\\" + name).c_str(), KEY_READ);
+    return key.Open(HKEY_LOCAL_MACHINE, (std::string(kSettingsKey) + "\\" + name).c_str(), KEY_READ | kSettingsView);
 }
 
 const char* YesNo(bool b) { return b ? "yes" : "no"; }

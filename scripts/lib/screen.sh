@@ -64,7 +64,7 @@ nm_screen_machine() {
         '[HKEY_CURRENT_USER\Software\Wine\Drivers]' '"Graphics"=-' '' \
         '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '"Decorated"="N"' '' \
         '[HKEY_LOCAL_MACHINE\Software\Wine\Drives]' '"d:"="hd"' '"e:"="cdrom"' '' \
-        '[HKEY_LOCAL_MACHINE\software\Greyfell\VI4\Settings]' '"UIL"="C:\\Program Files\\Nullmark"' \
+        '[HKEY_LOCAL_MACHINE\Software\Wow6432Node\Greyfell\VI4\Settings]' '"UIL"="C:\\Program Files\\Nullmark"' \
         >"$c/screen.reg"
     "$WINE64" regedit /S 'C:\screen.reg' >/dev/null 2>&1
     # the graphics driver and the drive types are read when the server starts

@@ -36,6 +36,7 @@
 #include <string>
 
 #include "errors.h"
+#include "faults.h"
 #include "files.h"
 #include "files_internal.h"
 #include "machine_state.h"
@@ -597,6 +598,8 @@ BOOL WINAPI DisconnectNamedPipe(HANDLE hNamedPipe) {
 }
 
 BOOL WINAPI InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR pSecurityDescriptor, DWORD dwRevision) {
+    if (hostwin::detail::FailIfInjected("InitializeSecurityDescriptor"))
+        return FALSE;
     if (dwRevision != SECURITY_DESCRIPTOR_REVISION) {
         SetLastError(ERROR_UNKNOWN_REVISION);
         return FALSE;
@@ -609,6 +612,8 @@ BOOL WINAPI InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR pSecurityDescripto
 
 BOOL WINAPI SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSecurityDescriptor, BOOL bDaclPresent, PACL pDacl,
                                       BOOL bDaclDefaulted) {
+    if (hostwin::detail::FailIfInjected("SetSecurityDescriptorDacl"))
+        return FALSE;
     auto* sd = static_cast<SECURITY_DESCRIPTOR*>(pSecurityDescriptor);
     if (sd->Revision != SECURITY_DESCRIPTOR_REVISION) {
         SetLastError(ERROR_UNKNOWN_REVISION);

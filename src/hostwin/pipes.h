@@ -20,11 +20,13 @@
 #define PIPE_READMODE_MESSAGE 0x00000002
 #define PIPE_WAIT 0x00000000
 #define PIPE_NOWAIT 0x00000001
+#define PIPE_REJECT_REMOTE_CLIENTS 0x00000008
 #define PIPE_UNLIMITED_INSTANCES 255
 #define NMPWAIT_USE_DEFAULT_WAIT 0x00000000
 #define NMPWAIT_WAIT_FOREVER 0xFFFFFFFFu
 
-// Message pipes and PIPE_NOWAIT are refused with ERROR_NOT_SUPPORTED.  With an
+// Message pipes and PIPE_NOWAIT are refused with ERROR_NOT_SUPPORTED.  Every
+// client here is on this machine, so PIPE_REJECT_REMOTE_CLIENTS changes nothing.  With an
 // input buffer size of 0 (the system's default) a client's WriteFile returns
 // only when the server has read the bytes, as on Windows; a larger size lets
 // that many unread bytes wait in the pipe.

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "errors.h"
+#include "faults.h"
 #include "threads.h"
 #include "waitable.h"
 
@@ -68,6 +69,8 @@ using namespace hostwin::detail;
 
 HANDLE WINAPI CreateSemaphoreA(LPSECURITY_ATTRIBUTES /*lpSemaphoreAttributes*/, LONG lInitialCount,
                                LONG lMaximumCount, LPCSTR lpName) {
+    if (hostwin::detail::FailIfInjected("CreateSemaphoreA"))
+        return nullptr;
     if (RefuseName(lpName))
         return nullptr;
     if (lMaximumCount <= 0 || lInitialCount < 0 || lInitialCount > lMaximumCount) {
@@ -86,3 +89,7 @@ BOOL WINAPI ReleaseSemaphore(HANDLE hSemaphore, LONG lReleaseCount, LPLONG lpPre
         return Result(ERROR_INVALID_PARAMETER);
     return Result(semaphore->Release(lReleaseCount, lpPreviousCount));
 }
+
+LONG WINAPI InterlockedIncrement(LONG volatile* Addend) { return __atomic_add_fetch(Addend, 1, __ATOMIC_SEQ_CST); }
+
+LONG WINAPI InterlockedDecrement(LONG volatile* Addend) { return __atomic_sub_fetch(Addend, 1, __ATOMIC_SEQ_CST); }

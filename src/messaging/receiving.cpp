@@ -86,12 +86,19 @@ DWORD WINAPI TransferData::MessengerThread(LPVOID parameter) {
     const HMODULE module = started ? start->module : nullptr;
     const BYTE self = started ? start->caller : m_byCaller;
     const bool windowsNT = started ? start->windowsNT : m_bWindowsNT;
+    DWORD pipeMode = started ? start->pipeMode : 0;
     delete start;
     try {
         if (!hasEndpoint)
             Trace("Messenger Thread failed to receive a copy of the TransferData class");
+        if (!started) {
+            OSVERSIONINFOA version{};
+            version.dwOSVersionInfoSize = sizeof version;
+            GetVersionExA(&version);
+            pipeMode = ReceivingPipeMode(version);
+        }
         for (;;) {
-            const int r = ReceiveFromPipe(self, windowsNT);
+            const int r = ReceiveFromPipe(self, windowsNT, pipeMode);
             if (r == 0) {
                 Trace("Failed to receive or parse packet on MessengerThread");
                 break;
@@ -111,24 +118,32 @@ DWORD WINAPI TransferData::MessengerThread(LPVOID parameter) {
     FreeLibraryAndExitThread(module, 0);
 }
 
-int TransferData::ReceiveFromPipe(BYTE self, bool windowsNT) {
+int TransferData::ReceiveFromPipe(BYTE self, bool windowsNT, DWORD pipeMode) {
     if (!windowsNT) {
         SetLastErrorText(kNoPipesOn9x);
         return 0;
     }
 
-    // A null access list: every user's components may connect.
+    // A null access list: every user's components may connect.  A descriptor
+    // that cannot be built is no pipe at all, never one with the default
+    // security or a half-built one.
     SECURITY_DESCRIPTOR descriptor;
-    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-    SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
+    if (!InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
+        !SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE)) {
+        char text[80];
+        std::snprintf(text, sizeof text, "Could not build the pipe's security descriptor.  Error: %lu",
+                      static_cast<unsigned long>(GetLastError()));
+        Trace(text);
+        SetLastErrorText(kCouldNotCreatePipe);
+        return 0;
+    }
     SECURITY_ATTRIBUTES security{};
     security.nLength = sizeof security;
     security.lpSecurityDescriptor = &descriptor;
     security.bInheritHandle = FALSE;
 
     const std::string pipeName = kPipePrefix + RouterName(self);
-    HANDLE pipe = CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
-                                   1, 0, 0, 0, &security);
+    HANDLE pipe = CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_INBOUND, pipeMode, 1, 0, 0, 0, &security);
     if (pipe == INVALID_HANDLE_VALUE) {
         SetLastErrorText(kCouldNotCreatePipe);
         return 0;
@@ -156,6 +171,16 @@ int TransferData::ReceiveFromPipe(BYTE self, bool windowsNT) {
     DisconnectNamedPipe(pipe);
     CloseHandle(pipe);
     return r;
+}
+
+// Nothing of the product needs another machine to reach it.  Windows knows
+// PIPE_REJECT_REMOTE_CLIENTS from NT 6.0 (Vista) on; earlier systems are not
+// given a mode bit they never defined.
+DWORD TransferData::ReceivingPipeMode(const OSVERSIONINFOA& version) {
+    DWORD mode = PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT;
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 6)
+        mode |= PIPE_REJECT_REMOTE_CLIENTS;
+    return mode;
 }
 
 int TransferData::ReceiveRequest(PacketReader& reader) {

@@ -21,6 +21,16 @@ std::mutex& SemaphoreSharesLock() {
     return lock;
 }
 
+// The endpoint and the outgoing packet are class-wide, and the shell runs
+// each folder window's commands on that window's own thread: construction,
+// destruction, Initialize and each send are one step each for the whole
+// process.  Recursive, because a message box shown during a send lets the
+// same thread run another command.
+std::recursive_mutex& EndpointLock() {
+    static std::recursive_mutex lock;
+    return lock;
+}
+
 template <typename... Args>
 std::string Format(const char* format, Args... args) {
     char text[256];
@@ -51,11 +61,13 @@ HWND TransferData::m_hWnd = nullptr;
 LONG TransferData::m_nInstances = 0;
 
 TransferData::TransferData() {
+    std::lock_guard<std::recursive_mutex> guard(EndpointLock());
     if (++m_nInstances == 1)
         TakeSemaphoreShare();
 }
 
 TransferData::~TransferData() {
+    std::lock_guard<std::recursive_mutex> guard(EndpointLock());
     if (--m_nInstances == 0) {
         Close();
         DropSemaphoreShare();
@@ -67,10 +79,20 @@ TransferData::~TransferData() {
 // receiving thread one of its own until it ends.  So a thread that Close
 // could not stop keeps the very semaphore it started with, and a later
 // endpoint shares it instead of replacing it under the thread.
-void TransferData::TakeSemaphoreShare() {
+//
+// A share whose semaphore could not be made holds none, and whoever takes the
+// next share tries again; false means there is no semaphore to wait on, and
+// no receiver may start without one.
+bool TransferData::TakeSemaphoreShare() {
     std::lock_guard<std::mutex> guard(SemaphoreSharesLock());
-    if (m_nSemaphoreShares++ == 0)
+    ++m_nSemaphoreShares;
+    if (m_hSemaphore == nullptr) {
         m_hSemaphore = CreateSemaphoreA(nullptr, 1, 1, nullptr);
+        if (m_hSemaphore == nullptr)
+            Trace(Format("Could not create the mailbox semaphore.  Error: %lu",
+                         static_cast<unsigned long>(GetLastError())));
+    }
+    return m_hSemaphore != nullptr;
 }
 
 void TransferData::DropSemaphoreShare() {
@@ -83,6 +105,7 @@ void TransferData::DropSemaphoreShare() {
 }
 
 void TransferData::Initialize(CallerId self, HINSTANCE hInstance) {
+    std::lock_guard<std::recursive_mutex> guard(EndpointLock());
     if (m_hThread != nullptr)
         return;  // already an endpoint: the first identity stays
     m_byCaller = self;
@@ -100,25 +123,29 @@ void TransferData::Initialize(CallerId self, HINSTANCE hInstance) {
         // dropped only as it ends, so that the host can never unload the
         // module under it.  No reference, no thread.
         const HMODULE module = ReferenceModule(hInstance);
-        auto* start = module != nullptr ? new (std::nothrow) ThreadStart{this, module, self, true} : nullptr;
-        if (start != nullptr) {
-            TakeSemaphoreShare();
+        auto* start = module != nullptr ? new (std::nothrow) ThreadStart{this, module, self, true, ReceivingPipeMode(version)} : nullptr;
+        // The thread's own share of the mailbox semaphore; without the
+        // semaphore the mailbox would have no lock, so no thread either.
+        if (TakeSemaphoreShare() && start != nullptr)
             m_hThread = CreateThread(nullptr, 0, MessengerThread, start, 0, nullptr);
-        }
         if (m_hThread == nullptr) {
-            if (start != nullptr)
-                DropSemaphoreShare();
+            DropSemaphoreShare();
             delete start;
             if (module != nullptr)
                 FreeLibrary(module);
-        }
-        if (m_hThread == nullptr)
             Trace("Error Creating Thread");
+        }
         return;
     }
     m_bWindowsNT = false;
-    // The shell extension only sends: it needs no window of its own.
-    m_hWnd = self == NMShellExt ? nullptr : CreateReceivingWindow(hInstance);
+    // The shell extension only sends: it needs no window of its own.  Nor
+    // does anyone get a window whose mailbox has no lock.
+    m_hWnd = nullptr;
+    if (self != NMShellExt) {
+        if (TakeSemaphoreShare())
+            m_hWnd = CreateReceivingWindow(hInstance);
+        DropSemaphoreShare();  // the objects' share keeps the semaphore alive
+    }
     m_hThread = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(1));
 }
 
@@ -135,6 +162,7 @@ HMODULE TransferData::ReferenceModule(HINSTANCE hInstance) {
 
 bool TransferData::SendPacket(CallerId destination, TransferOperation operation,
                               const std::vector<std::string>& strings) {
+    std::lock_guard<std::recursive_mutex> guard(EndpointLock());
     m_byDestination = destination;
     m_byOperation = operation;
     try {
@@ -148,6 +176,7 @@ bool TransferData::SendPacket(CallerId destination, TransferOperation operation,
 }
 
 bool TransferData::SendPacket(CallerId destination, TransferOperation operation, DWORD length, const void* data) {
+    std::lock_guard<std::recursive_mutex> guard(EndpointLock());
     m_byDestination = destination;
     m_byOperation = operation;
     m_dwDataLength = data != nullptr ? length : 0;  // no data to copy: an empty packet

@@ -99,8 +99,9 @@ public:
 
 // One messaging endpoint per process: create an object, Initialize it with
 // the process's identity, SendPacket, destroy it.  The last destruction in
-// the process closes the endpoint.  One SendPacket at a time per process;
-// objects are created and destroyed on one thread.
+// the process closes the endpoint.  Objects may live on several threads (the
+// shell's window threads); their construction, destruction, Initialize and
+// sends take turns, one at a time per process.
 class TransferData {
 public:
     TransferData();
@@ -126,6 +127,9 @@ public:
     static LRESULT CALLBACK RouterWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
     // The receiving thread; its parameter is a ThreadStart, which it owns.
     static DWORD WINAPI MessengerThread(LPVOID parameter);
+    // The receiving pipe's mode on the system `version` describes (byte
+    // stream, blocking, local clients only where the system can say so).
+    static DWORD ReceivingPipeMode(const OSVERSIONINFOA& version);
     // The part of ReceiveFromPipe after a client has connected: 0, 1 or 126.
     static int ReceiveRequest(PacketReader& reader);
 
@@ -159,6 +163,7 @@ private:
         HMODULE module;
         BYTE caller;
         bool windowsNT;
+        DWORD pipeMode;
     };
 
     static void PackStrings(const std::vector<std::string>& strings);
@@ -168,7 +173,7 @@ private:
     static bool TransmitToWindow();
     static void ReleaseSendBuffer();
 
-    static int ReceiveFromPipe(BYTE self, bool windowsNT);
+    static int ReceiveFromPipe(BYTE self, bool windowsNT, DWORD pipeMode);
     static int ParsePacket();
     static bool GrowReceiveBuffer(DWORD used, DWORD* capacity, DWORD limit);
     static void ReleaseReceiveBuffer();
@@ -177,7 +182,7 @@ private:
     static bool TakeMailbox(TransferPacket* packet);
     static void Close();
     static HMODULE ReferenceModule(HINSTANCE hInstance);
-    static void TakeSemaphoreShare();
+    static bool TakeSemaphoreShare();
     static void DropSemaphoreShare();
 
     static void SetLastErrorText(const std::string& text);

@@ -6,6 +6,12 @@
 // HKEY_LOCAL_MACHINE, where every component of the product keeps its settings.
 constexpr char kSettingsKey[] = "software\\Greyfell\\VI4\\Settings";
 
+// The product is a 32-bit program: on 64-bit Windows its settings live in the
+// registry's 32-bit view, so the 64-bit build asks for that view whenever it
+// opens the settings key.  The 32-bit build asks for no view at all, which
+// Windows 9x and 32-bit Windows would not know.  System values stay native.
+constexpr REGSAM kSettingsView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : 0;
+
 class RegKey {
 public:
     RegKey() = default;

@@ -74,12 +74,12 @@ bool ProductSettings::LoadValue(SettingId id, const char* name) {
     DWORD size = kValueBufferSize;
 
     RegKey key;
-    if (!key.Open(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_READ))
+    if (!key.Open(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_READ | kSettingsView))
         return false;
 
     if (id == SettingId::DCT || id == SettingId::DCE) {
         RegKey subkey;
-        if (subkey.Open(key.get(), name, KEY_READ)) {
+        if (subkey.Open(key.get(), name, KEY_READ | kSettingsView)) {
             ReadNamedFlags(subkey.get(), id == SettingId::DCT ? &dctEntries : &dceEntries);
             return false;  // a list read from a subkey still answers false
         }

@@ -108,7 +108,7 @@ LONG SaveNamedFlags(const char* name, const std::vector<NamedFlag>& entries, boo
     if (entries.empty() && !keepEmpty)
         return 0;
     RegKey subkey;
-    if (!subkey.Create(HKEY_LOCAL_MACHINE, path.c_str(), KEY_SET_VALUE))
+    if (!subkey.Create(HKEY_LOCAL_MACHINE, path.c_str(), KEY_SET_VALUE | kSettingsView))
         return 0;
     LONG status = 0;
     for (const NamedFlag& entry : entries) {
@@ -123,7 +123,7 @@ LONG SaveNamedFlags(const char* name, const std::vector<NamedFlag>& entries, boo
 
 LONG ProductSettings::SaveValue(SettingId id, const char* name) {
     RegKey key;
-    if (name == nullptr || !key.Create(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_SET_VALUE))
+    if (name == nullptr || !key.Create(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_SET_VALUE | kSettingsView))
         return 0;
 
     if (id == SettingId::DCT || id == SettingId::DCE) {

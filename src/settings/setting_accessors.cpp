@@ -133,7 +133,7 @@ bool ProductSettings::IsLluDue(bool* missing) {
     if (!pgOptions.IsSet(3))
         return false;
     RegKey key;
-    if (!key.Open(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_READ))
+    if (!key.Open(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_READ | kSettingsView))
         return false;
     std::vector<BYTE> buffer(kValueBufferSize, 0);
     DWORD size = kValueBufferSize;
@@ -151,7 +151,7 @@ bool ProductSettings::IsLluDue(bool* missing) {
 
 void ProductSettings::TouchLlu() {
     RegKey key;
-    if (!key.Create(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_SET_VALUE))
+    if (!key.Create(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_SET_VALUE | kSettingsView))
         return;
     BYTE bytes[8];
     WriteBigEndianStamp(DateTimeStamp().Pack(), bytes);

@@ -28,7 +28,7 @@ bool QueryText(const RegKey& key, const char* name, std::string* text) {
 std::string ReadSetting(const char* name) {
     RegKey key;
     std::string text;
-    if (!key.Open(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_QUERY_VALUE) || !QueryText(key, name, &text))
+    if (!key.Open(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_QUERY_VALUE | kSettingsView) || !QueryText(key, name, &text))
         return std::string();
     return text;
 }
@@ -70,7 +70,7 @@ std::string GetProgramGroupFolder(HKEY root) {
 
     RegKey key;
     std::string group;
-    if (!key.Open(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_QUERY_VALUE) || !QueryText(key, "PROG", &group))
+    if (!key.Open(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_QUERY_VALUE | kSettingsView) || !QueryText(key, "PROG", &group))
         return std::string();  // a folder without the group would name the wrong place
     // "PROG" may be stored relative, as ".\Nullmark": the first two
     // characters go, whatever the second one is.

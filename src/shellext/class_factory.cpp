@@ -5,9 +5,9 @@
 #include "shellext/module.h"
 #include "shellext/shell_extension.h"
 
-ShellExtClassFactory::ShellExtClassFactory() : refCount(0) { ++ServerObjectCount; }
+ShellExtClassFactory::ShellExtClassFactory() : refCount(0) { InterlockedIncrement(&ServerObjectCount); }
 
-ShellExtClassFactory::~ShellExtClassFactory() { --ServerObjectCount; }
+ShellExtClassFactory::~ShellExtClassFactory() { InterlockedDecrement(&ServerObjectCount); }
 
 HRESULT ShellExtClassFactory::QueryInterface(REFIID riid, void** ppv) {
     if (ppv == nullptr)

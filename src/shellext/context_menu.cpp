@@ -211,22 +211,29 @@ HRESULT ShellExtension::QueryContextMenu(HMENU hmenu, UINT /*indexMenu*/, UINT i
     return MAKE_HRESULT(SEVERITY_SUCCESS, 0, static_cast<USHORT>(nextFree - idCmdFirst));
 }
 
-HRESULT ShellExtension::GetCommandString(UINT_PTR idCmd, UINT /*uType*/, UINT* /*pReserved*/, CHAR* pszName,
+HRESULT ShellExtension::GetCommandString(UINT_PTR idCmd, UINT uType, UINT* /*pReserved*/, CHAR* pszName,
                                          UINT cchMax) {
     // Every request type gets the help text, in the form the platform's
     // shell reads: ANSI on Windows 95/98/Me, UTF-16 on the NT family.
-    if (idCmd >= kCommandCount || pszName == nullptr || cchMax == 0)
+    if (idCmd >= kCommandCount || pszName == nullptr)
         return S_OK;
     const Command& command = kCommands[idCmd];
     if (isWin9x) {
+        if (cchMax == 0)
+            return S_OK;
         size_t n = 0;
         for (; n + 1 < cchMax && command.helpAnsi[n] != '\0'; ++n)
             pszName[n] = command.helpAnsi[n];
         pszName[n] = '\0';
     } else {
+        // A caller that asked for an ANSI type counted its buffer in bytes:
+        // it holds half as many 16-bit characters.
+        const UINT capacity = (uType & GCS_UNICODE) != 0 ? cchMax : cchMax / 2;
+        if (capacity == 0)
+            return S_OK;
         auto* wide = reinterpret_cast<WCHAR*>(pszName);
         size_t n = 0;
-        for (; n + 1 < cchMax && command.helpUtf16[n] != u'\0'; ++n)
+        for (; n + 1 < capacity && command.helpUtf16[n] != u'\0'; ++n)
             wide[n] = static_cast<WCHAR>(command.helpUtf16[n]);
         wide[n] = 0;
     }

@@ -6,12 +6,12 @@
 
 ShellExtension::ShellExtension()
     : refCount(0), dataObject(nullptr), isWin9x(false), selectionCount(0), quickClean(0) {
-    ++ServerObjectCount;
+    InterlockedIncrement(&ServerObjectCount);
 }
 
 ShellExtension::~ShellExtension() {
     ReleaseDataObject();
-    --ServerObjectCount;
+    InterlockedDecrement(&ServerObjectCount);
 }
 
 HRESULT ShellExtension::QueryInterface(REFIID riid, void** ppv) {

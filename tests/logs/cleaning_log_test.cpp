@@ -35,10 +35,10 @@ std::vector<std::string> Lines(const std::string& path, size_t* size) {
 
 TEST(CleaningLog, ANewRecordGoesOnTopOfTheFirst29LinesAndTheFileEndsThere) {
     nmtest::ScratchFolder folder("cleaning-log");
-    nmtest::DeleteTree(HKEY_LOCAL_MACHINE, kSettingsKey);
+    nmtest::DeleteTree(HKEY_LOCAL_MACHINE, kSettingsKey, kSettingsView);
     {
         RegKey key;
-        ASSERT_TRUE(key.Create(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_SET_VALUE));
+        ASSERT_TRUE(key.Create(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_SET_VALUE | kSettingsView));
         const std::string location = folder.path() + "\\";
         RegSetValueExA(key.get(), "UIL", 0, REG_SZ, reinterpret_cast<const BYTE*>(location.c_str()),
                        static_cast<DWORD>(location.size() + 1));
@@ -61,7 +61,7 @@ TEST(CleaningLog, ANewRecordGoesOnTopOfTheFirst29LinesAndTheFileEndsThere) {
     ProductSettings settings;
     const char drive = folder.path()[0];
     settings.WriteQuickCleanLog(drive, started);
-    nmtest::DeleteTree(HKEY_LOCAL_MACHINE, kSettingsKey);
+    nmtest::DeleteTree(HKEY_LOCAL_MACHINE, kSettingsKey, kSettingsView);
 
     size_t size = 0;
     const std::vector<std::string> lines = Lines(log, &size);

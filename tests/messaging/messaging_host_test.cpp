@@ -2,7 +2,9 @@
 // only hostwin can set up (virtual Sleep, Windows 98, planned failures).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "hostwin/machine.h"
 #include "messaging/messaging_support.h"
@@ -201,6 +203,100 @@ TEST_F(MessagingHostTest, CopyDataIsRefusedOnTheNTFamily) {
     const char text[] = "--** Error **--  Windows NT based OS is communicating incorrectly.";
     EXPECT_EQ(TransferData::GetLastErrorText(), text);
     EXPECT_EQ(traces_.Count(text), 1);
+}
+
+// The shell opens and closes an endpoint for every command: what it opened,
+// its ending thread included, must all be closed again.
+bool HandlesReturnTo(size_t count) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (Machine::OpenHandles() != count) {
+        if (std::chrono::steady_clock::now() > limit)
+            return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+TEST_F(MessagingHostTest, AnEndpointThatCameAndWentLeavesNoHandle) {
+    for (const bool nt : {true, false}) {
+        SCOPED_TRACE(nt ? "pipe" : "window");
+        Machine::Reset();
+        Machine::UseVirtualSleep(true);
+        traces_.Clear();
+        nt_ = nt;
+        if (!nt)
+            Machine::SetWindows9x();
+        const size_t before = Machine::OpenHandles();
+        for (int command = 0; command < 3; ++command) {
+            TransferData endpoint;
+            nmtest::InitializeAndWait(endpoint, NMWatch, traces_, nt);
+        }
+        if (nt) {
+            EXPECT_TRUE(traces_.WaitFor("Thread Closed", 3));
+        }
+        EXPECT_TRUE(HandlesReturnTo(before)) << Machine::OpenHandles() << " open, " << before << " before";
+    }
+}
+
+// Without its security descriptor there is no pipe, and without the mailbox
+// semaphore no receiver at all: never a pipe with other security, never a
+// mailbox without its lock.
+TEST_F(MessagingHostTest, AReceiverIsNeverHalfBuilt) {
+    struct Case {
+        const char* api;
+        bool nt;
+        const char* trace;  // what is traced as the receiver gives up
+    };
+    const Case kCases[] = {
+        {"InitializeSecurityDescriptor", true, "Failed to receive or parse packet on MessengerThread"},
+        {"SetSecurityDescriptorDacl", true, "Failed to receive or parse packet on MessengerThread"},
+        {"CreateSemaphoreA", true, "Error Creating Thread"},
+        {"CreateSemaphoreA", false, "Could not create the mailbox semaphore."},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(testing::Message() << c.api << (c.nt ? " (pipe)" : " (window)"));
+        Machine::Reset();
+        Machine::UseVirtualSleep(true);
+        traces_.Clear();
+        if (!c.nt)
+            Machine::SetWindows9x();
+        const size_t before = Machine::OpenHandles();
+        Machine::FailNext(c.api, ERROR_NOT_ENOUGH_MEMORY, -1);
+        {
+            TransferData endpoint;
+            endpoint.Initialize(NMWatch, GetModuleHandleA(nullptr));
+            EXPECT_TRUE(traces_.WaitFor(c.trace));
+            EXPECT_EQ(traces_.Count("Pipe Created"), 0);
+            EXPECT_EQ(FindWindowA("Messenger", "Router6"), nullptr);
+            Machine::ClearFailures();
+        }
+        if (c.nt && std::string(c.api) != "CreateSemaphoreA") {
+            EXPECT_EQ(TransferData::GetLastErrorText(), "Could not create pipe");
+        }
+        EXPECT_TRUE(HandlesReturnTo(before));
+    }
+    nt_ = false;  // no receiving thread is left to wait for
+}
+
+TEST_F(MessagingHostTest, OnlyVistaAndLaterAreAskedToRefuseRemoteClients) {
+    struct Case {
+        const char* name;
+        DWORD platform, major, minor;
+        bool refuses;
+    };
+    const Case kCases[] = {
+        {"Windows 98", 1, 4, 10, false},   {"Windows NT 4.0", 2, 4, 0, false}, {"Windows XP", 2, 5, 1, false},
+        {"Server 2003", 2, 5, 2, false},   {"Windows Vista", 2, 6, 0, true},   {"Windows 10", 2, 10, 0, true},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        OSVERSIONINFOA version{};
+        version.dwPlatformId = c.platform;
+        version.dwMajorVersion = c.major;
+        version.dwMinorVersion = c.minor;
+        EXPECT_EQ((TransferData::ReceivingPipeMode(version) & PIPE_REJECT_REMOTE_CLIENTS) != 0, c.refuses);
+    }
+    nt_ = false;  // no endpoint was opened
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // starts as Windows XP).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 
 #include "messaging/messaging_support.h"
@@ -224,6 +225,29 @@ TEST_F(PipeEndpointTest, MalformedInputEndsTheThreadWithItsText) {
         EXPECT_FALSE(TransferData::IsPacketWaiting());
         endpoint_.reset();
     }
+}
+
+// The receiving pipe answers this machine only, where the system knows how
+// to say so; a pipe made that way still takes a client of this machine.
+TEST(ReceivingPipeTest, ReceivingPipeOnlyForThisMachineWhereKnown) {
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    ASSERT_TRUE(GetVersionExA(&version));
+    const bool known = version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 6;
+    std::printf("system %lu.%lu (platform %lu): %s\n", static_cast<unsigned long>(version.dwMajorVersion),
+                static_cast<unsigned long>(version.dwMinorVersion), static_cast<unsigned long>(version.dwPlatformId),
+                known ? "PIPE_REJECT_REMOTE_CLIENTS" : "no remote-client flag");
+    const DWORD mode = TransferData::ReceivingPipeMode(version);
+    EXPECT_EQ(mode, DWORD(PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT) | (known ? PIPE_REJECT_REMOTE_CLIENTS : 0));
+
+    const char name[] = "\\\\.\\pipe\\NMShell402LocalOnly";
+    HANDLE pipe = CreateNamedPipeA(name, PIPE_ACCESS_INBOUND, mode, 1, 0, 0, 0, nullptr);
+    ASSERT_NE(pipe, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+    HANDLE client = CreateFileA(name, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(client, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+    if (client != INVALID_HANDLE_VALUE)
+        CloseHandle(client);
+    CloseHandle(pipe);
 }
 
 }  // namespace

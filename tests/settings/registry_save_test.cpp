@@ -22,14 +22,14 @@ using Bytes = std::vector<BYTE>;
 
 class RegistrySave : public testing::Test {
 protected:
-    void SetUp() override { nmtest::DeleteTree(HKEY_LOCAL_MACHINE, kSettingsKey); }
-    void TearDown() override { nmtest::DeleteTree(HKEY_LOCAL_MACHINE, kSettingsKey); }
+    void SetUp() override { nmtest::DeleteTree(HKEY_LOCAL_MACHINE, kSettingsKey, kSettingsView); }
+    void TearDown() override { nmtest::DeleteTree(HKEY_LOCAL_MACHINE, kSettingsKey, kSettingsView); }
 
     // The stored value as type and bytes; type REG_NONE + 1000 when missing.
     static std::pair<DWORD, Bytes> Stored(const char* name, const char* subkey = nullptr) {
         const std::string path = subkey ? std::string(kSettingsKey) + "\\" + subkey : kSettingsKey;
         RegKey key;
-        if (!key.Open(HKEY_LOCAL_MACHINE, path.c_str(), KEY_READ))
+        if (!key.Open(HKEY_LOCAL_MACHINE, path.c_str(), KEY_READ | kSettingsView))
             return {1000, {}};
         Bytes data(2048);
         DWORD type = 0, size = static_cast<DWORD>(data.size());
@@ -40,7 +40,8 @@ protected:
     }
     static bool SubkeyExists(const char* name) {
         RegKey key;
-        return key.Open(HKEY_LOCAL_MACHINE, (std::string(kSettingsKey) + "\\" + name).c_str(), KEY_READ);
+        return key.Open(HKEY_LOCAL_MACHINE, (std::string(kSettingsKey) + "\\" + name).c_str(),
+                        KEY_READ | kSettingsView);
     }
 };
 
@@ -196,7 +197,7 @@ TEST_F(RegistrySave, NoRecordsLeaveTheStoredRecordsAndNothingIsWrittenForNonSett
 TEST_F(RegistrySave, SaveAllWritesItsSettingsAndReadsLlcBack) {
     {
         RegKey key;
-        ASSERT_TRUE(key.Create(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_SET_VALUE));
+        ASSERT_TRUE(key.Create(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_SET_VALUE | kSettingsView));
         const BYTE llc[8] = {3, 0, 5, 0, 9, 7, 3, 0};
         RegSetValueExA(key.get(), "LLC", 0, REG_BINARY, llc, sizeof llc);
     }
@@ -272,7 +273,7 @@ TEST_F(RegistrySave, RandomRecordsRoundTrip) {
         r.dctEntries = flags("t");
         r.dceEntries = flags("e");
 
-        nmtest::DeleteTree(HKEY_LOCAL_MACHINE, kSettingsKey);
+        nmtest::DeleteTree(HKEY_LOCAL_MACHINE, kSettingsKey, kSettingsView);
         ProductSettings writer = r;
         for (int id = 0; id <= 28; ++id)
             writer.SaveSetting(static_cast<S>(id));

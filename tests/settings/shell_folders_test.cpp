@@ -8,11 +8,11 @@
 #include <string>
 
 #include "platform/win32.h"
+#include "settings/reg_key.h"
 #include "support/test_registry_key.h"
 
 namespace {
 
-constexpr char kSettingsKey[] = "software\\Greyfell\\VI4\\Settings";
 constexpr char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr char kMemoryManagement[] = "System\\CurrentControlSet\\Control\\Session Manager\\Memory Management";
 
@@ -43,8 +43,8 @@ void Put(HKEY key, const char* name, const std::optional<Stored>& value) {
 class ShellFoldersTest : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &settings_,
-                                  nullptr),
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS | kSettingsView,
+                                  nullptr, &settings_, nullptr),
                   ERROR_SUCCESS);
         ClearValues();
         ASSERT_EQ(

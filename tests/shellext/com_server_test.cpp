@@ -2,6 +2,11 @@
 // extension's interface identity.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <latch>
+#include <thread>
+#include <vector>
+
 #include "platform/win32.h"
 #include "shellext/exports.h"
 #include "shellext/module.h"
@@ -128,6 +133,43 @@ TEST_F(ComServerTest, ExtensionHasOneIdentityAndOneReferenceCount) {
     EXPECT_EQ(menu2->Release(), 1u);
     EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
     EXPECT_EQ(menu->Release(), 0u);
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+}
+
+// Explorer makes objects of the one loaded DLL on every folder window's own
+// thread: the count they share must come out exact, or the shell unloads code
+// still in use (a lost increment) or never unloads it (a lost decrement).
+TEST_F(ComServerTest, ObjectCountStaysExactWhileThreadsMakeAndReleaseObjects) {
+    constexpr int kThreads = 4;
+    constexpr int kCycles = 1000000;
+    constexpr int kExtensionEvery = 16;  // extensions cost far more to make than factories
+    std::latch start(kThreads);
+    std::atomic<int> failures{0};
+    auto hammer = [&] {
+        start.arrive_and_wait();  // all at once, so that their counts really overlap
+        for (int i = 0; i < kCycles; ++i) {
+            IClassFactory* factory = nullptr;
+            IContextMenu* menu = nullptr;
+            if (DllGetClassObject(CLSID_ShellExtension, IID_IClassFactory, reinterpret_cast<void**>(&factory)) != S_OK) {
+                ++failures;
+                continue;
+            }
+            if (i % kExtensionEvery == 0) {
+                if (factory->CreateInstance(nullptr, IID_IContextMenu, reinterpret_cast<void**>(&menu)) == S_OK)
+                    menu->Release();
+                else
+                    ++failures;
+            }
+            factory->Release();
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i)
+        threads.emplace_back(hammer);
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_EQ(ServerObjectCount, 0) << "after " << kThreads << " threads of " << kCycles << " cycles";
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
 }
 

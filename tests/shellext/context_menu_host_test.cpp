@@ -198,7 +198,7 @@ TEST_F(ContextMenuHostTest, TheScanHelpTextTakesThePlatformsForm) {
         nmtest::Extension ext;
         ASSERT_EQ(ext.Initialize({"C:\\a.txt"}), S_OK);
         char text[80] = {};
-        EXPECT_EQ(ext.menu()->GetCommandString(3, GCS_HELPTEXTA, nullptr, text, 40), S_OK);
+        EXPECT_EQ(ext.menu()->GetCommandString(3, GCS_HELPTEXTA, nullptr, text, sizeof text), S_OK);
         if (c.win9x) {
             EXPECT_STREQ(text, "Scan drives for deleted data");
         } else {

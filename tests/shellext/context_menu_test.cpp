@@ -146,7 +146,10 @@ TEST_F(ContextMenuTest, HelpTextsAreUtf16OnTheNtFamily) {
             SCOPED_TRACE(testing::Message() << "uType=" << type << " offset=" << offset);
             WCHAR text[64];
             std::memset(text, 0xFF, sizeof text);
-            EXPECT_EQ(ext.menu()->GetCommandString(offset, type, nullptr, reinterpret_cast<LPSTR>(text), 64), S_OK);
+            // The size a correct caller passes: characters of its type.
+            const UINT cchMax = (type & GCS_UNICODE) != 0 ? 64 : sizeof text;
+            EXPECT_EQ(ext.menu()->GetCommandString(offset, type, nullptr, reinterpret_cast<LPSTR>(text), cchMax),
+                      S_OK);
             EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(text)), expected[offset]);
         }
     }
@@ -177,6 +180,40 @@ TEST_F(ContextMenuTest, HelpTextsNeverPassTheCallersBuffer) {
             EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(text)), c.text);
         }
         EXPECT_EQ(text[c.cchMax], 0x5A5A) << "written past cchMax";
+    }
+}
+
+// A caller asking for an ANSI type sized its buffer in bytes; the UTF-16 text
+// must stay inside those bytes, terminator included.
+TEST_F(ContextMenuTest, AnsiRequestsOnTheNtFamilyStayInsideTheirBytes) {
+    const char16_t scan[] = u"Scan selected drive for deleted data";  // 36 characters
+    nmtest::Extension ext;
+    ASSERT_EQ(ext.Initialize({"C:\\a.txt"}), S_OK);
+    struct Case {
+        UINT cchMax;  // bytes
+        size_t kept;  // characters of the text, or npos: nothing written
+    };
+    constexpr size_t kNothing = std::u16string::npos;
+    const Case cases[] = {
+        {0, kNothing}, {1, kNothing}, {2, 0}, {3, 0}, {4, 1}, {7, 2}, {16, 7},
+        {40, 19}, {73, 35}, {74, 36}, {75, 36}, {260, 36},
+    };
+    for (UINT type : {GCS_VERBA, GCS_HELPTEXTA, GCS_VALIDATEA}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << "uType=" << type << " cchMax=" << c.cchMax);
+            BYTE buffer[300];
+            std::memset(buffer, 0x5A, sizeof buffer);
+            EXPECT_EQ(ext.menu()->GetCommandString(3, type, nullptr, reinterpret_cast<LPSTR>(buffer), c.cchMax), S_OK);
+            for (size_t i = c.cchMax; i < sizeof buffer; ++i)
+                ASSERT_EQ(buffer[i], 0x5A) << "byte " << i << " written past the buffer";
+            if (c.kept == kNothing) {
+                EXPECT_EQ(buffer[0], 0x5A) << "untouched";
+                continue;
+            }
+            char16_t text[150];
+            std::memcpy(text, buffer, sizeof text);
+            EXPECT_EQ(std::u16string(text), std::u16string(scan, c.kept));
+        }
     }
 }
 

@@ -14,7 +14,7 @@ using Bytes = std::vector<BYTE>;
 
 inline void PutSetting(const std::string& name, const Bytes& data, DWORD type = REG_BINARY) {
     RegKey key;
-    if (key.Create(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_SET_VALUE))
+    if (key.Create(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_SET_VALUE | kSettingsView))
         RegSetValueExA(key.get(), name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size()));
 }
 
@@ -23,7 +23,7 @@ inline Bytes StoredSetting(const std::string& name, bool* found = nullptr) {
     RegKey key;
     Bytes data(2048);
     DWORD size = static_cast<DWORD>(data.size());
-    const bool ok = key.Open(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_READ) &&
+    const bool ok = key.Open(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_READ | kSettingsView) &&
                     RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr, data.data(), &size) == ERROR_SUCCESS;
     if (found != nullptr)
         *found = ok;

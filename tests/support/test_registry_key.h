@@ -9,19 +9,30 @@
 
 namespace nmtest {
 
-inline void DeleteTree(HKEY root, const std::string& path) {
+// `view` (KEY_WOW64_32KEY or KEY_WOW64_64KEY, or 0 for the process's own)
+// holds for the whole tree: every key is deleted through a handle of its
+// parent opened in that view.
+inline void DeleteTree(HKEY root, const std::string& path, REGSAM view = 0) {
     HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) == ERROR_SUCCESS) {
         char name[256];
         for (;;) {
             DWORD size = sizeof name;
             if (RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
                 break;
-            DeleteTree(root, path + "\\" + name);
+            DeleteTree(key, name, view);
         }
         RegCloseKey(key);
     }
-    RegDeleteKeyA(root, path.c_str());
+    const size_t cut = path.rfind('\\');
+    HKEY parent = nullptr;
+    if (cut != std::string::npos &&
+        RegOpenKeyExA(root, path.substr(0, cut).c_str(), 0, KEY_READ | view, &parent) == ERROR_SUCCESS) {
+        RegDeleteKeyA(parent, path.substr(cut + 1).c_str());
+        RegCloseKey(parent);
+    } else if (cut == std::string::npos) {
+        RegDeleteKeyA(root, path.c_str());
+    }
 }
 
 class TestRegistryKey {

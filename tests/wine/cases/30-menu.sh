@@ -13,11 +13,12 @@ printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]\r\n"a:"="fl
 nm_wine regedit /S 'C:\drives.reg' >/dev/null
 nm_stop_prefix  # drive types are read when the server starts
 
-# Settings: the key replaced by the given values (none: the defaults).
+# Settings: the key replaced by the given values (none: the defaults), in
+# the registry's 32-bit view, where the 32-bit product keeps them.
 nm_settings() {
     {
-        printf 'REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\software\\Greyfell\\VI4\\Settings]\r\n\r\n'
-        printf '[HKEY_LOCAL_MACHINE\\software\\Greyfell\\VI4\\Settings]\r\n'
+        printf 'REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Greyfell\\VI4\\Settings]\r\n\r\n'
+        printf '[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Greyfell\\VI4\\Settings]\r\n'
         for v in "$@"; do printf '%s\r\n' "$v"; done
     } >"$WINEPREFIX/drive_c/settings.reg"
     nm_wine regedit /S 'C:\settings.reg' >/dev/null

@@ -14,8 +14,9 @@ cmd_regedit() {
     printf '%s\r\n' "$@" >"$cmd_c/seed.reg"
     nm_wine regedit /S 'C:\seed.reg' >/dev/null
 }
+# "UIL" where the 32-bit product writes it: the registry's 32-bit view.
 cmd_set_uil() {
-    cmd_regedit REGEDIT4 '' '[HKEY_LOCAL_MACHINE\software\Greyfell\VI4\Settings]' "\"UIL\"=\"${1//\\/\\\\}\""
+    cmd_regedit REGEDIT4 '' '[HKEY_LOCAL_MACHINE\Software\Wow6432Node\Greyfell\VI4\Settings]' "\"UIL\"=\"${1//\\/\\\\}\""
 }
 cmd_regedit REGEDIT4 '' \
     '[HKEY_LOCAL_MACHINE\Software\Wine\Drives]' '"d:"="hd"' '"e:"="cdrom"' '"f:"="network"' '' \

@@ -2,7 +2,10 @@
 # product's texts, a set read back with regedit's export.
 nm_new_prefix settings
 
-"$WINE64" regedit /S "$(winepath_of "$NM_ROOT/tests/data/settings-sample.reg")" >/dev/null 2>&1
+# The sample as the 32-bit product keeps it: in the registry's 32-bit view.
+sed 's/\\software\\Greyfell\\/\\Software\\Wow6432Node\\Greyfell\\/' "$NM_ROOT/tests/data/settings-sample.reg" \
+    >"$WINEPREFIX/drive_c/sample.reg"
+"$WINE64" regedit /S 'C:\sample.reg' >/dev/null 2>&1
 # Whole days from the recorded deep clean (7 March 2003) to today.
 age=$(( ($(date -d "$(date +%F)" +%s) - $(date -d 2003-03-07 +%s)) / 86400 ))
 out=$(nm_wine "$NM_BIN/nmsettings.exe" show)
@@ -29,7 +32,7 @@ nm_expect "show: the imported values in the product's texts" "$out" \
 export_settings() {
     rm -f "$WINEPREFIX/export.reg"
     "$WINE64" regedit /E "$(winepath_of "$WINEPREFIX/export.reg")" \
-        'HKEY_LOCAL_MACHINE\software\Greyfell\VI4\Settings' >/dev/null 2>&1
+        'HKEY_LOCAL_MACHINE\Software\Wow6432Node\Greyfell\VI4\Settings' >/dev/null 2>&1
     iconv -f UTF-16LE -t UTF-8 "$WINEPREFIX/export.reg" 2>/dev/null | tr -d '\r\357\273\277'
 }
 out=$(nm_wine "$NM_BIN/nmsettings.exe" set DCLC "7 days, on"

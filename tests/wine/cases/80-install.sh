@@ -323,3 +323,57 @@ fi
 inst_same "x86: removed, nothing of the registration is left in either view" "" "$(inst_registration 32; inst_registration 64)"
 inst_same "x86: removed, the product's settings and other handlers stay" "$(inst_others_expected)" "$(inst_others)"
 nm_stop_prefix
+
+# --- x64: the 64-bit DLL follows the 32-bit product's settings. --------------
+# The product is a 32-bit program: a 32-bit installation writes its settings
+# and "UIL" where a 32-bit process sees HKLM\Software, the registry's 32-bit
+# view (Wow6432Node to a 64-bit process).  A 64-bit Explorer's menu and its
+# VUZ for a share must follow them; the 64-bit view holds nothing.
+nm_new_prefix install-view
+view_msi="$inst_pkgs/NMShell402-x64.msi"
+view_dll='C:\Program Files\Nullmark\NMShell402.dll'
+view_dir="$WINEPREFIX/drive_c/Nullmark 4"
+mkdir -p "$view_dir" && cp "$NM_BIN/nmzap4.exe" "$view_dir/"
+rc=$(inst_msiexec /i "$(winepath_of "$view_msi")" /qn)
+[ "$rc" = 0 ] || wine_fail "view: msiexec /i /qn installs the x64 package" "exit status $rc"
+inst_regedit '[HKEY_LOCAL_MACHINE\Software\Wow6432Node\Greyfell\VI4\Settings]' \
+    '"ADM"=hex:00,00,00,00' '"UIL"="C:\\Nullmark 4"'
+out=$(nm_wine "$NM_BIN/nmshell.exe" --dll "$view_dll" menu 'C:\docs\a.txt')
+nm_expect "view: a 64-bit process's menu grays by \"ADM\" 0 from the 32-bit view" "$out" \
+    "      [0] id 1: VUZ Selected File(s) n/a  [grayed]" \
+    "      [4] id 4: Scan Drives for Deleted Data n/a  [grayed]" \
+    "      [6] id 5: Nullmark Configuration n/a  [grayed]"
+# VUZ of a share starts nmzap4.exe from "UIL", which logs the request to C:\.
+inst_regedit '[HKEY_LOCAL_MACHINE\Software\Wow6432Node\Greyfell\VI4\Settings]' '"ADM"=hex:ff,ff,ff,ff'
+out=$(cd "$WINEPREFIX/drive_c" && nm_wine "$NM_BIN/nmshell.exe" --dll "$view_dll" invoke 0 '\\server\share\a.txt')
+view_request=""
+for _ in $(seq 300); do
+    view_request=$(tr -d '\r' 2>/dev/null <"$WINEPREFIX/drive_c/nmzap4.log" | grep ' <- ' | tail -n 1)
+    [ -n "$view_request" ] && break
+    sleep 0.05
+done
+if [ "$view_request" = 'NMVuz <- NMShellExt ZOVU_DEFAULT_MESSAGE ["CONFIRM", "\\server\share\a.txt"]' ] &&
+    ! grep -q '^message box' <<<"$out"; then
+    wine_pass "view: VUZ for a share in a 64-bit process starts nmzap4.exe from \"UIL\" in the 32-bit view"
+else
+    wine_fail "view: VUZ for a share in a 64-bit process starts nmzap4.exe from \"UIL\" in the 32-bit view" \
+        "request: $view_request
+$out"
+fi
+# nmsettings of either bitness shows and sets the one set of settings.
+nm_wine "$NM_BIN/nmsettings.exe" set PP 7 >/dev/null
+out=$(nm_wine "$NM_BIN/nmsettings.exe" show)
+view_key='HKLM\Software\Greyfell\VI4\Settings'
+got=$(inst_values 32 "$view_key" /v PP; inst_values 64 "$view_key" /v PP)
+if grep -qxF 'PP = 7' <<<"$out" && [ "$got" = 'HKEY_LOCAL_MACHINE\Software\Greyfell\VI4\Settings\PP = REG_DWORD 0x7' ]; then
+    wine_pass "view: 64-bit nmsettings shows and sets the settings of the 32-bit view, and none in the 64-bit one"
+else
+    wine_fail "view: 64-bit nmsettings shows and sets the settings of the 32-bit view, and none in the 64-bit one" "$out
+$got"
+fi
+if [ -n "$NM_BIN32" ] && nm_wine32_usable; then
+    out32=$(nm_wine32 "$NM_BIN32/nmsettings.exe" show)
+    inst_same "view: 32-bit nmsettings shows the same settings" "$out" "$out32"
+fi
+inst_msiexec /x "$(winepath_of "$view_msi")" /qn >/dev/null
+nm_stop_prefix
