@@ -62,54 +62,37 @@ nm_build() {
     echo "build $preset: ok"
 }
 
-# A 32-bit Win32 for the shipping DLL: Debian's 32-bit Wine, and, on a kernel
-# that refuses 32-bit x86 programs ("Exec format error"), qemu-user's i386
-# emulator registered with binfmt_misc so that every 32-bit program Wine
-# starts runs through it.  Idempotent: a kernel that already runs them (or an
-# emulator already registered) is left as it is.  Says what it does; one line
+# A 32-bit Win32 for the shipping DLL: Debian's 32-bit Wine, run by this
+# kernel where it runs 32-bit x86 programs, and otherwise by the emulated
+# machine of scripts/vm32 (which also serves when NM_VM32=1 asks for it on a
+# kernel that could run them).  Idempotent; says what it does, and one line
 # on stderr when it cannot.
-NM_QEMU_I386_BINFMT=':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386:F'
 nm_ensure_wine32() {
-    local need=()
-    [ -x "$WINE32" ] || need+=(wine32:i386)
-    "$WINE32" --version >/dev/null 2>&1 || [ -x /usr/bin/qemu-i386 ] || need+=(qemu-user)
-    if [ ${#need[@]} -gt 0 ]; then
+    if [ ! -x "$WINE32" ]; then
         if [ "$(id -u)" != 0 ]; then
-            echo "error: 32-bit Wine: ${need[*]} missing and this is not root" >&2
+            echo "error: 32-bit Wine: wine32:i386 missing and this is not root" >&2
             return 1
         fi
-        echo "installing: ${need[*]}"
+        echo "installing: wine32:i386"
         export DEBIAN_FRONTEND=noninteractive
         if ! dpkg --print-foreign-architectures | grep -qx i386; then
             dpkg --add-architecture i386
             apt-get update -qq >/dev/null 2>&1 || true
         fi
-        if ! apt-get install -y -qq --no-install-recommends "${need[@]}" >/tmp/nm-apt32.log 2>&1; then
+        if ! apt-get install -y -qq --no-install-recommends wine32:i386 >/tmp/nm-apt32.log 2>&1; then
             apt-get update -qq >/dev/null 2>&1 || true
-            if ! apt-get install -y -qq --no-install-recommends "${need[@]}" >/tmp/nm-apt32.log 2>&1; then
-                echo "error: 32-bit Wine: apt-get install ${need[*]} failed (see /tmp/nm-apt32.log)" >&2
+            if ! apt-get install -y -qq --no-install-recommends wine32:i386 >/tmp/nm-apt32.log 2>&1; then
+                echo "error: 32-bit Wine: apt-get install wine32:i386 failed (see /tmp/nm-apt32.log)" >&2
                 return 1
             fi
         fi
     fi
-    "$WINE32" --version >/dev/null 2>&1 && return 0
-    local misc=/proc/sys/fs/binfmt_misc
-    if [ -e "$misc/qemu-i386" ]; then
-        echo "error: 32-bit Wine: qemu-i386 is registered but $WINE32 does not start" >&2
-        return 1
-    fi
-    if [ "$(id -u)" != 0 ]; then
-        echo "error: 32-bit Wine: this kernel does not run 32-bit programs and only root can register qemu-i386" >&2
-        return 1
-    fi
-    echo "registering qemu-i386 for 32-bit programs (binfmt_misc)"
-    [ -e "$misc/register" ] || mount -t binfmt_misc binfmt_misc "$misc" 2>/dev/null
-    if ! { [ -e "$misc/register" ] && printf '%s' "$NM_QEMU_I386_BINFMT" >"$misc/register"; } 2>/dev/null; then
-        echo "error: 32-bit Wine: cannot register qemu-i386 with binfmt_misc" >&2
-        return 1
-    fi
-    if ! "$WINE32" --version >/dev/null 2>&1; then
-        echo "error: 32-bit Wine: $WINE32 does not start even through qemu-i386" >&2
+    nm_wine32_native && return 0
+    if ! "$NM_ROOT/scripts/vm32" setup; then
+        echo "error: 32-bit Wine: this kernel does not run 32-bit programs and the emulated machine cannot be set up" >&2
         return 1
     fi
 }
+# Whether 32-bit programs run on this kernel itself (and NM_VM32 does not
+# send them to the emulated machine).
+nm_wine32_native() { [ -z "${NM_VM32:-}" ] && "$WINE32" --version >/dev/null 2>&1; }

@@ -111,13 +111,15 @@ inst_others_expected() {
 
 # The receiving component for the commands: nmtray, on its pipe, logging to C:\.
 inst_start_tray() {
+    local ready
+    ready=$(inst_tray_count "ready on")  # the log is appended to
     (cd "$WINEPREFIX/drive_c" && timeout 600 "$WINE64" "$NM_BIN/nmtray.exe" --log nmtray.log --hex >/dev/null 2>&1 &)
-    inst_wait_tray "ready on" 0 || wine_fail "nmtray.exe did not start"
+    inst_wait_tray "ready on" "${ready:-0}" || wine_fail "nmtray.exe did not start"
 }
 inst_tray_count() { tr -d '\r' 2>/dev/null <"$WINEPREFIX/drive_c/nmtray.log" | grep -c -- "$1" || true; }
-inst_wait_tray() {
+inst_wait_tray() {  # a minute at most: a cold start in the emulated machine takes seconds
     local n
-    for _ in $(seq 300); do
+    for _ in $(seq 1200); do
         n=$(inst_tray_count "$1")
         [ "${n:-0}" -gt "$2" ] && return 0
         sleep 0.05
@@ -129,15 +131,18 @@ inst_last_packet() { tr -d '\r' <"$WINEPREFIX/drive_c/nmtray.log" | grep '^  pac
 # ZOVU_RUN_NULLSCAN (6), the drive letter as a one-string list.
 inst_scan_packet='04 03 06 00 00 00 03 43 00 00'
 
-# A 32-bit activation, where 32-bit checks can be believed on this machine.
+# A 32-bit activation: the prefix's processes are stopped first, so it
+# starts its own nmtray.
 inst_activate32() {
     if [ -z "$NM_BIN32" ]; then
         wine_fail "$1: no 32-bit build given to the suite"
-    elif nm_wine32_usable; then
-        inst_activate "$1" nm_wine32 "${@:2}"
     else
-        wine_fail "$1: this machine's emulator (qemu-i386) loses thread wake-ups; no 32-bit check can run here"
+        nm_wine32_check "$1" inst_activate32_with_tray "$@"
     fi
+}
+inst_activate32_with_tray() {
+    inst_start_tray
+    inst_activate "$1" nm_wine32 "${@:2}"
 }
 
 # inst_activate NAME RUNNER NMSHELL DLLPATH VERSION: in a new process of that
@@ -371,9 +376,15 @@ else
     wine_fail "view: 64-bit nmsettings shows and sets the settings of the 32-bit view, and none in the 64-bit one" "$out
 $got"
 fi
-if [ -n "$NM_BIN32" ] && nm_wine32_usable; then
-    out32=$(nm_wine32 "$NM_BIN32/nmsettings.exe" show)
-    inst_same "view: 32-bit nmsettings shows the same settings" "$out" "$out32"
+view_show64=$out
+inst_view_show32() {
+    inst_same "view: 32-bit nmsettings shows the same settings" "$view_show64" \
+        "$(nm_wine32 "$NM_BIN32/nmsettings.exe" show)"
+}
+if [ -z "$NM_BIN32" ]; then
+    wine_fail "view: 32-bit nmsettings: no 32-bit build given to the suite"
+else
+    nm_wine32_check "view: 32-bit nmsettings" inst_view_show32
 fi
 inst_msiexec /x "$(winepath_of "$view_msi")" /qn >/dev/null
 nm_stop_prefix

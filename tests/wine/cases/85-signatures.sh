@@ -70,12 +70,10 @@ nm_expect "64-bit process, test root trusted: the installed DLLs and the tools a
     "$(sig_answer 'C:\signed\x64\nmsettings.exe' "$sig_trusted")" \
     "$(sig_answer 'C:\changed\NMShell402-x64.dll' "$sig_bad_digest")"
 
-if [ -z "$NM_BIN32" ]; then
-    wine_fail "32-bit process: no 32-bit build given to the suite"
-elif ! nm_wine32_usable; then
-    wine_fail "32-bit process: this machine's emulator (qemu-i386) loses thread wake-ups; no 32-bit check can run here"
-else
-    out=$(cd "$sig_c" && nm_wine32 "$NM_BIN32/nm_verify_trust.exe" "$sig_pf32" 'C:\signed\x86\nmshell.exe' \
+# The same question from a 32-bit process, of the shipping DLL and its tools.
+sig_check32() {
+    local out
+    out=$(cd "$WINEPREFIX/drive_c" && nm_wine32 "$NM_BIN32/nm_verify_trust.exe" "$sig_pf32" 'C:\signed\x86\nmshell.exe' \
         'C:\signed\x86\nmutil.exe' 'C:\signed\x86\nmsettings.exe' 'C:\changed\NMShell402-x86.dll')
     nm_expect "32-bit process, test root trusted: the installed 32-bit DLL and the tools are trusted, the changed DLL is not" \
         "$out" \
@@ -84,6 +82,11 @@ else
         "$(sig_answer 'C:\signed\x86\nmutil.exe' "$sig_trusted")" \
         "$(sig_answer 'C:\signed\x86\nmsettings.exe' "$sig_trusted")" \
         "$(sig_answer 'C:\changed\NMShell402-x86.dll' "$sig_bad_digest")"
+}
+if [ -z "$NM_BIN32" ]; then
+    wine_fail "32-bit process: no 32-bit build given to the suite"
+else
+    nm_wine32_check "32-bit process: WinVerifyTrust" sig_check32
 fi
 [ -n "$sig_changed" ] || wine_fail "no byte could be changed in the installed DLLs"
 nm_stop_prefix
