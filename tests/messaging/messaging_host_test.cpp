@@ -2,6 +2,7 @@
 // only hostwin can set up (virtual Sleep, Windows 98, planned failures).
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -236,6 +237,49 @@ TEST_F(MessagingHostTest, AnEndpointThatCameAndWentLeavesNoHandle) {
         }
         EXPECT_TRUE(HandlesReturnTo(before)) << Machine::OpenHandles() << " open, " << before << " before";
     }
+}
+
+// Two folder windows of the shell run a command each at the same moment: each
+// thread makes its own TransferData, sends and destroys it, while the endpoint
+// and the outgoing packet are the class's.  Every packet that arrives must be
+// one of the two lists, whole: never one command's length over the other's
+// bytes, never a buffer freed under a send.
+TEST_F(MessagingHostTest, CommandsOfTwoWindowThreadsArriveWhole) {
+    TransferData& receiver = Open(NMWatch, false);
+    const std::vector<std::string> kLists[] = {
+        {"CONFIRM", "C:\\a.txt"},
+        {"NORMAL", "QUICK", "CANCEL", "C:\\Documents and Settings\\Owner\\budget.xls"},
+    };
+    constexpr int kSends = 20;
+    std::atomic<int> sent{0};
+    std::atomic<int> running{2};
+    auto window = [&](const std::vector<std::string>& list) {
+        for (int i = 0; i < kSends; ++i) {
+            TransferData command;
+            command.Initialize(NMShellExt, nullptr);
+            if (command.SendPacket(NMWatch, ZOVU_RUN_VUZ, list))
+                ++sent;
+        }
+        --running;
+    };
+    std::thread first(window, kLists[0]), second(window, kLists[1]);
+    int whole = 0, broken = 0;
+    while (running > 0) {
+        TransferPacket packet{};
+        if (!receiver.GetPacket(&packet, 1))
+            continue;
+        std::vector<std::string> strings;
+        TransferData::UnpackStrings(packet, &strings, false);
+        const bool known = strings == kLists[0] || strings == kLists[1];
+        (known && packet.operation == ZOVU_RUN_VUZ ? whole : broken)++;
+        TransferData::FreePacketData(&packet);
+    }
+    first.join();
+    second.join();
+    EXPECT_EQ(sent.load(), 2 * kSends);
+    EXPECT_EQ(broken, 0);
+    EXPECT_GT(whole, 0);
+    EXPECT_TRUE(Machine::MessageBoxes().empty());
 }
 
 // Without its security descriptor there is no pipe, and without the mailbox
