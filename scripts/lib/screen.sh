@@ -11,12 +11,14 @@ nm_show_pid=""
 
 # Starts Xvfb on a free display from :70 to :99 and exports DISPLAY.  The lock
 # file names the server that won a display, so two runs starting at once
-# cannot take the same one.
+# cannot take the same one.  A display whose lock is being made (.tXN-lock) is
+# taken too: one left behind by a server that died then (a full disk) would
+# keep a new server waiting for ever.
 nm_screen_start() {
     local first=$((70 + RANDOM % 30)) i n
     for i in $(seq 0 29); do
         n=$((70 + (first - 70 + i) % 30))
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.tX$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
         Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
         nm_screen_pid=$!
         for _ in $(seq 100); do
