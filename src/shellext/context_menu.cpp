@@ -218,19 +218,17 @@ HRESULT ShellExtension::GetCommandString(UINT_PTR idCmd, UINT uType, UINT* /*pRe
     if (idCmd >= kCommandCount || pszName == nullptr)
         return S_OK;
     const Command& command = kCommands[idCmd];
+    // On the NT family a caller that asked for an ANSI type counted its buffer
+    // in bytes: it holds half as many 16-bit characters.
+    const UINT capacity = isWin9x || (uType & GCS_UNICODE) != 0 ? cchMax : cchMax / 2;
+    if (capacity == 0)
+        return S_OK;
     if (isWin9x) {
-        if (cchMax == 0)
-            return S_OK;
         size_t n = 0;
-        for (; n + 1 < cchMax && command.helpAnsi[n] != '\0'; ++n)
+        for (; n + 1 < capacity && command.helpAnsi[n] != '\0'; ++n)
             pszName[n] = command.helpAnsi[n];
         pszName[n] = '\0';
     } else {
-        // A caller that asked for an ANSI type counted its buffer in bytes:
-        // it holds half as many 16-bit characters.
-        const UINT capacity = (uType & GCS_UNICODE) != 0 ? cchMax : cchMax / 2;
-        if (capacity == 0)
-            return S_OK;
         auto* wide = reinterpret_cast<WCHAR*>(pszName);
         size_t n = 0;
         for (; n + 1 < capacity && command.helpUtf16[n] != u'\0'; ++n)
