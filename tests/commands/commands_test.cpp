@@ -206,71 +206,60 @@ TEST_F(CommandsTest, OnlyCommandOffsetsZeroToFourAreCommands) {
     EXPECT_EQ(StartedCommandLine(false), "");
 }
 
-TEST_F(CommandsTest, AMissingVuzProgramIsReportedAndNothingIsSent) {
-    fs::remove(install_ / "nmzap4.exe");
-    const std::pair<const char*, const char*> cases[] = {
-        {kInstallDir, kVuzProgram},              // the file is gone
-        {"D:\\Gone\\", "D:\\Gone\\nmzap4.exe"},  // so is its folder
+// The VUZ program's road: the request goes out only once the program has
+// started from the installation directory; a missing program is reported, a
+// program that cannot start is not.
+TEST_F(CommandsTest, TheVuzProgramStartsFromTheInstallationDirectory) {
+    enum class File { kProgram, kText, kNone };
+    struct Case {
+        const char* name;
+        const char* uil;  // null: no "UIL" value
+        File file;        // what lies at the program's path
+        const char* program;
+        bool runs, missingBox;
     };
-    for (const auto& [uil, program] : cases) {
-        SCOPED_TRACE(uil);
-        SetInstallDir(uil);
+    const Case cases[] = {
+        {"directory", kInstallDir, File::kProgram, kVuzProgram, true, false},
+        {"directory with a backslash", "C:\\Program Files\\Nullmark\\", File::kProgram, kVuzProgram, true, false},
+        {"drive root", "C:\\", File::kProgram, "C:\\nmzap4.exe", true, false},
+        {"the program is gone", kInstallDir, File::kNone, kVuzProgram, false, true},
+        {"so is its folder", "D:\\Gone\\", File::kNone, "D:\\Gone\\nmzap4.exe", false, true},
+        {"the file is no program", kInstallDir, File::kText, kVuzProgram, false, false},
+        {"no installation directory", nullptr, File::kProgram, kVuzProgram, false, false},
+    };
+    const fs::path rootProgram = fs::path(Machine::HostPath("C:\\")) / "nmzap4.exe";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(report_);
+        fs::remove(install_ / "nmzap4.exe");
+        fs::remove(rootProgram);
+        const fs::path at = std::string(c.program) == "C:\\nmzap4.exe" ? rootProgram : install_ / "nmzap4.exe";
+        if (c.file == File::kProgram)
+            fs::create_symlink(NM_PROCESS_CHILD, at);
+        else if (c.file == File::kText)
+            std::ofstream(at) << "not a program";
+        if (c.uil != nullptr)
+            SetInstallDir(c.uil);
+        else
+            ASSERT_TRUE(Machine::ImportRegistry(
+                "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\software\\Greyfell\\VI4\\Settings]\r\n\"UIL\"=-\r\n"));
         Machine::ClearMessageBoxes();
         PipeReceiver vuz(0);
-        EXPECT_EQ(Invoke(kShareFirst, 0u), S_OK);
-        EXPECT_TRUE(vuz.Finish().empty());
-        const auto boxes = Machine::MessageBoxes();
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].owner, nullptr);
-        EXPECT_EQ(boxes[0].text, std::string("Program ") + program +
-                                     " was not located on your computer.\n"
-                                     "You must reinstall Nullmark or restore the program to its original location.");
-        EXPECT_EQ(boxes[0].caption, "Error");
-        EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_OK | MB_ICONERROR));
-    }
-}
-
-TEST_F(CommandsTest, AProgramThatCannotStartIsNotReported) {
-    fs::remove(install_ / "nmzap4.exe");
-    std::ofstream(install_ / "nmzap4.exe") << "not a program";
-    PipeReceiver vuz(0);
-    EXPECT_EQ(Invoke(kShareFirst, 0u), S_OK);
-    EXPECT_TRUE(vuz.Finish().empty());
-    EXPECT_TRUE(Machine::MessageBoxes().empty());
-}
-
-TEST_F(CommandsTest, TheProgramPathHasOneBackslashBeforeTheFileName) {
-    struct LocationCase {
-        const char* uil;
-        const char* program;  // "" when nothing may start
-    };
-    const LocationCase cases[] = {
-        {"C:\\Program Files\\Nullmark", kVuzProgram},
-        {"C:\\Program Files\\Nullmark\\", kVuzProgram},
-        {"C:\\", "C:\\nmzap4.exe"},
-    };
-    fs::create_symlink(NM_PROCESS_CHILD, fs::path(Machine::HostPath("C:\\")) / "nmzap4.exe");
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.uil);
-        fs::remove(report_);
-        SetInstallDir(c.uil);
-        PipeReceiver vuz(0);
         EXPECT_EQ(Invoke({"E:\\a.txt"}, 0u), S_OK);
-        EXPECT_EQ(Dump(vuz.Finish()), Dump(Packet(0, 0, {"CONFIRM", "E:\\a.txt"})));
-        EXPECT_EQ(StartedCommandLine(), c.program);
+        EXPECT_EQ(Dump(vuz.Finish()), c.runs ? Dump(Packet(0, 0, {"CONFIRM", "E:\\a.txt"})) : "");
+        EXPECT_EQ(StartedCommandLine(c.runs), c.runs ? c.program : "");
+        const auto boxes = Machine::MessageBoxes();
+        ASSERT_EQ(boxes.size(), c.missingBox ? 1u : 0u);
+        if (c.missingBox) {
+            EXPECT_EQ(boxes[0].owner, nullptr);
+            EXPECT_EQ(boxes[0].text, std::string("Program ") + c.program +
+                                         " was not located on your computer.\n"
+                                         "You must reinstall Nullmark or restore the program to its original location.");
+            EXPECT_EQ(boxes[0].caption, "Error");
+            EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_OK | MB_ICONERROR));
+        }
     }
-    fs::remove(fs::path(Machine::HostPath("C:\\")) / "nmzap4.exe");
-    EXPECT_TRUE(Machine::MessageBoxes().empty());
-}
-
-TEST_F(CommandsTest, WithoutAnInstallationDirectoryTheVuzProgramRoadDoesNothing) {
-    ASSERT_TRUE(Machine::ImportRegistry(
-        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\software\\Greyfell\\VI4\\Settings]\r\n\"UIL\"=-\r\n"));
-    PipeReceiver vuz(0);
-    EXPECT_EQ(Invoke(kShareFirst, 0u), S_OK);
-    EXPECT_TRUE(vuz.Finish().empty());
-    EXPECT_EQ(StartedCommandLine(false), "");
-    EXPECT_TRUE(Machine::MessageBoxes().empty());
+    fs::remove(rootProgram);
 }
 
 TEST_F(CommandsTest, AnEmptySelectionSendsNothingThatNamesADrive) {

@@ -89,12 +89,4 @@ TEST(Drives, SystemDirectoryFollowsTheBufferRules) {
     EXPECT_STREQ(small, path);
 }
 
-TEST(Drives, TheFreeSpaceQueryCanBeLookedUpAtRunTime) {
-    HMODULE kernel = LoadLibraryA("Kernel32.dll");
-    ASSERT_NE(kernel, nullptr);
-    EXPECT_NE(GetProcAddress(kernel, "GetDiskFreeSpaceExA"), nullptr);
-    EXPECT_EQ(GetProcAddress(kernel, "NoSuchExport"), nullptr);
-    EXPECT_TRUE(FreeLibrary(kernel));
-}
-
 }  // namespace

@@ -80,24 +80,38 @@ TEST_F(ProcessesTest, RunsTheProgramWithItsCommandLineAndReportsItsExitCode) {
     EXPECT_FALSE(GetExitCodeProcess(pi.hProcess, &code));
 }
 
-TEST_F(ProcessesTest, WithoutACommandLineTheProgramPathIsTheCommandLine) {
-    PROCESS_INFORMATION pi;
-    ASSERT_EQ(Start(kChild, "", &pi), static_cast<DWORD>(ERROR_SUCCESS));
-    WaitForSingleObject(pi.hProcess, 10000);
-    EXPECT_EQ(Report().substr(0, Report().find('\n')), kChild);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-}
-
-TEST_F(ProcessesTest, WithoutAnApplicationNameTheFirstTokenIsTheProgramAndExeIsAdded) {
-    PROCESS_INFORMATION pi;
-    ASSERT_EQ(Start(nullptr, "\"C:\\Program Files\\Nullmark\\child\" 3", &pi), static_cast<DWORD>(ERROR_SUCCESS));
-    WaitForSingleObject(pi.hProcess, 10000);
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
-    EXPECT_EQ(code, 3u);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+// Without a command line the program path is one; without a program, the
+// command line's first token with ".exe" added; any letter case; a script.
+TEST_F(ProcessesTest, TheProgramComesFromTheApplicationNameOrTheCommandLine) {
+    const fs::path script = drive_ / "Program Files" / "Nullmark" / "tool.exe";
+    std::ofstream(script) << "#!/bin/sh\nexit 9\n";
+    fs::permissions(script, fs::perms::owner_all);
+    struct Case {
+        const char* application;
+        const char* commandLine;
+        DWORD code;
+        const char* seen;  // the command line the child reports; null for the script
+    };
+    const Case cases[] = {
+        {kChild, "", 0, kChild},
+        {nullptr, "\"C:\\Program Files\\Nullmark\\child\" 3", 3, "\"C:\\Program Files\\Nullmark\\child\" 3"},
+        {"c:\\program files\\nullmark\\TOOL.EXE", "tool", 9, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.commandLine);
+        fs::remove(report_);
+        PROCESS_INFORMATION pi;
+        ASSERT_EQ(Start(c.application, c.commandLine, &pi), static_cast<DWORD>(ERROR_SUCCESS));
+        EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+        DWORD code = 99;
+        EXPECT_TRUE(GetExitCodeProcess(pi.hProcess, &code));
+        EXPECT_EQ(code, c.code);
+        if (c.seen != nullptr) {
+            EXPECT_EQ(Report().substr(0, Report().find('\n')), c.seen);
+        }
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
 }
 
 TEST_F(ProcessesTest, TheChildSharesTheMachine) {
@@ -168,20 +182,6 @@ TEST_F(ProcessesTest, StartFailuresGiveWindowsErrorCodes) {
         EXPECT_EQ(pi.hProcess, nullptr);
     }
     EXPECT_EQ(Machine::OpenHandles(), before);
-}
-
-TEST_F(ProcessesTest, AScriptInTheDriveFolderRuns) {
-    const fs::path script = drive_ / "Program Files" / "Nullmark" / "tool.exe";
-    std::ofstream(script) << "#!/bin/sh\nexit 9\n";
-    fs::permissions(script, fs::perms::owner_all);
-    PROCESS_INFORMATION pi;
-    ASSERT_EQ(Start("c:\\program files\\nullmark\\TOOL.EXE", "tool", &pi), static_cast<DWORD>(ERROR_SUCCESS));
-    WaitForSingleObject(pi.hProcess, 10000);
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
-    EXPECT_EQ(code, 9u);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
 }
 
 }  // namespace

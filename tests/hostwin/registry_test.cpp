@@ -161,20 +161,6 @@ TEST(Registry, AReadOnlyHandleCannotWrite) {
     RegCloseKey(queryOnly);
 }
 
-TEST(Registry, StringsKeepTheBytesTheWriterGave) {
-    TestRegistryKey k("Strings");
-    const char text[] = "C:\\Program Files\\Nullmark\\";
-    ASSERT_EQ(RegSetValueExA(k.get(), "UIL", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text),
-              ERROR_SUCCESS);
-    char out[256] = {};
-    DWORD size = sizeof out;
-    DWORD type = 0;
-    ASSERT_EQ(RegQueryValueExA(k.get(), "UIL", nullptr, &type, reinterpret_cast<BYTE*>(out), &size), ERROR_SUCCESS);
-    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(size, sizeof text);
-    EXPECT_STREQ(out, text);
-}
-
 TEST(Registry, DeleteValueAndFlush) {
     TestRegistryKey k("DeleteValue");
     ASSERT_EQ(SetBinary(k.get(), "V", {1}), ERROR_SUCCESS);

@@ -99,13 +99,4 @@ TEST_F(RunningProcessesTest, AMissingFacilityListsNothing) {
     }
 }
 
-TEST_F(RunningProcessesTest, TwoCallsAppendEveryNameTwice) {
-    std::vector<std::string> names;
-    ListRunningProcesses(names);
-    ListRunningProcesses(names);
-    ASSERT_EQ(names.size(), 8u);
-    EXPECT_EQ(std::vector<std::string>(names.begin(), names.begin() + 4),
-              std::vector<std::string>(names.begin() + 4, names.end()));
-}
-
 }  // namespace

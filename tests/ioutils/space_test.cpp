@@ -75,16 +75,6 @@ TEST_F(SpaceTest, TheOsClassChoosesTheQuery) {
     EXPECT_EQ(LogRecords(), "");
 }
 
-TEST_F(SpaceTest, AFailedExtendedQueryIsLoggedWithItsErrorNumber) {
-    ULONGLONG total = 77;
-    EXPECT_EQ(IO_GetFreeSpaceSizeFromCall('Q', &total), kUnmeasured);
-    EXPECT_EQ(total, 77u);
-    std::string expected = Record("Getting acount of free space on drive.", "Call to GetDiskFreeSpaceEx failed: 3");
-    expected.replace(expected.find("C:\\"), 3, "Q:\\");
-    EXPECT_EQ(LogRecords(), expected);
-    EXPECT_TRUE(Machine::MessageBoxes().empty());
-}
-
 TEST_F(SpaceTest, AMissingExportIsLoggedAndAMissingLibraryShownInABox) {
     ASSERT_TRUE(Machine::RemoveExport("Kernel32.dll", "GetDiskFreeSpaceExA"));
     EXPECT_EQ(IO_GetFreeSpaceSizeFromCall('C'), kUnmeasured);

@@ -228,7 +228,7 @@ TEST_F(AccessorsTest, FullTablesTakeNoMore) {
     EXPECT_EQ(s.GetDriveSpaceClass('#'), 0);
 }
 
-TEST_F(AccessorsTest, DcgMirrorsEntry14IntoThePagingFileOptionOnNtOnly) {
+TEST_F(AccessorsTest, DcgMirrorsEntry14IntoThePagingFileOption) {
     constexpr char kMemoryManagement[] = "System\\CurrentControlSet\\Control\\Session Manager\\Memory Management";
     RegKey().Create(HKEY_LOCAL_MACHINE, kMemoryManagement, KEY_READ);  // the system's key is there
     auto pagingFile = [&] {
@@ -246,14 +246,6 @@ TEST_F(AccessorsTest, DcgMirrorsEntry14IntoThePagingFileOptionOnNtOnly) {
     s.dcgOptions.UnpackOptions(0);
     s.SaveSetting(SettingId::DCG);
     EXPECT_EQ(pagingFile(), 0u);
-
-    Machine::ClearRegistry();
-    RegKey().Create(HKEY_LOCAL_MACHINE, kMemoryManagement, KEY_READ);
-    Machine::SetWindows9x();
-    s.dcgOptions.UnpackOptions(1u << 14);
-    s.SaveSetting(SettingId::DCG);
-    EXPECT_EQ(pagingFile(), 99u);
-    EXPECT_EQ(StoredSetting("DCG"), Bytes({0, 0x40, 0, 0}));
 }
 
 // The earliest deep clean of the drives with a setting, and its age in days.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <latch>
 #include <thread>
 #include <vector>
@@ -26,41 +27,63 @@ protected:
     }
 };
 
+// Every factory and extension counts while it lives, a lock on the server
+// does not, and the library may go exactly when the count is 0.
 TEST_F(ComServerTest, UnloadIsAllowedExactlyWhileNoObjectLives) {
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
-    IClassFactory* factory = NewFactory();
-    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
-    EXPECT_EQ(factory->Release(), 0u);
-    EXPECT_EQ(DllCanUnloadNow(), S_OK);
-}
-
-TEST_F(ComServerTest, EachCallMakesAFreshFactory) {
     IClassFactory* a = NewFactory();
     IClassFactory* b = NewFactory();
-    EXPECT_NE(a, b);
-    EXPECT_EQ(ServerObjectCount, 2);
-    a->Release();
-    EXPECT_EQ(ServerObjectCount, 1);
-    b->Release();
-}
-
-TEST_F(ComServerTest, ClassIdentifierIsComparedByteForByte) {
-    void* ppv = reinterpret_cast<void*>(1);
-    // Change one byte at a time: every one of the 16 must matter.
-    for (size_t i = 0; i < sizeof(CLSID); ++i) {
-        CLSID other = CLSID_ShellExtension;
-        reinterpret_cast<BYTE*>(&other)[i] ^= 0x01;
-        EXPECT_EQ(DllGetClassObject(other, IID_IClassFactory, &ppv), CLASS_E_CLASSNOTAVAILABLE) << "byte " << i;
-        EXPECT_EQ(ppv, nullptr);
+    EXPECT_NE(a, b) << "each call makes a fresh factory";
+    EXPECT_EQ(a->LockServer(TRUE), S_OK);
+    {
+        nmtest::Extension x, y;
+        ASSERT_NE(x.menu(), nullptr);
+        EXPECT_EQ(ServerObjectCount, 4);
     }
-    EXPECT_EQ(ServerObjectCount, 0);
+    EXPECT_EQ(ServerObjectCount, 2);
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+    EXPECT_EQ(a->Release(), 0u);
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+    EXPECT_EQ(b->Release(), 0u);
+    EXPECT_EQ(DllCanUnloadNow(), S_OK) << "the lock taken on the server keeps nothing loaded";
 }
 
-TEST_F(ComServerTest, UnsupportedInterfaceLeavesNoFactoryBehind) {
-    void* ppv = reinterpret_cast<void*>(1);
-    EXPECT_EQ(DllGetClassObject(CLSID_ShellExtension, IID_IContextMenu, &ppv), E_NOINTERFACE);
-    EXPECT_EQ(ppv, nullptr);
-    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+// Every refused request answers a null pointer and leaves no object counted.
+TEST_F(ComServerTest, RefusedRequestsLeaveNothingBehind) {
+    struct Case {
+        const char* name;
+        std::function<HRESULT(IClassFactory*, void**)> call;
+        HRESULT result;
+    };
+    const auto otherClass = [](size_t byte) {
+        return [byte](IClassFactory*, void** ppv) {
+            CLSID other = CLSID_ShellExtension;
+            reinterpret_cast<BYTE*>(&other)[byte] ^= 0x01;
+            return DllGetClassObject(other, IID_IClassFactory, ppv);
+        };
+    };
+    std::vector<Case> cases = {
+        {"a factory without IClassFactory",
+         [](IClassFactory*, void** ppv) { return DllGetClassObject(CLSID_ShellExtension, IID_IContextMenu, ppv); },
+         E_NOINTERFACE},
+        {"an aggregated extension",  // any IUnknown will do as the outer object
+         [](IClassFactory* f, void** ppv) { return f->CreateInstance(f, IID_IUnknown, ppv); }, CLASS_E_NOAGGREGATION},
+        {"an extension as IClassFactory",
+         [](IClassFactory* f, void** ppv) { return f->CreateInstance(nullptr, IID_IClassFactory, ppv); },
+         E_NOINTERFACE},
+    };
+    // Every one of the class identifier's 16 bytes matters.
+    for (size_t i = 0; i < sizeof(CLSID); ++i)
+        cases.push_back({"a class identifier with one byte changed", otherClass(i), CLASS_E_CLASSNOTAVAILABLE});
+    IClassFactory* factory = NewFactory();
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(testing::Message() << cases[i].name << " (case " << i << ")");
+        void* ppv = reinterpret_cast<void*>(1);
+        EXPECT_EQ(cases[i].call(factory, &ppv), cases[i].result);
+        EXPECT_EQ(ppv, nullptr);
+        EXPECT_EQ(ServerObjectCount, 1) << "only the factory";
+    }
+    factory->Release();
 }
 
 TEST_F(ComServerTest, FactoryIsItsOwnIdentityAndCountsEveryQuery) {
@@ -75,33 +98,6 @@ TEST_F(ComServerTest, FactoryIsItsOwnIdentityAndCountsEveryQuery) {
     EXPECT_EQ(factory->Release(), 2u);
     EXPECT_EQ(unknown->Release(), 1u);
     EXPECT_EQ(factory->Release(), 0u);
-}
-
-TEST_F(ComServerTest, LockServerDoesNotKeepTheLibraryLoaded) {
-    IClassFactory* factory = NewFactory();
-    EXPECT_EQ(factory->LockServer(TRUE), S_OK);
-    factory->Release();
-    EXPECT_EQ(DllCanUnloadNow(), S_OK);
-}
-
-TEST_F(ComServerTest, AggregationIsRefusedAndCreatesNothing) {
-    IClassFactory* factory = NewFactory();
-    IClassFactory* outer = NewFactory();  // any IUnknown will do as the outer object
-    void* ppv = reinterpret_cast<void*>(1);
-    EXPECT_EQ(factory->CreateInstance(outer, IID_IUnknown, &ppv), CLASS_E_NOAGGREGATION);
-    EXPECT_EQ(ppv, nullptr);
-    EXPECT_EQ(ServerObjectCount, 2);
-    outer->Release();
-    factory->Release();
-}
-
-TEST_F(ComServerTest, CreateInstanceForAnUnsupportedInterfaceLeavesNoObject) {
-    IClassFactory* factory = NewFactory();
-    void* ppv = reinterpret_cast<void*>(1);
-    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, &ppv), E_NOINTERFACE);
-    EXPECT_EQ(ppv, nullptr);
-    EXPECT_EQ(ServerObjectCount, 1) << "only the factory";
-    factory->Release();
 }
 
 TEST_F(ComServerTest, ExtensionHasOneIdentityAndOneReferenceCount) {
@@ -171,15 +167,6 @@ TEST_F(ComServerTest, ObjectCountStaysExactWhileThreadsMakeAndReleaseObjects) {
     EXPECT_EQ(failures.load(), 0);
     EXPECT_EQ(ServerObjectCount, 0) << "after " << kThreads << " threads of " << kCycles << " cycles";
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
-}
-
-TEST_F(ComServerTest, EveryExtensionObjectIsCounted) {
-    {
-        nmtest::Extension a, b;
-        ASSERT_NE(a.menu(), nullptr);
-        EXPECT_EQ(ServerObjectCount, 2);
-    }
-    EXPECT_EQ(ServerObjectCount, 0);
 }
 
 }  // namespace

@@ -67,10 +67,13 @@ TEST_F(ContextMenuTest, TwoFilesOnTheSystemDiskGetEveryCommand) {
     EXPECT_EQ(built.submenu, submenu);
 }
 
-TEST_F(ContextMenuTest, TheBlockAlwaysGoesToTheTopOfTheShellsMenu) {
-    for (UINT indexMenu : {0u, 1u, 3u, 40u}) {
-        SCOPED_TRACE(testing::Message() << "indexMenu=" << indexMenu);
-        const auto built = BuildMenu({"C:\\a.txt"}, CMF_NORMAL, 1, 3, indexMenu);
+// Wherever the shell asks for it, the block goes to the top of its menu, and
+// the commands take the identifiers from the shell's first one on.
+TEST_F(ContextMenuTest, TheBlockGoesToTheTopWithTheShellsIdentifiers) {
+    const std::pair<UINT, UINT> cases[] = {{0, 1}, {1, 0x7000}, {3, 30000}, {40, 1}};
+    for (const auto& [indexMenu, first] : cases) {
+        SCOPED_TRACE(testing::Message() << "indexMenu=" << indexMenu << " idCmdFirst=" << first);
+        const auto built = BuildMenu({"C:\\a.txt"}, CMF_NORMAL, first, 3, indexMenu);
         ASSERT_TRUE(built.added());
         ASSERT_EQ(built.top.size(), 6u);
         EXPECT_EQ(built.top[0], kSeparator);
@@ -78,6 +81,11 @@ TEST_F(ContextMenuTest, TheBlockAlwaysGoesToTheTopOfTheShellsMenu) {
         EXPECT_EQ(built.top[2], kSeparator);
         EXPECT_EQ(built.top[3].id, 9000u) << "the shell's own items follow in their order";
         EXPECT_EQ(built.top[5].id, 9002u);
+        std::vector<UINT> ids;
+        for (const MenuRow& r : built.submenu)
+            if (r.text != "-")
+                ids.push_back(r.id);
+        EXPECT_EQ(ids, (std::vector<UINT>{first, first + 1, first + 2, first + 3, first + 4}));
     }
 }
 
@@ -98,19 +106,6 @@ TEST_F(ContextMenuTest, NoMenuOverTheStartMenuFolder) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         EXPECT_EQ(BuildMenu({c.path}).added(), c.added);
-    }
-}
-
-TEST_F(ContextMenuTest, IdentifiersFollowTheShellsFirstOne) {
-    for (UINT first : {1u, 0x7000u, 30000u}) {
-        SCOPED_TRACE(testing::Message() << "idCmdFirst=" << first);
-        const auto built = BuildMenu({"C:\\a.txt"}, CMF_NORMAL, first);
-        ASSERT_TRUE(built.added());
-        std::vector<UINT> ids;
-        for (const MenuRow& r : built.submenu)
-            if (r.text != "-")
-                ids.push_back(r.id);
-        EXPECT_EQ(ids, (std::vector<UINT>{first, first + 1, first + 2, first + 3, first + 4}));
     }
 }
 

@@ -39,66 +39,46 @@ TEST(Initialize, APathLongerThan259CharactersIsCutTo259) {
     EXPECT_EQ(ext.object().Selection()[1], longPath.substr(0, 259));
 }
 
-TEST(Initialize, HoldsOneReferenceOnTheLatestDataObjectOnly) {
-    Extension ext;
-    DropDataObject* first = DropDataObject::Create({"C:\\first.txt"});
-    DropDataObject* second = DropDataObject::Create({"D:\\second.txt", "D:\\third.txt"});
-
-    ASSERT_EQ(ext.init()->Initialize(nullptr, first, nullptr), S_OK);
-    EXPECT_EQ(first->RefCount(), 2u);
-    ASSERT_EQ(ext.init()->Initialize(nullptr, second, nullptr), S_OK);
-    EXPECT_EQ(first->RefCount(), 1u) << "the first data object was given back";
-    EXPECT_EQ(second->RefCount(), 2u);
-    EXPECT_EQ(ext.object().Selection(), (Paths{"D:\\second.txt", "D:\\third.txt"}));
-
-    first->Release();
-    second->Release();
-}
-
-TEST(Initialize, ReleasesTheDataObjectWhenTheExtensionGoes) {
-    DropDataObject* data = DropDataObject::Create({"C:\\a.txt"});
-    {
-        Extension ext;
-        ASSERT_EQ(ext.init()->Initialize(nullptr, data, nullptr), S_OK);
-        EXPECT_EQ(data->RefCount(), 2u);
+// A second Initialize over a first one's selection: what the object keeps,
+// and which data object it holds.
+TEST(Initialize, ASecondCallReplacesKeepsOrDropsTheSelection) {
+    enum class Second { kFiles, kNoFileList, kNoHandle, kNone };
+    struct Case {
+        const char* name;
+        Second second;
+        HRESULT result;
+        Paths selection;
+        ULONG firstRefs, secondRefs;  // after the call, the test's own reference included
+    };
+    const Case cases[] = {
+        {"a new file list replaces it", Second::kFiles, S_OK, {"D:\\second.txt", "D:\\third.txt"}, 1, 2},
+        {"a data object without a file list keeps it", Second::kNoFileList, E_FAIL, {"C:\\first.txt"}, 1, 2},
+        {"a medium without a handle empties it", Second::kNoHandle, S_OK, {}, 1, 2},
+        {"no data object drops it", Second::kNone, E_INVALIDARG, {}, 1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DropDataObject* first = DropDataObject::Create({"C:\\first.txt"});
+        DropDataObject* second = DropDataObject::Create({"D:\\second.txt", "D:\\third.txt"});
+        second->RefuseDrop(c.second == Second::kNoFileList);
+        second->GiveEmptyMedium(c.second == Second::kNoHandle);
+        {
+            Extension ext;
+            ASSERT_EQ(ext.init()->Initialize(nullptr, first, nullptr), S_OK);
+            EXPECT_EQ(first->RefCount(), 2u);
+            EXPECT_EQ(ext.init()->Initialize(nullptr, c.second == Second::kNone ? nullptr : second, nullptr),
+                      c.result);
+            EXPECT_EQ(ext.object().Selection(), c.selection);
+            EXPECT_EQ(ext.object().SelectionCount(), c.selection.size());
+            EXPECT_EQ(first->RefCount(), c.firstRefs) << "the first data object was given back";
+            if (c.secondRefs != 0) {
+                EXPECT_EQ(second->RefCount(), c.secondRefs) << "the latest data object is held";
+            }
+        }
+        EXPECT_EQ(second->RefCount(), 1u) << "the extension gives it back when it goes";
+        first->Release();
+        second->Release();
     }
-    EXPECT_EQ(data->RefCount(), 1u);
-    data->Release();
-}
-
-TEST(Initialize, ADataObjectWithoutAFileListFailsAndKeepsTheEarlierSelection) {
-    Extension ext;
-    ASSERT_EQ(ext.Initialize({"C:\\kept.txt"}), S_OK);
-
-    DropDataObject* refusing = DropDataObject::Create({"C:\\other.txt"});
-    refusing->RefuseDrop(true);
-    EXPECT_EQ(ext.init()->Initialize(nullptr, refusing, nullptr), E_FAIL);
-    EXPECT_EQ(ext.object().Selection(), (Paths{"C:\\kept.txt"}));
-    EXPECT_EQ(ext.object().SelectionCount(), 1u);
-    EXPECT_EQ(refusing->RefCount(), 2u) << "the refusing data object is still held";
-    refusing->Release();
-}
-
-TEST(Initialize, AMediumWithoutAHandleGivesAnEmptySelection) {
-    Extension ext;
-    ASSERT_EQ(ext.Initialize({"C:\\old.txt"}), S_OK);
-    DropDataObject* empty = DropDataObject::Create({"C:\\ignored.txt"});
-    empty->GiveEmptyMedium(true);
-    EXPECT_EQ(ext.init()->Initialize(nullptr, empty, nullptr), S_OK);
-    EXPECT_EQ(ext.object().SelectionCount(), 0u);
-    EXPECT_TRUE(ext.object().Selection().empty());
-    empty->Release();
-}
-
-TEST(Initialize, WithoutADataObjectTheSelectionIsDroppedAndTheCallRefused) {
-    Extension ext;
-    DropDataObject* data = DropDataObject::Create({"C:\\a.txt"});
-    ASSERT_EQ(ext.init()->Initialize(nullptr, data, nullptr), S_OK);
-    EXPECT_EQ(ext.init()->Initialize(nullptr, nullptr, nullptr), E_INVALIDARG);
-    EXPECT_EQ(data->RefCount(), 1u) << "the earlier data object was given back";
-    EXPECT_EQ(ext.object().SelectionCount(), 0u);
-    EXPECT_TRUE(ext.object().Selection().empty());
-    data->Release();
 }
 
 }  // namespace
