@@ -89,21 +89,6 @@ TEST(MenusTest, ItemsGoWhereTheirPositionOrCommandSays) {
     }
 }
 
-TEST(MenusTest, SeparatorsHaveNoTextAndIdentifierZero) {
-    PopupMenu menu;
-    ASSERT_TRUE(InsertMenuA(menu.get(), 0, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr));
-    EXPECT_EQ(GetMenuItemCount(menu.get()), 1);
-    EXPECT_EQ(InfoAt(menu.get(), 0).wID, 0u);
-    char text[8] = "junk";
-    EXPECT_EQ(GetMenuStringA(menu.get(), 0, text, sizeof text, MF_BYPOSITION), 0);
-
-    MENUITEMINFOA info{};
-    info.cbSize = sizeof info;
-    info.fMask = MIIM_FTYPE;
-    ASSERT_TRUE(GetMenuItemInfoA(menu.get(), 0, TRUE, &info));
-    EXPECT_EQ(info.fType, static_cast<UINT>(MFT_SEPARATOR));
-}
-
 TEST(MenusTest, EnableMenuItemAnswersThePreviousStateOrMinusOne) {
     PopupMenu menu;
     ASSERT_TRUE(InsertMenuA(menu.get(), 0, MF_BYPOSITION | MF_STRING, 7, "item"));
@@ -222,7 +207,7 @@ TEST(MenusTest, MixingTheOldAndNewTypeFlagsIsRefused) {
     }
 }
 
-TEST(MenusTest, ASubmenuItemReportsItsMenu) {
+TEST(MenusTest, ASubmenuItemReportsItsMenuAndItsSeparatorsHaveNoText) {
     PopupMenu menu;
     HMENU sub = CreatePopupMenu();
     ASSERT_NE(sub, nullptr);
@@ -238,6 +223,9 @@ TEST(MenusTest, ASubmenuItemReportsItsMenu) {
     EXPECT_EQ(TextAt(menu.get(), 0), "Sub");
     EXPECT_EQ(Items(sub), "one/1 - two/2");
     EXPECT_TRUE(InfoAt(sub, 2).fState & MF_GRAYED);
+    EXPECT_EQ(InfoAt(sub, 1).wID, 0u) << "a separator has identifier 0";
+    char separator[8] = "junk";
+    EXPECT_EQ(GetMenuStringA(sub, 1, separator, sizeof separator, MF_BYPOSITION), 0) << "and no text";
 
     // Commands are found in submenus too.
     EXPECT_EQ(EnableMenuItem(menu.get(), 2, MF_BYCOMMAND | MF_ENABLED), MF_GRAYED);
