@@ -22,6 +22,8 @@ constexpr Subcommand kSubcommands[] = {
     {"remove", RunRemove, "[--files-only] FOLDER", "remove the folder's contents; prints removed: yes|no and the log records"},
     {"shortcut", RunShortcut, "FILE...", "FILE<TAB>TARGET of each shortcut (empty when none)"},
     {"watch-log", RunWatchLog, "FOLDER TEXT", "append TEXT to FOLDER\\nmwatchlog.txt; prints written: yes|no"},
+    {"clean-log", RunCleanLog, "X: quick|deep",
+     "log a clean of drive X started an hour ago in the product's NMCleaningLog.txt; prints logged"},
     {"volume", RunVolume, "X: [--free] [--read-sector N] [--blank-label]",
      "file-system type, access method and geometry; free clusters, one sector's hex dump, blank FAT label"},
 };

@@ -12,4 +12,5 @@ int RunProtected(int argc, char** argv);
 int RunRemove(int argc, char** argv);
 int RunShortcut(int argc, char** argv);
 int RunWatchLog(int argc, char** argv);
+int RunCleanLog(int argc, char** argv);
 int RunVolume(int argc, char** argv);

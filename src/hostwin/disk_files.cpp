@@ -38,6 +38,7 @@
 #include "handles.h"
 #include "machine.h"
 #include "media_state.h"
+#include "version.h"
 
 namespace hostwin::detail {
 namespace {
@@ -364,6 +365,13 @@ bool Conflicts(DWORD access, DWORD share, const OpenEntry& other) {
 bool SharingConflict(const struct stat& st, DWORD access, DWORD share) {
     for (const auto& [id, entry] : OpenTable())
         if (entry.device == st.st_dev && entry.inode == st.st_ino && Conflicts(access, share, entry))
+            return true;
+    return false;
+}
+
+bool IsOpen(const struct stat& st) {
+    for (const auto& [id, entry] : OpenTable())
+        if (entry.device == st.st_dev && entry.inode == st.st_ino)
             return true;
     return false;
 }
@@ -915,9 +923,9 @@ BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName) {
     return TRUE;
 }
 
-BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
-    if (FailIfInjected("MoveFileExA"))
-        return FALSE;
+namespace {
+
+BOOL Rename(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
     Resolved from, to;
     if (DWORD error = Resolve(lpExistingFileName ? lpExistingFileName : "", false, &from); error != ERROR_SUCCESS)
         return Fail(error);
@@ -938,10 +946,12 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
             return Fail(ERROR_ACCESS_DENIED);
     }
     std::lock_guard lock(g_openMutex);
-    // A rename opens the object for DELETE, sharing everything.
-    if (SharingConflict(Identity(from), DELETE, kShareAll) ||
-        (to.exists && !sameEntry && SharingConflict(Identity(to), DELETE, kShareAll)))
+    // A rename opens the object for DELETE, sharing everything; a file that
+    // is open is never replaced, whatever its handles share.
+    if (SharingConflict(Identity(from), DELETE, kShareAll))
         return Fail(ERROR_SHARING_VIOLATION);
+    if (to.exists && !sameEntry && IsOpen(Identity(to)))
+        return Fail(ERROR_ACCESS_DENIED);
     const std::string below = from.host + "/";
     if (!from.link && S_ISDIR(from.st.st_mode))
         for (const auto& [id, entry] : OpenTable())
@@ -955,8 +965,21 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
     return TRUE;
 }
 
+}  // namespace
+
+// Windows 95, 98 and Me export MoveFileExA but do not implement it.
+BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
+    if (FailIfInjected("MoveFileExA"))
+        return FALSE;
+    if (CurrentOsVersion().platform == VER_PLATFORM_WIN32_WINDOWS)
+        return Fail(ERROR_CALL_NOT_IMPLEMENTED);
+    return Rename(lpExistingFileName, lpNewFileName, dwFlags);
+}
+
 BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName) {
-    return MoveFileExA(lpExistingFileName, lpNewFileName, 0);
+    if (FailIfInjected("MoveFileA"))
+        return FALSE;
+    return Rename(lpExistingFileName, lpNewFileName, 0);
 }
 
 namespace {

@@ -84,7 +84,9 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
 // A rename within a drive.  A file or folder that an open handle does not
 // share for deletion cannot be renamed or removed (ERROR_SHARING_VIOLATION);
 // a folder with an open handle below it cannot be renamed
-// (ERROR_ACCESS_DENIED), as on Windows.
+// (ERROR_ACCESS_DENIED), nor can an open file be replaced, whatever its
+// handles share (ERROR_ACCESS_DENIED), as on Windows.  Windows 95/98/Me answer
+// MoveFileExA with ERROR_CALL_NOT_IMPLEMENTED; MoveFileA works there.
 BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName);
 BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
 BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation);

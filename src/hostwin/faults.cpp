@@ -20,6 +20,12 @@ std::map<std::string, Planned>& Plans() {
     return plans;
 }
 
+struct ShortWrite {
+    DWORD limit = 0;
+    int countdown = 0;  // WriteFile calls until the cut one; 0: none planned
+};
+ShortWrite g_shortWrite;
+
 }  // namespace
 
 bool TakeInjectedFailure(const char* api, DWORD* error) {
@@ -52,6 +58,20 @@ void ArmFailure(const char* api, DWORD error, int times) {
 void ClearFailures() {
     std::lock_guard lock(g_mutex);
     Plans().clear();
+    g_shortWrite = ShortWrite{};
+}
+
+bool TakeShortWrite(DWORD* limit) {
+    std::lock_guard lock(g_mutex);
+    if (g_shortWrite.countdown == 0 || --g_shortWrite.countdown > 0)
+        return false;
+    *limit = g_shortWrite.limit;
+    return true;
+}
+
+void ArmShortWrite(DWORD limit, int nth) {
+    std::lock_guard lock(g_mutex);
+    g_shortWrite = ShortWrite{limit, nth > 0 ? nth : 0};
 }
 
 }  // namespace hostwin::detail

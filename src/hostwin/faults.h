@@ -15,6 +15,12 @@ bool TakeInjectedFailure(const char* api, DWORD* error);
 bool FailIfInjected(const char* api);
 
 void ArmFailure(const char* api, DWORD error, int times);  // times < 0: until cleared
+// Every planned failure, the short write below included.
 void ClearFailures();
+
+// True when this WriteFile is the one a test cut short: it writes at most
+// `*limit` bytes and still reports success.
+bool TakeShortWrite(DWORD* limit);
+void ArmShortWrite(DWORD limit, int nth);  // the nth WriteFile from now
 
 }  // namespace hostwin::detail

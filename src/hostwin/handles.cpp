@@ -1,5 +1,6 @@
 #include "handles.h"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 
@@ -100,6 +101,8 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
             *lpNumberOfBytesWritten = 0;
         return FALSE;
     }
+    if (DWORD limit; hostwin::detail::TakeShortWrite(&limit))
+        nNumberOfBytesToWrite = std::min(nNumberOfBytesToWrite, limit);
     auto object = LookUp(hFile);
     DWORD written = 0;
     const DWORD error = object ? object->Write(lpBuffer, nNumberOfBytesToWrite, &written) : ERROR_INVALID_HANDLE;
@@ -114,6 +117,8 @@ BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
 }
 
 BOOL WINAPI SetEndOfFile(HANDLE hFile) {
+    if (hostwin::detail::FailIfInjected("SetEndOfFile"))
+        return FALSE;
     auto object = LookUp(hFile);
     return Result(object ? object->SetEnd() : ERROR_INVALID_HANDLE);
 }

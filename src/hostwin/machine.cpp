@@ -198,6 +198,7 @@ void Machine::ClearRegistry() {
 size_t Machine::OpenRegistryHandles() { return detail::OpenRegistryHandles(); }
 
 void Machine::FailNext(const char* api, DWORD error, int times) { detail::ArmFailure(api, error, times); }
+void Machine::ShortenWrite(DWORD bytes, int nth) { detail::ArmShortWrite(bytes, nth); }
 void Machine::ClearFailures() { detail::ClearFailures(); }
 
 }  // namespace hostwin

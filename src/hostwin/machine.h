@@ -60,6 +60,9 @@ public:
     // --- planned failures: the next `times` calls of `api` fail with `error`
     // (times < 0: every call until cleared).
     static void FailNext(const char* api, DWORD error, int times = 1);
+    // The nth WriteFile call from now writes at most `bytes` bytes and still
+    // reports success, as a network redirector can.
+    static void ShortenWrite(DWORD bytes, int nth = 1);
     static void ClearFailures();
 
     // --- message boxes: every box shown, in order; answered at once

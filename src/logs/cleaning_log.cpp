@@ -2,12 +2,14 @@
 // a six-line record goes to the top of "NMCleaningLog.txt" in the
 // installation directory, and the drive's settings record takes the
 // completion time.  Older records survive up to the 29th line end within the
-// file's first 4096 bytes.  A rewrite that fails leaves the old log whole.
+// file's first 4096 bytes.  A rewrite that fails leaves the old log whole,
+// and a rewrite that cannot take the log's place is kept, never dropped.
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "ioutils/file_handle.h"
 #include "settings/product_settings.h"
 #include "settings/shell_folders.h"
 
@@ -18,27 +20,19 @@ constexpr char kRecordFormat[] =
     "Drive: %c\r\nOperation: %s\r\nDate and time operation was started: %s\r\n"
     "Date and time operation was completed: %s\r\nTotal elapsed time (HH:MM:SS): %02d:%02d:%02d\r\n"
     "-------------------------------------------------\r\n";
+constexpr char kRecordStart[] = "Drive: ";
 constexpr char kDeepClean[] = "Deep Clean";
 constexpr char kQuickClean[] = "Quick Clean";
 constexpr DWORD kKeptBytes = 4096;
 constexpr int kKeptLines = 29;
-constexpr char kNewSuffix[] = ".new";  // the rewritten log, beside the old one until it is whole
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE h) : h_(h) {}
-    ~FileHandle() {
-        if (ok())
-            CloseHandle(h_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return h_; }
-
-private:
-    HANDLE h_;
-};
+// The rewritten log, beside the old one until it is whole; it stays there
+// when it cannot take the log's place, and the next write starts from it.
+constexpr char kNewSuffix[] = ".new";
+// Enough for a rewritten log: a record and the kept bytes of the old one.
+constexpr DWORD kMaxTextBytes = 2 * kKeptBytes;
+// A scanner or an indexer that opened the log lets go within moments.
+constexpr int kReplaceAttempts = 5;
+constexpr DWORD kReplaceRetryMs = 100;
 
 std::string FormatRecord(char drive, const char* operation, const DateTimeStamp& started, const DateTimeStamp& now) {
     const DateTimeStamp elapsed = now.Elapsed(started);
@@ -62,33 +56,41 @@ bool IsFixedDrive(char drive) {
     return GetDriveTypeA(root) == DRIVE_FIXED;
 }
 
-// The old log's first lines, as many as are kept; false when there is a log
-// that cannot be read (so that nothing is written over it).
-bool ReadKeptLines(const std::string& path, std::string* kept) {
+// The start of a file (empty when there is no such file); false when it
+// exists but cannot be read.
+bool ReadStart(const std::string& path, std::string* text) {
+    text->clear();
     FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.ok())
+    if (!file.valid())
         return GetLastError() == ERROR_FILE_NOT_FOUND;
-    std::vector<char> old(kKeptBytes);
+    std::vector<char> bytes(kMaxTextBytes);
     DWORD read = 0;
-    if (!ReadFile(file.get(), old.data(), kKeptBytes, &read, nullptr))
+    if (!ReadFile(file.get(), bytes.data(), kMaxTextBytes, &read, nullptr))
         return false;
-    int lines = 0;
-    for (DWORD i = 0; i < read && lines < kKeptLines; ++i) {
-        *kept += old[i];
-        if (old[i] == '\n')
-            ++lines;
-    }
+    text->assign(bytes.data(), read);
     return true;
 }
 
+// The old log's first lines, as many as are kept.
+std::string KeptLines(const std::string& old) {
+    const size_t end = std::min<size_t>(old.size(), kKeptBytes);
+    size_t at = 0;
+    for (int lines = 0; at < end && lines < kKeptLines; ++at)
+        if (old[at] == '\n')
+            ++lines;
+    return old.substr(0, at);
+}
+
 // The whole text into a new file; false (and no file) if any of it fails.
+// A write that reports success with fewer bytes (a network redirector can)
+// is a failure too.
 bool WriteWhole(const std::string& path, const std::string& text) {
     bool ok;
     {
         FileHandle file(
             CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.ok())
+        if (!file.valid())
             return false;
         DWORD done = 0;
         ok = WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &done, nullptr) &&
@@ -99,23 +101,73 @@ bool WriteWhole(const std::string& path, const std::string& text) {
     return ok;
 }
 
-// The new record, then the old log's first lines.  The text is written
-// whole beside the log and only then takes the log's place, so that a full
-// disk or a crash leaves the old log as it was.
-void WriteAtTop(const std::string& path, std::string text) {
-    if (!ReadKeptLines(path, &text))
-        return;
-    const std::string fresh = path + kNewSuffix;
-    if (!WriteWhole(fresh, text))
-        return;
+// One try at giving the new file the log's name.
+bool PutInPlace(const std::string& fresh, const std::string& path) {
     if (MoveFileExA(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return true;
+    if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED)
+        return false;
+    // Windows 95/98/Me have no replacing rename: the old log goes first (if
+    // there is one).  Should the rename then fail, the complete text is still
+    // in the new file.
+    if (!DeleteFileA(path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
+        return false;
+    return MoveFileA(fresh.c_str(), path.c_str()) != FALSE;
+}
+
+bool HeldByAnother(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
+}
+
+// The text written over the log itself, for a log that another program
+// holds open without delete sharing but lets us write.  The file is first
+// made long enough for the whole text, so that a full disk changes nothing.
+bool RewriteInPlace(const std::string& path, const std::string& text) {
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid())
+        return false;
+    const DWORD size = static_cast<DWORD>(text.size());
+    const DWORD oldSize = GetFileSize(file.get(), nullptr);
+    if (oldSize == INVALID_FILE_SIZE)
+        return false;
+    if (size > oldSize &&
+        (SetFilePointer(file.get(), static_cast<LONG>(size), nullptr, FILE_BEGIN) != size || !SetEndOfFile(file.get())))
+        return false;
+    if (SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) != 0)
+        return false;
+    DWORD done = 0;
+    return WriteFile(file.get(), text.data(), size, &done, nullptr) && done == size && SetEndOfFile(file.get()) &&
+           FlushFileBuffers(file.get());
+}
+
+// The new record, then the first lines of the newest text of the log.  The
+// text is written whole beside the log and only then takes the log's place,
+// so that a full disk or a crash leaves the old log as it was.  A log held by
+// another program is waited for briefly, then written in place; failing that
+// the new file stays and the next write starts from it (docs: the held cleaning log).
+void WriteAtTop(const std::string& path, const std::string& record) {
+    const std::string fresh = path + kNewSuffix;
+    // A new file that could not take the log's place is newer than the log;
+    // one that does not start with a record is the rest of a broken write.
+    std::string pending, old;
+    const bool fromPending = ReadStart(fresh, &pending) && pending.rfind(kRecordStart, 0) == 0;
+    if (!fromPending && !ReadStart(path, &old))
+        return;  // a log that cannot be read is not written over
+    const std::string text = record + KeptLines(fromPending ? pending : old);
+    if (!WriteWhole(fresh, text)) {
+        if (fromPending)
+            WriteWhole(fresh, pending);  // its records are in no other file
         return;
-    // Windows 95/98/Me have no replacing rename: the old log goes first.
-    // Should the rename then fail, the complete text stays in the new file.
-    if (GetLastError() == ERROR_CALL_NOT_IMPLEMENTED && DeleteFileA(path.c_str()) &&
-        MoveFileA(fresh.c_str(), path.c_str()))
-        return;
-    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+    }
+    for (int attempt = 1;; ++attempt) {
+        if (PutInPlace(fresh, path))
+            return;
+        if (!HeldByAnother(GetLastError()) || attempt == kReplaceAttempts)
+            break;
+        Sleep(kReplaceRetryMs);
+    }
+    if (RewriteInPlace(path, text))
         DeleteFileA(fresh.c_str());
 }
 

@@ -398,6 +398,27 @@ TEST(DiskFiles, RenamesReplaceOnlyWhenAsked) {
     EXPECT_EQ(GetLastError(), DWORD{ERROR_FILE_NOT_FOUND});
 }
 
+// A file that some handle holds open is not replaced, even when the handle
+// shares deletion; once it is closed the rename goes through.
+TEST(DiskFiles, AnOpenFileIsNeverReplaced) {
+    ScratchFolder dir("rename-held");
+    const std::string a = dir / "a.txt", b = dir / "b.txt";
+    for (DWORD share : {DWORD{FILE_SHARE_READ}, DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE},
+                        DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE}}) {
+        SCOPED_TRACE(testing::Message() << "share " << share);
+        MakeFile(a, "new");
+        MakeFile(b, "old");
+        HANDLE held = CreateFileA(b.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        EXPECT_FALSE(MoveFileExA(a.c_str(), b.c_str(), MOVEFILE_REPLACE_EXISTING));
+        EXPECT_EQ(GetLastError(), DWORD{ERROR_ACCESS_DENIED});
+        CloseHandle(held);
+        EXPECT_EQ(ReadAll(b), "old");
+        EXPECT_TRUE(MoveFileExA(a.c_str(), b.c_str(), MOVEFILE_REPLACE_EXISTING));
+        EXPECT_EQ(ReadAll(b), "new");
+    }
+}
+
 // What a handle tells of its file: one name for a new file, its attributes,
 // no reparse tag; and attributes set through it (0 leaves them alone).  The
 // two calls of Windows Vista and later are looked up as the library looks

@@ -27,8 +27,8 @@ const DateTimeStamp kStarted = Stamp(2003, 2, 7, 5, 1, 9, 5, 10);  // Friday 9:0
 std::string Record(char drive, const char* operation, const char* started, const char* elapsed) {
     return std::string("Drive: ") + drive + "\r\nOperation: " + operation +
            "\r\nDate and time operation was started: " + started +
-           "\r\nDate and time operation was completed: 03/08/03 1:07 AM\r\nTotal elapsed time (HH:MM:SS): " +
-           elapsed + "\r\n-------------------------------------------------\r\n";
+           "\r\nDate and time operation was completed: 03/08/03 1:07 AM\r\nTotal elapsed time (HH:MM:SS): " + elapsed +
+           "\r\n-------------------------------------------------\r\n";
 }
 
 class CleaningLogTest : public testing::Test {
@@ -43,8 +43,8 @@ protected:
             folders_[letter] = Machine::AddDrive(d);
         }
         std::filesystem::create_directories(folders_['C'] + "/Program Files/Nullmark");
-        PutSetting("UIL", nmtest::Bytes{'C', ':', '\\', 'P', 'r', 'o', 'g', 'r', 'a', 'm', ' ', 'F', 'i', 'l', 'e',
-                                        's', '\\', 'N', 'u', 'l', 'l', 'm', 'a', 'r', 'k', '\\', 0},
+        PutSetting("UIL", nmtest::Bytes{'C', ':', '\\', 'P', 'r', 'o', 'g', 'r', 'a', 'm', ' ', 'F',  'i', 'l',
+                                        'e', 's', '\\', 'N', 'u', 'l', 'l', 'm', 'a', 'r', 'k', '\\', 0},
                    REG_SZ);
         log_ = folders_['C'] + "/Program Files/Nullmark/NMCleaningLog.txt";
     }
@@ -52,11 +52,19 @@ protected:
         EXPECT_EQ(Machine::OpenFiles(), 0u);
         Machine::Reset();
     }
-    std::string Log() const {
-        std::ifstream in(log_, std::ios::binary);
+    static std::string Read(const std::string& hostPath) {
+        std::ifstream in(hostPath, std::ios::binary);
         std::stringstream all;
         all << in.rdbuf();
         return all.str();
+    }
+    std::string Log() const { return Read(log_); }
+    // Files in the log's folder other than the log itself.
+    int FilesBesideTheLog() const {
+        int n = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(folders_.at('C') + "/Program Files/Nullmark"))
+            n += entry.path() != log_;
+        return n;
     }
     void SetLog(const std::string& text) const { std::ofstream(log_, std::ios::binary) << text; }
 
@@ -120,8 +128,7 @@ TEST_F(CleaningLogTest, OlderRecordsAreKeptUpToTheTwentyNinthLine) {
 TEST_F(CleaningLogTest, OnlyTheFirst4096BytesOfTheOldLogCount) {
     const std::string longLine(1000, 'x');
     std::string old;
-    for (int i = 0; i < 10; ++i)
-        old += longLine + "\n";
+    for (int i = 0; i < 10; ++i) old += longLine + "\n";
     SetLog(old);
     s.WriteDeepCleanLog('C', kStarted);
     EXPECT_EQ(Log(), Record('C', "Deep Clean", "03/07/03 9:05 PM", "04:02:00") + old.substr(0, 4096));
@@ -158,8 +165,7 @@ TEST_F(CleaningLogTest, ADeepCleanUpdatesOnlyItsStampAndTheFlagsOfTheStoredOptio
 }
 
 TEST_F(CleaningLogTest, AFullTableStillGetsTheLogButNoNewRecord) {
-    for (int i = 0; i < ProductSettings::kMaxDriveRecords; ++i)
-        s.SetDriveSetting(static_cast<char>('0' + i), 1);
+    for (int i = 0; i < ProductSettings::kMaxDriveRecords; ++i) s.SetDriveSetting(static_cast<char>('0' + i), 1);
     s.WriteDeepCleanLog('C', kStarted);  // 'C' is among them: updated
     s.WriteDeepCleanLog('c', kStarted);
     s.driveRecords[19].drive = 'X';  // 'C' gone: no room for it
@@ -181,40 +187,147 @@ TEST_F(CleaningLogTest, WithoutAProgramLocationTheLogGoesToTheCurrentDrivesRoot)
 TEST_F(CleaningLogTest, ARewriteThatFailsLeavesTheOldLogWhole) {
     struct Case {
         const char* name;
-        const char* api;
-        DWORD error;
-        int times;
+        void (*plant)();
     } cases[] = {
-        {"the disk is full", "WriteFile", 112 /* ERROR_DISK_FULL */, 1},
-        {"the new text cannot be put in place", "MoveFileExA", ERROR_SHARING_VIOLATION, -1},
-        {"no new file can be made", "CreateFileA", ERROR_ACCESS_DENIED, -1},
+        {"the disk is full", [] { Machine::FailNext("WriteFile", 112 /* ERROR_DISK_FULL */); }},
+        {"a write that reports success with fewer bytes", [] { Machine::ShortenWrite(100); }},
+        {"no new file can be made", [] { Machine::FailNext("CreateFileA", ERROR_ACCESS_DENIED, -1); }},
     };
     std::string old;
-    for (int i = 0; i < 40; ++i)
-        old += "old line " + std::to_string(i) + "\r\n";
+    for (int i = 0; i < 40; ++i) old += "old line " + std::to_string(i) + "\r\n";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SetLog(old);
-        Machine::FailNext(c.api, c.error, c.times);
+        c.plant();
         s.WriteQuickCleanLog('C', kStarted);
         Machine::ClearFailures();
         EXPECT_EQ(Log(), old);
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folders_['C'] + "/Program Files/Nullmark"),
-                                std::filesystem::directory_iterator()),
-                  1)
-            << "only the log";
+        EXPECT_EQ(FilesBesideTheLog(), 0);
         EXPECT_EQ(s.FindDriveRecord('C')->quickCleanedAt, DateTimeStamp());
     }
 }
 
-// Where no rename can replace a file (Windows 95/98/Me), the old log is
-// removed first and the new one takes its name.
-TEST_F(CleaningLogTest, WithoutAReplacingRenameTheNewLogStillTakesItsPlace) {
-    SetLog("old line\r\n");
-    Machine::FailNext("MoveFileExA", ERROR_CALL_NOT_IMPLEMENTED);
+// Each row's first clean meets the trouble; the second, after it has passed,
+// must find every record: the log then holds both and the old text.
+enum class LogAfter { kOld, kNew /* the record on the old text */, kGone, kAny };
+struct TroubleCase {
+    const char* name;
+    bool windows9x;
+    DWORD holderShare;  // 0: nobody holds the log
+    void (*plant)();
+    LogAfter logAfter;
+    bool keptBeside;  // the new text waits beside the log
+};
+
+class CleaningLogTroubleTest : public CleaningLogTest {
+protected:
+    void Run(const TroubleCase& c) {
+        SCOPED_TRACE(c.name);
+        if (c.windows9x)
+            Machine::SetWindows9x();
+        else
+            Machine::SetWindowsNT();
+        Machine::UseVirtualSleep(true);  // the retries' waits move the clock: each clean sets it again
+        Machine::SetLocalTime(kNow);
+        std::filesystem::remove(log_ + ".new");
+        const std::string old = "old line\r\n";
+        const std::string record = Record('C', "Quick Clean", "03/07/03 9:05 PM", "04:02:00");
+        SetLog(old);
+        HANDLE holder = INVALID_HANDLE_VALUE;
+        if (c.holderShare != 0) {
+            holder = CreateFileA(kLogPath, GENERIC_READ, c.holderShare, nullptr, OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        }
+        if (c.plant)
+            c.plant();
+        s.WriteQuickCleanLog('C', kStarted);
+        Machine::ClearFailures();
+        if (holder != INVALID_HANDLE_VALUE)
+            CloseHandle(holder);
+
+        switch (c.logAfter) {
+            case LogAfter::kOld: EXPECT_EQ(Log(), old); break;
+            case LogAfter::kNew: EXPECT_EQ(Log(), record + old); break;
+            case LogAfter::kGone: EXPECT_FALSE(std::filesystem::exists(log_)); break;
+            case LogAfter::kAny: break;
+        }
+        if (c.keptBeside) {
+            EXPECT_EQ(Read(log_ + ".new"), record + old) << "the whole new text beside the log";
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(log_ + ".new"));
+        }
+
+        Machine::SetLocalTime(kNow);
+        s.WriteQuickCleanLog('C', kStarted);
+        EXPECT_EQ(Log(), record + record + old) << "the next clean";
+        EXPECT_EQ(FilesBesideTheLog(), 0);
+    }
+    static constexpr char kLogPath[] = "C:\\Program Files\\Nullmark\\NMCleaningLog.txt";
+};
+
+// A file beside the log left by a write that broke off (empty, or zeros).
+void LeaveBrokenNewFile(DWORD size) {
+    HANDLE h = CreateFileA("C:\\Program Files\\Nullmark\\NMCleaningLog.txt.new", GENERIC_WRITE, 0, nullptr,
+                           CREATE_ALWAYS, 0, nullptr);
+    const std::string zeros(size, '\0');
+    DWORD done = 0;
+    WriteFile(h, zeros.data(), size, &done, nullptr);
+    CloseHandle(h);
+}
+
+// Windows 95/98/Me cannot rename over a file: the old log is removed first,
+// and should the rename then fail, the new file keeps the whole text.  A log
+// held by another program without delete sharing cannot be replaced: it is
+// written in place when the holder lets us write and the disk has room,
+// otherwise the new text waits beside it for the next clean.  (The portable
+// test holds the log on the NT family.)  A new file that does not start with
+// a record is the rest of a write that broke off and is passed over.
+TEST_F(CleaningLogTroubleTest, NoTroubleLosesARecord) {
+    constexpr DWORD kRead = FILE_SHARE_READ, kReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    const TroubleCase cases[] = {
+        {"9x, the log replaced", true, 0, nullptr, LogAfter::kNew, false},
+        {"9x, a rename that fails once is tried again", true, 0,
+         [] { Machine::FailNext("MoveFileA", ERROR_ACCESS_DENIED); }, LogAfter::kNew, false},
+        {"9x, the old log removed, the rename failing", true, 0,
+         [] { Machine::FailNext("MoveFileA", ERROR_ACCESS_DENIED, -1); }, LogAfter::kGone, true},
+        {"9x, holder shares writing", true, kReadWrite, nullptr, LogAfter::kNew, false},
+        {"9x, holder shares reading only", true, kRead, nullptr, LogAfter::kOld, true},
+        {"no room to write in place", false, kReadWrite,
+         [] { Machine::FailNext("SetEndOfFile", 112 /* ERROR_DISK_FULL */); }, LogAfter::kOld, true},
+        {"the write in place reports success with fewer bytes", false, kReadWrite, [] { Machine::ShortenWrite(10, 2); },
+         LogAfter::kAny, true},
+        {"a scanner lets go after two tries", false, 0,
+         [] {
+             Machine::FailNext("MoveFileExA", ERROR_SHARING_VIOLATION, 2);
+             Machine::FailNext("SetEndOfFile", 112 /* ERROR_DISK_FULL */, -1);  // no way but the rename
+         },
+         LogAfter::kNew, false},
+        {"an empty new file left beside the log", false, 0, [] { LeaveBrokenNewFile(0); }, LogAfter::kNew, false},
+        {"a new file of zeros left beside the log", false, 0, [] { LeaveBrokenNewFile(300); }, LogAfter::kNew, false},
+    };
+    for (const TroubleCase& c : cases) Run(c);
+}
+
+TEST_F(CleaningLogTest, OnWindows9xTheFirstCleanCreatesTheLog) {
+    Machine::SetWindows9x();
     s.WriteQuickCleanLog('C', kStarted);
-    EXPECT_EQ(Log(), Record('C', "Quick Clean", "03/07/03 9:05 PM", "04:02:00") + "old line\r\n");
-    EXPECT_FALSE(std::filesystem::exists(log_ + ".new"));
+    EXPECT_EQ(Log(), Record('C', "Quick Clean", "03/07/03 9:05 PM", "04:02:00"));
+    EXPECT_EQ(FilesBesideTheLog(), 0);
+}
+
+// A new text kept beside a held log holds the only copy of its record: a
+// later clean that cannot write keeps it as it was.
+TEST_F(CleaningLogTroubleTest, AKeptNewTextSurvivesAFailedWrite) {
+    Machine::UseVirtualSleep(true);
+    SetLog("old line\r\n");
+    HANDLE holder = CreateFileA(kLogPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    s.WriteQuickCleanLog('C', kStarted);
+    const std::string kept = Read(log_ + ".new");
+    Machine::FailNext("WriteFile", 112 /* ERROR_DISK_FULL */);
+    s.WriteQuickCleanLog('C', kStarted);
+    CloseHandle(holder);
+    EXPECT_EQ(Read(log_ + ".new"), kept);
 }
 
 }  // namespace

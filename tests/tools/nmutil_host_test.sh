@@ -46,11 +46,18 @@ check shortcut $'C:\\data\\a.doc\t' "$("$nmutil" shortcut 'C:\data\a.doc')"
 check watch-log $'written: yes\nwritten: no' "$("$nmutil" watch-log 'C:\logs' 'an event'; "$nmutil" watch-log 'C:\data' x)"
 check "watch-log: the line" $'an event\r' "$(cat "$work/c/logs/nmwatchlog.txt")"
 
-for args in "" "bogus" "size" "size 12x" "remove" "remove --files-only" "watch-log C:\\" "drives extra"; do
+# No "UIL": the cleaning log is in the root of the current drive, newest record first.
+check clean-log $'logged\nlogged' "$("$nmutil" clean-log C: quick; "$nmutil" clean-log C: deep)"
+check "clean-log: the records" $'Drive: C\r\nOperation: Deep Clean\r\n2' \
+    "$(head -n 2 "$work/c/NMCleaningLog.txt"; grep -c '^Drive: C' "$work/c/NMCleaningLog.txt")"
+
+for args in "" "bogus" "size" "size 12x" "remove" "remove --files-only" "watch-log C:\\" "drives extra" \
+    "clean-log C:" "clean-log C: sometimes"; do
     # shellcheck disable=SC2086
     "$nmutil" $args >/dev/null 2>"$work/err"
     status=$?
     check "usage error for '$args'" "2 1" "$status $(wc -l <"$work/err")"
 done
 "$nmutil" --help | grep -q '^  nmutil watch-log FOLDER TEXT$' || { echo "FAIL --help"; failed=1; }
+"$nmutil" --help | grep -q '^  nmutil clean-log X: quick|deep$' || { echo "FAIL --help clean-log"; failed=1; }
 exit $failed

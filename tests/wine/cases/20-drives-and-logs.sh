@@ -32,4 +32,39 @@ else
     wine_fail "secured space: only the file above the limit was deleted" "$(ls -l "$secured")"
 fi
 
+# --- the cleaning log held by another program without delete sharing, while
+# a clean is logged: written over in place when the holder shares writing,
+# else kept whole beside the log until the next clean; no record is lost.
+# "UIL" where the 32-bit product writes it: the registry's 32-bit view.
+mkdir -p "$vol/g/Nullmark"
+printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Greyfell\\VI4\\Settings]\r\n"UIL"="G:\\\\Nullmark\\\\"\r\n' \
+    >"$WINEPREFIX/uil.reg"
+"$WINE64" regedit /S "$WINEPREFIX/uil.reg" >/dev/null 2>&1
+cl_log="$vol/g/Nullmark/NMCleaningLog.txt"
+cl_records() { if [ -e "$1" ]; then grep -c '^Drive: G' "$1"; else echo none; fi; }
+# SHARE | records in the log while held | records beside it
+for row in 'rw|1|none' 'r|0|1'; do
+    IFS='|' read -r share held_log held_beside <<<"$row"
+    printf 'older line\r\n' >"$cl_log"
+    rm -f "$cl_log.new"
+    cl_out="$WINEPREFIX/hold-log.out"
+    rm -f "$cl_out"
+    timeout 60 "$WINE64" "$NM_BIN/nm_hold_file.exe" 'G:\Nullmark\NMCleaningLog.txt' "$share" 4 2>/dev/null >"$cl_out" &
+    cl_holder=$!
+    for _ in $(seq 300); do grep -q holding "$cl_out" 2>/dev/null && break; sleep 0.05; done
+    out=$(nm_wine "$NM_BIN/nmutil.exe" clean-log G: quick)
+    cl_seen="$(cl_records "$cl_log") $(cl_records "$cl_log.new")"
+    wait "$cl_holder"
+    out2=$(nm_wine "$NM_BIN/nmutil.exe" clean-log G: quick)
+    cl_after="$(cl_records "$cl_log") $(cl_records "$cl_log.new") $(tail -c 12 "$cl_log" | tr -d '\r')"
+    if grep -q holding "$cl_out" && [ "$out $out2" = "logged logged" ]; then
+        nm_expect "cleaning log held with sharing '$share': while held, records in the log and beside it" \
+            "$cl_seen" "$held_log $held_beside"
+        nm_expect "cleaning log held with sharing '$share': the next clean has both records and the old line" \
+            "$cl_after" "2 none older line"
+    else
+        wine_fail "cleaning log held with sharing '$share': holder and cleans ran" "$(cat "$cl_out") / $out / $out2"
+    fi
+done
+
 nm_stop_prefix
