@@ -13,7 +13,9 @@ void PrepareMachine();
 
 // Where the file benchmarks build their trees: the root of D:.
 constexpr char kScratchFolder[] = "D:";
-// The platform's own recursive delete of a folder and everything in it.
+// The platform's own recursive delete of a folder and everything in it, and
+// its name as a reader knows it.
 bool RemoveTreeNatively(const std::string& folder);
+extern const char kNativeRemoval[];
 
 }  // namespace nmbench

@@ -16,6 +16,8 @@ void PrepareMachine() {
     AddHostDrives(drives);
 }
 
+const char kNativeRemoval[] = "rm -rf";
+
 bool RemoveTreeNatively(const std::string& folder) {
     const std::string host = hostwin::Machine::HostPath(folder);
     return !host.empty() && std::system(("rm -rf '" + host + "'").c_str()) == 0;

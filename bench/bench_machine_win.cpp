@@ -6,6 +6,8 @@ namespace nmbench {
 
 void PrepareMachine() {}  // the prefix's drives, set up by scripts/bench
 
+const char kNativeRemoval[] = "rd /s /q";
+
 bool RemoveTreeNatively(const std::string& folder) {
     std::string commandLine = "cmd /c rd /s /q \"" + folder + "\"";
     STARTUPINFOA si{};
