@@ -13,7 +13,11 @@ void PrepareMachine();
 
 // Where the file benchmarks build their trees: the root of D:.
 constexpr char kScratchFolder[] = "D:";
-// The platform's own recursive delete of a folder and everything in it.
+// The platform's own recursive delete of a folder and everything in it, its
+// name as a reader knows it, and the least speed against it that a removal
+// of ours should reach.
 bool RemoveTreeNatively(const std::string& folder);
+extern const char kNativeRemoval[];
+extern const double kRemovalGoal;
 
 }  // namespace nmbench

@@ -21,13 +21,25 @@ constexpr size_t kMaxSectors = 65;
 const char* const kFileSystems[] = {"FAT", "FAT16", "FAT32", "NTFS"};
 volatile ULONGLONG g_sink;
 
+// The folder of the drive and its image, this process's own, gone with it.
+class Scratch {
+public:
+    Scratch() : path_(std::filesystem::temp_directory_path() / ("nm-fuzz-volume-" + std::to_string(::getpid()))) {
+        std::filesystem::create_directories(path_);
+    }
+    ~Scratch() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    std::string path() const { return path_.string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
 std::string ScratchFolder() {
-    static const std::string folder = [] {
-        auto path = std::filesystem::temp_directory_path() / ("nm-fuzz-volume-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(path);
-        return path.string();
-    }();
-    return folder;
+    static const Scratch folder;
+    return folder.path();
 }
 
 }  // namespace

@@ -42,10 +42,12 @@ nm_ensure_tools() {
         return 1
     fi
     export DEBIAN_FRONTEND=noninteractive
+    local log="$NM_ROOT/build/logs/apt.log"
+    mkdir -p "$NM_ROOT/build/logs"
     apt-get update -qq >/dev/null 2>&1 || true
-    if ! apt-get install -y -qq --no-install-recommends "${need[@]}" >/tmp/nm-apt.log 2>&1; then
+    if ! apt-get install -y -qq --no-install-recommends "${need[@]}" >"$log" 2>&1; then
         echo "error: apt-get install ${need[*]} failed:" >&2
-        tail -n 20 /tmp/nm-apt.log >&2
+        tail -n 20 "$log" >&2
         return 1
     fi
 }
@@ -75,14 +77,16 @@ nm_ensure_wine32() {
         fi
         echo "installing: wine32:i386"
         export DEBIAN_FRONTEND=noninteractive
+        local log="$NM_ROOT/build/logs/apt-wine32.log"
+        mkdir -p "$NM_ROOT/build/logs"
         if ! dpkg --print-foreign-architectures | grep -qx i386; then
             dpkg --add-architecture i386
             apt-get update -qq >/dev/null 2>&1 || true
         fi
-        if ! apt-get install -y -qq --no-install-recommends wine32:i386 >/tmp/nm-apt32.log 2>&1; then
+        if ! apt-get install -y -qq --no-install-recommends wine32:i386 >"$log" 2>&1; then
             apt-get update -qq >/dev/null 2>&1 || true
-            if ! apt-get install -y -qq --no-install-recommends wine32:i386 >/tmp/nm-apt32.log 2>&1; then
-                echo "error: 32-bit Wine: apt-get install wine32:i386 failed (see /tmp/nm-apt32.log)" >&2
+            if ! apt-get install -y -qq --no-install-recommends wine32:i386 >"$log" 2>&1; then
+                echo "error: 32-bit Wine: apt-get install wine32:i386 failed (see $log)" >&2
                 return 1
             fi
         fi

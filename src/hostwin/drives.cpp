@@ -35,13 +35,23 @@ constexpr char kDefaultCurrentDirectory[] = "C:\\";
 struct Drive {
     Machine::DriveSetup setup;
     bool ownsFolder = false;  // a temporary folder this process made
+    pid_t owner = 0;          // the process that made it (a forked copy must not remove it)
 };
+
+void RemoveOwnedFolder(const Drive& d);
 
 struct DriveTable {
     std::mutex mutex;
     std::map<char, Drive> drives;
     std::string currentDirectory = kDefaultCurrentDirectory;
     std::string systemDirectory = kDefaultSystemDirectory;
+
+    // A process that ends with drives still set up takes their temporary
+    // folders with it: nothing else would ever remove them.
+    ~DriveTable() {
+        for (const auto& [letter, d] : drives)
+            RemoveOwnedFolder(d);
+    }
 };
 
 DriveTable& Table() {
@@ -139,7 +149,7 @@ std::string MakeTempFolder(char letter) {
 }
 
 void RemoveOwnedFolder(const Drive& d) {
-    if (!d.ownsFolder || d.setup.hostFolder.empty())
+    if (!d.ownsFolder || d.owner != ::getpid() || d.setup.hostFolder.empty())
         return;
     std::error_code ignored;
     // Read-only entries made by a test must not keep the folder alive.
@@ -422,7 +432,8 @@ std::string Machine::AddDrive(const DriveSetup& drive) {
     d.setup.letter = Upper(drive.letter);
     if (d.setup.hostFolder.empty()) {
         d.setup.hostFolder = MakeTempFolder(d.setup.letter);
-        d.ownsFolder = true;
+        d.ownsFolder = !d.setup.hostFolder.empty();
+        d.owner = ::getpid();
     }
     Drive replaced;
     {

@@ -2,7 +2,10 @@
 // entries, and a machine shared through its folder (the configured space and
 // volume data are what the product's own tests read back).
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -48,6 +51,33 @@ TEST_F(DrivesHostTest, TypesLettersAndRemoval) {
     EXPECT_FALSE(std::filesystem::exists(folder)) << "a temporary drive folder goes with its drive";
     EXPECT_EQ(GetDriveTypeA("E:\\"), static_cast<UINT>(DRIVE_NO_ROOT_DIR));
     EXPECT_FALSE(Machine::RemoveDrive('E'));
+}
+
+// A process that ends with drives still set up takes their temporary folders
+// with it, and leaves alone the ones of the process it was forked from.
+TEST_F(DrivesHostTest, AnEndingProcessTakesItsTemporaryFoldersAlong) {
+    const std::string parents = Drive('C', DRIVE_FIXED);
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(report[0]);
+        const std::string own = Drive('D', DRIVE_FIXED);
+        const bool told = ::write(report[1], own.data(), own.size()) == static_cast<ssize_t>(own.size());
+        ::close(report[1]);
+        std::exit(told ? 0 : 1);  // as a program ends: the static objects go
+    }
+    ::close(report[1]);
+    std::string childs;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(report[0], buffer, sizeof buffer)) > 0;)
+        childs.append(buffer, static_cast<size_t>(n));
+    ::close(report[0]);
+    ::waitpid(child, nullptr, 0);
+    ASSERT_FALSE(childs.empty()) << "the child made no drive";
+    EXPECT_FALSE(std::filesystem::exists(childs)) << childs << " outlived the process that made it";
+    EXPECT_TRUE(std::filesystem::is_directory(parents)) << "the parent's drive folder went with the child";
 }
 
 TEST_F(DrivesHostTest, ReadOnlyEntriesRefuseChanges) {

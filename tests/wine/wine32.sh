@@ -29,7 +29,7 @@ nm_wine32_check() {
     nm_vm32_queued=$((nm_vm32_queued + 1))
     local job
     job="$NM_VM32_QUEUE/$(printf %02d "$nm_vm32_queued")"
-    mkdir -p "$job" && cp -a "$WINEPREFIX" "$job/prefix"
+    mkdir -p "$job" && nm_copy_prefix "$WINEPREFIX" "$job/prefix"
     # Drives mapped to folders of the prefix are the copy's own.
     local link target
     for link in "$job/prefix/dosdevices/"*; do

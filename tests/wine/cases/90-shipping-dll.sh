@@ -12,6 +12,8 @@ if [ -z "$NM_BIN32" ]; then
     return
 fi
 nm_new_prefix i686
+# kept after the run: the prefix to try the 32-bit programs in by hand
+nm_keep_prefix
 
 i_c="$WINEPREFIX/drive_c"
 i_install="$i_c/Program Files/Nullmark"
