@@ -1,0 +1,149 @@
+#include "ioutils/nt_entries.h"
+
+#include <cstring>
+
+namespace removal {
+
+namespace {
+
+using namespace ntfile;
+
+constexpr USHORT kLongestName = 0xFFFE;  // bytes a UNICODE_STRING can count
+constexpr ULONG kListingBytes = 64 * 1024;
+constexpr ULONG kLargestListingBytes = 1024 * 1024;
+constexpr ULONG kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                      FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+bool IsDotName(const WideName& name) {
+    return (name.size() == 1 && name[0] == '.') || (name.size() == 2 && name[0] == '.' && name[1] == '.');
+}
+
+}  // namespace
+
+Opened NtEntries::Open(HANDLE root, const WideName& name, ULONG objectAttributes, ULONG access, ULONG share,
+                       HANDLE* handle) {
+    *handle = INVALID_HANDLE_VALUE;
+    if (name.empty() || name.size() * sizeof(WCHAR) > kLongestName)
+        return Opened::kFailed;
+    UnicodeString text;
+    text.Length = text.MaximumLength = static_cast<USHORT>(name.size() * sizeof(WCHAR));
+    text.Buffer = const_cast<WCHAR*>(name.data());
+    for (;;) {
+        ObjectAttributes object{};
+        object.Length = sizeof object;
+        object.RootDirectory = root;
+        object.ObjectName = &text;
+        object.Attributes = objectAttributes | (root != nullptr && dontReparse_ ? kObjDontReparse : 0);
+        IoStatusBlock io{};
+        HANDLE opened = nullptr;
+        const Status status =
+            calls_.createFile(&opened, access | kSynchronize, &object, &io, nullptr, 0, share, kOpen,
+                              kSynchronousIo | kOpenForBackupIntent | kOpenReparsePoint, nullptr, 0);
+        if (status == kInvalidParameter && (object.Attributes & kObjDontReparse) != 0) {
+            dontReparse_ = false;  // a system before the flag: links are still never followed
+            continue;
+        }
+        if (status >= 0) {
+            *handle = opened;
+            return Opened::kHeld;
+        }
+        if (IsGone(status))
+            return Opened::kGone;
+        if (status == kSharingViolation || status == kAccessDenied)
+            return Opened::kInUse;
+        return Opened::kFailed;
+    }
+}
+
+Opened NtEntries::OpenPath(const WideName& ntPath, ULONG access, ULONG share, HANDLE* handle) {
+    return Open(nullptr, ntPath, kObjCaseInsensitive, access, share, handle);
+}
+
+Opened NtEntries::OpenChild(HANDLE parent, const ListedEntry& entry, ULONG access, ULONG share, HANDLE* handle) {
+    return Open(parent, entry.name, entry.givenByCaller ? kObjCaseInsensitive : 0, access, share, handle);
+}
+
+bool NtEntries::List(HANDLE folder, std::vector<ListedEntry>* entries) {
+    std::vector<ULONGLONG> buffer(kListingBytes / sizeof(ULONGLONG));  // entries are 8-byte aligned
+    BOOLEAN restart = TRUE;
+    for (;;) {
+        const ULONG bytes = static_cast<ULONG>(buffer.size() * sizeof(ULONGLONG));
+        IoStatusBlock io{};
+        const Status status = calls_.queryDirectory(folder, nullptr, nullptr, nullptr, &io, buffer.data(), bytes,
+                                                    kFileFullDirectoryInformation, FALSE, nullptr, restart);
+        if (status == kNoMoreFiles)
+            return true;
+        if (status == kBufferOverflow || status == kBufferTooSmall) {
+            if (bytes >= kLargestListingBytes)
+                return false;
+            buffer.resize(buffer.size() * 2);  // not even one entry fitted
+            continue;
+        }
+        if (status < 0)
+            return false;
+        restart = FALSE;
+        const unsigned char* at = reinterpret_cast<const unsigned char*>(buffer.data());
+        const unsigned char* end = at + bytes;
+        for (;;) {
+            FullDirectoryInformation info;
+            const size_t fixed = offsetof(FullDirectoryInformation, FileName);
+            if (at + fixed > end)
+                return false;
+            std::memcpy(&info, at, fixed);
+            if (at + fixed + info.FileNameLength > end)
+                return false;
+            ListedEntry entry;
+            entry.name.resize(info.FileNameLength / sizeof(WCHAR));
+            std::memcpy(&entry.name[0], at + fixed, entry.name.size() * sizeof(WCHAR));
+            entry.attributes = info.FileAttributes;
+            entry.tag = (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? info.EaSize : 0;
+            entry.size = static_cast<ULONGLONG>(info.EndOfFile.QuadPart);
+            if (!entry.name.empty() && !IsDotName(entry.name))
+                entries->push_back(std::move(entry));
+            if (info.NextEntryOffset == 0)
+                break;
+            at += info.NextEntryOffset;
+        }
+    }
+}
+
+bool NtEntries::Inspect(HANDLE handle, HeldEntry* held) {
+    IoStatusBlock io{};
+    AttributeTagInformation tag{};
+    if (calls_.queryInformation(handle, &io, &tag, sizeof tag, kFileAttributeTagInformation) < 0)
+        return false;
+    StandardInformation standard{};
+    if (calls_.queryInformation(handle, &io, &standard, sizeof standard, kFileStandardInformation) < 0)
+        return false;
+    held->attributes = tag.FileAttributes;
+    held->tag = (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? tag.ReparseTag : 0;
+    held->links = standard.NumberOfLinks;
+    held->directory = standard.Directory != 0 || (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return true;
+}
+
+Status NtEntries::DeleteThrough(HANDLE handle, DWORD attributes) {
+    IoStatusBlock io{};
+    if (posixDelete_) {
+        DispositionInformationEx ex{kDispositionDelete | kDispositionPosixSemantics | kDispositionIgnoreReadOnly};
+        const Status status = calls_.setInformation(handle, &io, &ex, sizeof ex, kFileDispositionInformationEx);
+        if (status >= 0 || status == kDirectoryNotEmpty || status == kCannotDelete || status == kAccessDenied ||
+            status == kSharingViolation)
+            return status;
+        if (status == kInvalidInfoClass || status == kNotImplemented || status == kInvalidParameter)
+            posixDelete_ = false;  // a system before POSIX deletes: the older class for the rest of the walk
+    }
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        BasicInformation basic{};
+        basic.FileAttributes = attributes & kSettableAttributes & ~ULONG{FILE_ATTRIBUTE_READONLY};
+        if (basic.FileAttributes == 0)
+            basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;  // 0 would leave them as they are
+        calls_.setInformation(handle, &io, &basic, sizeof basic, kFileBasicInformation);
+    }
+    DispositionInformation disposition{TRUE};
+    return calls_.setInformation(handle, &io, &disposition, sizeof disposition, kFileDispositionInformation);
+}
+
+bool NtEntries::EmptyThrough(HANDLE handle) { return SetEndOfFile(handle) != FALSE; }
+
+}  // namespace removal
