@@ -119,7 +119,7 @@ bool HandleWalker::Walk(HANDLE root, const std::string& shown, Depth depth) {
             continue;
         const std::string child = top.shown + "\\" + AnsiFromWide(entry.name);
         if (!listedFolder) {
-            if (!RemoveFile(top.handle, entry, true)) {
+            if (!RemoveFile(top.handle, entry, Effort::kRetriedThenEmptied)) {
                 LogFailure(child, kFileProblem);
                 top.result = false;
             }
@@ -144,8 +144,8 @@ bool HandleWalker::Walk(HANDLE root, const std::string& shown, Depth depth) {
 HandleWalker::Met HandleWalker::OpenSubfolder(HANDLE parent, const ListedEntry& entry, Frame* child) {
     HANDLE handle;
     const Opened opened = entries_.OpenChild(parent, entry, kEntryAccess | kListDirectory, kShareHeldFolder, &handle);
-    if (opened == Opened::kGone)
-        return Met::kRemoved;  // removed by someone else meanwhile
+    if (opened == Opened::kGone)  // removed by someone else meanwhile, or out of reach
+        return entries_.StillListed(parent, entry.name) ? Met::kStays : Met::kRemoved;
     if (opened != Opened::kHeld)
         return Met::kStays;
     HeldEntry held;
@@ -166,7 +166,7 @@ HandleWalker::Met HandleWalker::OpenSubfolder(HANDLE parent, const ListedEntry& 
         CloseHandle(handle);
         if (held.directory)
             return Met::kStays;
-        return RemoveFile(parent, entry, true) ? Met::kRemoved : Met::kStays;
+        return RemoveFile(parent, entry, Effort::kRetriedThenEmptied) ? Met::kRemoved : Met::kStays;
     }
     child->handle = handle;
     child->attributes = held.attributes;
@@ -175,13 +175,14 @@ HandleWalker::Met HandleWalker::OpenSubfolder(HANDLE parent, const ListedEntry& 
     return Met::kEntered;
 }
 
-bool HandleWalker::RemoveFile(HANDLE parent, const ListedEntry& entry, bool retry) {
+bool HandleWalker::RemoveFile(HANDLE parent, const ListedEntry& entry, Effort effort) {
+    const bool retry = effort == Effort::kRetriedThenEmptied;
     const bool listedLink = IsLink(entry.attributes, entry.tag);
     for (int attempt = 0;; ++attempt) {
         HANDLE handle;
         const Opened opened = entries_.OpenChild(parent, entry, kEntryAccess, kShareAll, &handle);
         if (opened == Opened::kGone)
-            return true;
+            return !entries_.StillListed(parent, entry.name);
         if (opened == Opened::kFailed)
             return false;
         if (opened == Opened::kHeld) {
@@ -204,7 +205,7 @@ bool HandleWalker::RemoveFile(HANDLE parent, const ListedEntry& entry, bool retr
         Sleep(kRetryWaitMs);
     }
     // Emptying a link would empty what it leads to.
-    return !listedLink && EmptyInPlace(parent, entry);
+    return retry && !listedLink && EmptyInPlace(parent, entry);
 }
 
 // The last resort for a file that cannot go: emptied where it is, through a
@@ -238,7 +239,7 @@ DWORD HandleWalker::RemoveNamedFile(const std::string& full, const ListedEntry& 
     ListedEntry entry = listed;
     entry.name = WideFromAnsi(full.substr(start));
     entry.givenByCaller = true;
-    return RemoveFile(parent, entry, true) ? 1 : 0;
+    return RemoveFile(parent, entry, Effort::kRetriedThenEmptied) ? 1 : 0;
 }
 
 }  // namespace removal

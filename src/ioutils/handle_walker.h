@@ -34,10 +34,12 @@ public:
     // when it is missing, no folder or a link.
     bool OpenFolder(const std::string& full, HANDLE* folder);
     NtEntries& entries() { return entries_; }
-    // One file of a held folder: deleted, waited for and tried again while
-    // another program holds it (when `retry`), and as a last resort emptied
-    // where it has no other name.  A link goes as itself or stays.
-    bool RemoveFile(HANDLE parent, const ListedEntry& entry, bool retry);
+    enum class Effort { kOnce, kRetriedThenEmptied };
+    // One file of a held folder: deleted, and with kRetriedThenEmptied waited
+    // for and tried again while another program holds it, and as a last
+    // resort emptied where it has no other name.  A link goes as itself or
+    // stays.
+    bool RemoveFile(HANDLE parent, const ListedEntry& entry, Effort effort);
 
 private:
     struct Frame;

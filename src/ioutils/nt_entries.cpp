@@ -1,5 +1,6 @@
 #include "ioutils/nt_entries.h"
 
+#include <cstddef>
 #include <cstring>
 
 namespace removal {
@@ -9,8 +10,6 @@ namespace {
 using namespace ntfile;
 
 constexpr USHORT kLongestName = 0xFFFE;  // bytes a UNICODE_STRING can count
-constexpr ULONG kListingBytes = 64 * 1024;
-constexpr ULONG kLargestListingBytes = 1024 * 1024;
 constexpr ULONG kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                       FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
@@ -18,7 +17,55 @@ bool IsDotName(const WideName& name) {
     return (name.size() == 1 && name[0] == '.') || (name.size() == 2 && name[0] == '.' && name[1] == '.');
 }
 
+constexpr ULONG kListingBytes = 64 * 1024;
+constexpr ULONG kLargestListingBytes = 1024 * 1024;
+
 }  // namespace
+
+template <typename Visit>
+bool NtEntries::ForEachListed(HANDLE folder, ntfile::UnicodeString* filter, Visit visit) {
+    std::vector<ULONGLONG> buffer(kListingBytes / sizeof(ULONGLONG));  // entries are 8-byte aligned
+    BOOLEAN restart = TRUE;
+    for (;;) {
+        const ULONG bytes = static_cast<ULONG>(buffer.size() * sizeof(ULONGLONG));
+        IoStatusBlock io{};
+        const Status status = calls_.queryDirectory(folder, nullptr, nullptr, nullptr, &io, buffer.data(), bytes,
+                                                    kFileFullDirectoryInformation, FALSE, filter, restart);
+        if (status == kNoMoreFiles || (filter != nullptr && IsGone(status)))
+            return true;
+        if (status == kBufferOverflow || status == kBufferTooSmall) {
+            if (bytes >= kLargestListingBytes)
+                return false;
+            buffer.resize(buffer.size() * 2);  // not even one entry fitted
+            continue;
+        }
+        if (status < 0)
+            return false;
+        restart = FALSE;
+        const unsigned char* at = reinterpret_cast<const unsigned char*>(buffer.data());
+        const unsigned char* end = at + bytes;
+        for (;;) {
+            FullDirectoryInformation info;
+            const size_t fixed = offsetof(FullDirectoryInformation, FileName);
+            if (at + fixed > end)
+                return false;
+            std::memcpy(&info, at, fixed);
+            if (at + fixed + info.FileNameLength > end)
+                return false;
+            ListedEntry entry;
+            entry.name.resize(info.FileNameLength / sizeof(WCHAR));
+            if (!entry.name.empty())
+                std::memcpy(&entry.name[0], at + fixed, entry.name.size() * sizeof(WCHAR));
+            entry.attributes = info.FileAttributes;
+            entry.tag = (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? info.EaSize : 0;
+            entry.size = static_cast<ULONGLONG>(info.EndOfFile.QuadPart);
+            visit(std::move(entry));
+            if (info.NextEntryOffset == 0)
+                break;
+            at += info.NextEntryOffset;
+        }
+    }
+}
 
 Opened NtEntries::Open(HANDLE root, const WideName& name, ULONG objectAttributes, ULONG access, ULONG share,
                        HANDLE* handle) {
@@ -64,47 +111,23 @@ Opened NtEntries::OpenChild(HANDLE parent, const ListedEntry& entry, ULONG acces
 }
 
 bool NtEntries::List(HANDLE folder, std::vector<ListedEntry>* entries) {
-    std::vector<ULONGLONG> buffer(kListingBytes / sizeof(ULONGLONG));  // entries are 8-byte aligned
-    BOOLEAN restart = TRUE;
-    for (;;) {
-        const ULONG bytes = static_cast<ULONG>(buffer.size() * sizeof(ULONGLONG));
-        IoStatusBlock io{};
-        const Status status = calls_.queryDirectory(folder, nullptr, nullptr, nullptr, &io, buffer.data(), bytes,
-                                                    kFileFullDirectoryInformation, FALSE, nullptr, restart);
-        if (status == kNoMoreFiles)
-            return true;
-        if (status == kBufferOverflow || status == kBufferTooSmall) {
-            if (bytes >= kLargestListingBytes)
-                return false;
-            buffer.resize(buffer.size() * 2);  // not even one entry fitted
-            continue;
-        }
-        if (status < 0)
-            return false;
-        restart = FALSE;
-        const unsigned char* at = reinterpret_cast<const unsigned char*>(buffer.data());
-        const unsigned char* end = at + bytes;
-        for (;;) {
-            FullDirectoryInformation info;
-            const size_t fixed = offsetof(FullDirectoryInformation, FileName);
-            if (at + fixed > end)
-                return false;
-            std::memcpy(&info, at, fixed);
-            if (at + fixed + info.FileNameLength > end)
-                return false;
-            ListedEntry entry;
-            entry.name.resize(info.FileNameLength / sizeof(WCHAR));
-            std::memcpy(&entry.name[0], at + fixed, entry.name.size() * sizeof(WCHAR));
-            entry.attributes = info.FileAttributes;
-            entry.tag = (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? info.EaSize : 0;
-            entry.size = static_cast<ULONGLONG>(info.EndOfFile.QuadPart);
-            if (!entry.name.empty() && !IsDotName(entry.name))
-                entries->push_back(std::move(entry));
-            if (info.NextEntryOffset == 0)
-                break;
-            at += info.NextEntryOffset;
-        }
-    }
+    return ForEachListed(folder, nullptr, [&](ListedEntry&& entry) {
+        if (!entry.name.empty() && !IsDotName(entry.name))
+            entries->push_back(std::move(entry));
+    });
+}
+
+bool NtEntries::StillListed(HANDLE folder, const WideName& name) {
+    if (name.empty() || name.size() * sizeof(WCHAR) > kLongestName)
+        return false;
+    UnicodeString filter;
+    filter.Length = filter.MaximumLength = static_cast<USHORT>(name.size() * sizeof(WCHAR));
+    filter.Buffer = const_cast<WCHAR*>(name.data());
+    bool found = false;
+    // Where the filter is not honoured every entry comes back: the name is
+    // looked for among them all.
+    const bool listed = ForEachListed(folder, &filter, [&](ListedEntry&& entry) { found = found || entry.name == name; });
+    return listed && found;
 }
 
 bool NtEntries::Inspect(HANDLE handle, HeldEntry* held) {

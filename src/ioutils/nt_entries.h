@@ -42,6 +42,9 @@ public:
     Opened OpenChild(HANDLE parent, const ListedEntry& entry, ULONG access, ULONG share, HANDLE* handle);
     // Every entry of the held folder but "." and "..".
     bool List(HANDLE folder, std::vector<ListedEntry>* entries);
+    // Whether the held folder still lists the exact name: an entry that
+    // cannot be opened by it (a Unix link to nothing, under Wine) is not gone.
+    bool StillListed(HANDLE folder, const WideName& name);
     bool Inspect(HANDLE handle, HeldEntry* held);
     // The entry goes when its last handle closes (at once where the system
     // has POSIX deletes); a read-only one once that attribute is cleared.
@@ -50,6 +53,9 @@ public:
     bool EmptyThrough(HANDLE handle);
 
 private:
+    // Each entry the folder lists for `filter` (all when null), from the first.
+    template <typename Visit>
+    bool ForEachListed(HANDLE folder, ntfile::UnicodeString* filter, Visit visit);
     Opened Open(HANDLE root, const WideName& name, ULONG objectAttributes, ULONG access, ULONG share,
                 HANDLE* handle);
 
