@@ -13,7 +13,13 @@ void PrepareMachine();
 
 // Where the file benchmarks build their trees: the root of D:.
 constexpr char kScratchFolder[] = "D:";
-// The platform's own recursive delete of a folder and everything in it.
+// The platform's own recursive delete of a folder and everything in it, and
+// how its figures name it.
 bool RemoveTreeNatively(const std::string& folder);
+const char* NativeRemovalName();
+// A chain of `levels` folders below folder, each named by `nameLength`
+// characters and holding one small file, made with the calls that are not
+// limited to 260 characters; its paths pass that length far.
+bool MakeDeepTree(const std::string& folder, int levels, int nameLength);
 
 }  // namespace nmbench
