@@ -368,6 +368,49 @@ bool SharingConflict(const struct stat& st, DWORD access, DWORD share) {
     return false;
 }
 
+// A name whose delete is pending stays until its last handle closes (or, with
+// POSIX semantics, until the handle that asked closes); meanwhile nothing
+// opens it.  Keyed by identity, guarded by g_openMutex.
+struct PendingDelete {
+    std::string host;
+    bool posix = false;
+    unsigned long long setter = 0;  // the open that asked
+    bool directory = false;
+    bool link = false;
+};
+using Identity_t = std::pair<dev_t, ino_t>;
+std::map<Identity_t, PendingDelete>& PendingDeletes() {
+    static std::map<Identity_t, PendingDelete> table;
+    return table;
+}
+
+bool DeletePendingAt(const struct stat& st, const std::string& host) {
+    const auto it = PendingDeletes().find({st.st_dev, st.st_ino});
+    return it != PendingDeletes().end() && it->second.host == host;
+}
+
+// Call with g_openMutex held, after the closing open left the table.
+void FinishPendingDelete(const Identity_t& key, unsigned long long closing) {
+    const auto it = PendingDeletes().find(key);
+    if (it == PendingDeletes().end())
+        return;
+    const PendingDelete& p = it->second;
+    bool stillOpen = false;
+    for (const auto& [id, entry] : OpenTable())
+        stillOpen = stillOpen || (entry.device == key.first && entry.inode == key.second);
+    if (stillOpen && !(p.posix && p.setter == closing))
+        return;
+    if (p.link) {
+        ForgetLink(p.host);
+        ::unlink(p.host.c_str());
+    } else if (p.directory) {
+        ::rmdir(p.host.c_str());  // something made inside meanwhile keeps it, as on Windows
+    } else {
+        ::unlink(p.host.c_str());
+    }
+    PendingDeletes().erase(it);
+}
+
 // What every handle to a disk object knows: where the object is, and
 // whether the handle names a link itself.
 class DiskObject : public KernelObject {
@@ -376,8 +419,15 @@ public:
         : access_(access), openId_(openId), linkItself_(linkItself) {}
     ~DiskObject() override {
         std::lock_guard lock(g_openMutex);
-        OpenTable().erase(openId_);
+        const auto it = OpenTable().find(openId_);
+        if (it == OpenTable().end())
+            return;
+        const Identity_t key{it->second.device, it->second.inode};
+        OpenTable().erase(it);
+        FinishPendingDelete(key, openId_);
     }
+    unsigned long long openId() const { return openId_; }
+    bool linkItself() const { return linkItself_; }
     // The object as it is now, found by its host path (which renames update).
     Resolved Entry() const {
         Resolved r;
@@ -523,6 +573,10 @@ struct stat Identity(const Resolved& r) {
 // A folder, or a link as itself.  Call with g_openMutex held.
 HANDLE OpenEntryHandle(const Resolved& r, DWORD access, DWORD share, bool linkItself, DWORD* error) {
     const struct stat id = linkItself ? Identity(r) : r.st;
+    if (DeletePendingAt(id, r.host)) {
+        *error = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
     if (SharingConflict(id, access, share)) {
         *error = ERROR_SHARING_VIOLATION;
         return INVALID_HANDLE_VALUE;
@@ -552,6 +606,10 @@ HANDLE OpenExisting(const Resolved& r, DWORD access, DWORD share, DWORD disposit
         return INVALID_HANDLE_VALUE;
     }
     std::lock_guard lock(g_openMutex);
+    if (DeletePendingAt(r.st, r.host)) {
+        *error = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
     if (SharingConflict(r.st, access, share)) {
         *error = ERROR_SHARING_VIOLATION;
         return INVALID_HANDLE_VALUE;
@@ -824,6 +882,8 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
     if ((Attributes(r) & FILE_ATTRIBUTE_READONLY) != 0)
         return Fail(ERROR_ACCESS_DENIED);
     std::lock_guard lock(g_openMutex);
+    if (DeletePendingAt(Identity(r), r.host))
+        return Fail(ERROR_ACCESS_DENIED);
     // Deleting is an open for DELETE that shares everything.
     if (SharingConflict(Identity(r), DELETE, kShareAll))
         return Fail(ERROR_SHARING_VIOLATION);
@@ -864,6 +924,8 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
     if (r.isRoot || FolderReadOnly(r.parentHost) || (r.link && (Attributes(r) & FILE_ATTRIBUTE_READONLY) != 0))
         return Fail(ERROR_ACCESS_DENIED);
     std::lock_guard lock(g_openMutex);
+    if (DeletePendingAt(Identity(r), r.host))
+        return Fail(ERROR_ACCESS_DENIED);
     if (SharingConflict(Identity(r), DELETE, kShareAll))
         return Fail(ERROR_SHARING_VIOLATION);  // a handle pins it
     if (r.link) {  // the link goes, whatever its folder holds
@@ -938,6 +1000,8 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
             return Fail(ERROR_ACCESS_DENIED);
     }
     std::lock_guard lock(g_openMutex);
+    if (DeletePendingAt(Identity(from), from.host))
+        return Fail(ERROR_ACCESS_DENIED);
     // A rename opens the object for DELETE, sharing everything.
     if (SharingConflict(Identity(from), DELETE, kShareAll) ||
         (to.exists && !sameEntry && SharingConflict(Identity(to), DELETE, kShareAll)))
@@ -1036,6 +1100,162 @@ BOOL WINAPI SetFileInformationByHandle(HANDLE hFile, FILE_INFO_BY_HANDLE_CLASS F
     ::chmod(r.host.c_str(), mode & 07777);
     return TRUE;
 }
+
+namespace hostwin::detail {
+namespace {
+
+HostEntryInfo Describe(const Resolved& r) {
+    HostEntryInfo info;
+    info.exists = r.exists;
+    if (!r.exists)
+        return info;
+    info.link = r.link;
+    info.directory = S_ISDIR(r.st.st_mode);
+    info.attributes = Attributes(r);
+    if (!ReparseTag(r, &info.reparseTag))
+        info.reparseTag = 0;
+    const struct stat id = Identity(r);
+    info.size = S_ISDIR(id.st_mode) || r.link ? 0 : static_cast<ULONGLONG>(id.st_size);
+    info.links = S_ISDIR(id.st_mode) ? 1 : static_cast<DWORD>(id.st_nlink);
+    info.created = ToFileTime(r.st.st_ctim);
+    info.accessed = ToFileTime(r.st.st_atim);
+    info.written = ToFileTime(r.st.st_mtim);
+    std::lock_guard lock(g_openMutex);
+    info.deletePending = PendingDeletes().count({id.st_dev, id.st_ino}) != 0;
+    return info;
+}
+
+}  // namespace
+
+HostEntryInfo DescribeHostEntry(const std::string& host) {
+    Resolved r;
+    r.host = host;
+    StatEntry(&r);
+    return Describe(r);
+}
+
+bool DescribeDiskHandle(HANDLE handle, DiskHandleInfo* info) {
+    const auto object = DiskObjectOf(handle);
+    if (!object)
+        return false;
+    const Resolved r = object->Entry();
+    info->host = r.host;
+    info->access = object->access();
+    info->linkItself = object->linkItself();
+    info->entry = Describe(r);
+    return true;
+}
+
+LONG OpenHostEntry(const std::string& host, DWORD access, DWORD share, bool linkItself, HANDLE* handle) {
+    constexpr LONG kSuccess = 0;
+    constexpr LONG kAccessDenied = static_cast<LONG>(0xC0000022);
+    constexpr LONG kSharingViolation = static_cast<LONG>(0xC0000043);
+    constexpr LONG kDeletePending = static_cast<LONG>(0xC0000056);
+    constexpr LONG kNameNotFound = static_cast<LONG>(0xC0000034);
+    Resolved r;
+    r.host = host;
+    StatEntry(&r);
+    if (!r.exists)
+        return kNameNotFound;
+    const bool itself = linkItself && r.link;
+    const struct stat id = itself ? Identity(r) : r.st;
+    const bool folder = !itself && S_ISDIR(r.st.st_mode);
+    if (!itself && !folder && ReadOnly(r.st) && Writes(access))
+        return kAccessDenied;
+    int fd = -1;
+    if (!itself && !folder) {
+        fd = ::open(host.c_str(), Writes(access) ? O_RDWR : O_RDONLY);
+        if (fd < 0)
+            return kAccessDenied;
+    }
+    std::lock_guard lock(g_openMutex);
+    LONG status = kSuccess;
+    if (DeletePendingAt(id, r.host))
+        status = kDeletePending;
+    else if (SharingConflict(id, access, share))
+        status = kSharingViolation;
+    if (status != kSuccess) {
+        if (fd >= 0)
+            ::close(fd);
+        return status;
+    }
+    if (fd >= 0)
+        *handle = RegisterOpen(fd, id, access, share, r.host);
+    else
+        *handle = NewHandle(std::make_shared<DiskEntry>(access, AddOpen(id, access, share, r.host), itself));
+    return kSuccess;
+}
+
+LONG SetDeleteDisposition(HANDLE handle, ULONG flags) {
+    constexpr LONG kSuccess = 0;
+    constexpr LONG kInvalidHandle = static_cast<LONG>(0xC0000008);
+    constexpr LONG kAccessDenied = static_cast<LONG>(0xC0000022);
+    constexpr LONG kCannotDelete = static_cast<LONG>(0xC0000121);
+    constexpr LONG kNotEmpty = static_cast<LONG>(0xC0000101);
+    constexpr LONG kDeletePending = static_cast<LONG>(0xC0000056);
+    const auto object = DiskObjectOf(handle);
+    if (!object)
+        return kInvalidHandle;
+    if (!Deletes(object->access()))
+        return kAccessDenied;
+    const Resolved r = object->Entry();
+    if (!r.exists)
+        return kDeletePending;  // gone already, under a POSIX delete
+    const struct stat id = Identity(r);
+    if ((flags & kDeleteOnClose) == 0) {
+        std::lock_guard lock(g_openMutex);
+        PendingDeletes().erase({id.st_dev, id.st_ino});
+        return kSuccess;
+    }
+    const bool directory = !r.link && S_ISDIR(r.st.st_mode);
+    if (WindowsPathOfHost(r.host).size() <= 3)
+        return kCannotDelete;  // a drive's root
+    if (FolderReadOnly(r.host.substr(0, r.host.find_last_of('/'))))
+        return kAccessDenied;
+    if ((Attributes(r) & FILE_ATTRIBUTE_READONLY) != 0 && (flags & kIgnoreReadOnly) == 0)
+        return kCannotDelete;
+    if (directory) {
+        bool empty = true;
+        if (DIR* dir = ::opendir(r.host.c_str())) {
+            while (dirent* e = ::readdir(dir))
+                empty = empty && (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0);
+            ::closedir(dir);
+        }
+        if (!empty)
+            return kNotEmpty;
+    }
+    std::lock_guard lock(g_openMutex);
+    PendingDeletes()[{id.st_dev, id.st_ino}] =
+        PendingDelete{r.host, (flags & kPosixDelete) != 0, object->openId(), directory, r.link};
+    return kSuccess;
+}
+
+std::string WindowsPathOfHost(const std::string& host) {
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        DriveInfo drive;
+        if (!FindDrive(letter, &drive) || drive.hostFolder.empty())
+            continue;
+        const std::string& root = drive.hostFolder;
+        if (host.compare(0, root.size(), root) != 0 || (host.size() > root.size() && host[root.size()] != '/'))
+            continue;
+        std::string windows = std::string(1, letter) + ":\\";
+        for (size_t i = root.size() + (host.size() > root.size() ? 1 : 0); i < host.size(); ++i)
+            windows.push_back(host[i] == '/' ? '\\' : host[i]);
+        return windows;
+    }
+    return "";
+}
+
+bool DriveHostFolder(char letter, std::string* hostFolder, bool* shortNames) {
+    DriveInfo drive;
+    if (!FindDrive(letter, &drive) || !DriveHasMedium(drive.letter))
+        return false;
+    *hostFolder = drive.hostFolder;
+    *shortNames = drive.shortNames;
+    return true;
+}
+
+}  // namespace hostwin::detail
 
 namespace hostwin {
 

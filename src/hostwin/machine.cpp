@@ -130,6 +130,7 @@ void Machine::Reset() {
     detail::CloseAllRegistryHandles();
     detail::ResetDrives();
     detail::ResetVolumes();
+    detail::ResetNtFiles();
     ClearMessageBoxes();
     SetMessageBoxAnswer(1);  // IDOK
     OnMessageBox(nullptr);

@@ -108,6 +108,13 @@ public:
     // pattern searched: for tests that change a tree while a walk is under
     // way, as another process could.  nullptr (and Reset) ends it.
     static void OnSearch(std::function<void(const std::string& pattern)> hook);
+    // Called at the start of each of ntdll's NtCreateFile, NtQueryDirectoryFile,
+    // NtQueryInformationFile and NtSetInformationFile with the export's name
+    // and the full Windows path (UTF-8) of the entry it acts on (for a name
+    // relative to a folder handle: the folder's path, "\\" and the name).  It
+    // runs without any hostwin lock held, so it may call hostwin itself.
+    // nullptr (and Reset) ends it.
+    static void OnFileCall(std::function<void(const char* api, const std::string& path)> hook);
     // A removable drive without a medium: its volume and files answer
     // ERROR_NOT_READY, after the system's "No Disk" box unless the process's
     // error mode has SEM_FAILCRITICALERRORS (removable_media.cpp).
@@ -139,6 +146,7 @@ public:
     struct ModuleExport {
         std::string name;
         FARPROC address;
+        bool ntFamilyOnly = false;  // GetProcAddress finds it only on the NT family
         template <typename F>
         ModuleExport(std::string n, F* f) : name(std::move(n)), address(reinterpret_cast<FARPROC>(reinterpret_cast<void*>(f))) {}
     };
