@@ -168,8 +168,9 @@ HandleWalker::Met HandleWalker::OpenSubfolder(HANDLE parent, const ListedEntry& 
             return Met::kStays;
         return RemoveFile(parent, entry, Effort::kRetriedThenEmptied) ? Met::kRemoved : Met::kStays;
     }
+    entries_.ClearReadOnly(handle, held.attributes);
     child->handle = handle;
-    child->attributes = held.attributes;
+    child->attributes = held.attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
     if (!entries_.List(handle, &child->entries))
         child->entries.clear();  // its own deletion then tells whether it still holds anything
     return Met::kEntered;

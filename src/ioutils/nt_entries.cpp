@@ -10,8 +10,9 @@ namespace {
 using namespace ntfile;
 
 constexpr USHORT kLongestName = 0xFFFE;  // bytes a UNICODE_STRING can count
+constexpr ULONG kNotContentIndexed = 0x2000;
 constexpr ULONG kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                      FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+                                      FILE_ATTRIBUTE_ARCHIVE | kNotContentIndexed;
 
 bool IsDotName(const WideName& name) {
     return (name.size() == 1 && name[0] == '.') || (name.size() == 2 && name[0] == '.' && name[1] == '.');
@@ -31,7 +32,7 @@ bool NtEntries::ForEachListed(HANDLE folder, ntfile::UnicodeString* filter, Visi
         IoStatusBlock io{};
         const Status status = calls_.queryDirectory(folder, nullptr, nullptr, nullptr, &io, buffer.data(), bytes,
                                                     kFileFullDirectoryInformation, FALSE, filter, restart);
-        if (status == kNoMoreFiles || (filter != nullptr && IsGone(status)))
+        if (status == kNoMoreFiles || (filter != nullptr && (status == kNoSuchFile || IsGone(status))))
             return true;
         if (status == kBufferOverflow || status == kBufferTooSmall) {
             if (bytes >= kLargestListingBytes)
@@ -90,6 +91,7 @@ Opened NtEntries::Open(HANDLE root, const WideName& name, ULONG objectAttributes
             dontReparse_ = false;  // a system before the flag: links are still never followed
             continue;
         }
+        lastStatus_ = status;
         if (status >= 0) {
             *handle = opened;
             return Opened::kHeld;
@@ -103,7 +105,11 @@ Opened NtEntries::Open(HANDLE root, const WideName& name, ULONG objectAttributes
 }
 
 Opened NtEntries::OpenPath(const WideName& ntPath, ULONG access, ULONG share, HANDLE* handle) {
-    return Open(nullptr, ntPath, kObjCaseInsensitive, access, share, handle);
+    const Opened opened = Open(nullptr, ntPath, kObjCaseInsensitive, access, share, handle);
+    // A share that cannot be reached holds nothing to remove, as a missing folder.
+    return opened == Opened::kFailed && (lastStatus_ == kBadNetworkPath || lastStatus_ == kBadNetworkName)
+               ? Opened::kGone
+               : opened;
 }
 
 Opened NtEntries::OpenChild(HANDLE parent, const ListedEntry& entry, ULONG access, ULONG share, HANDLE* handle) {
@@ -156,15 +162,20 @@ Status NtEntries::DeleteThrough(HANDLE handle, DWORD attributes) {
         if (status == kInvalidInfoClass || status == kNotImplemented || status == kInvalidParameter)
             posixDelete_ = false;  // a system before POSIX deletes: the older class for the rest of the walk
     }
-    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        BasicInformation basic{};
-        basic.FileAttributes = attributes & kSettableAttributes & ~ULONG{FILE_ATTRIBUTE_READONLY};
-        if (basic.FileAttributes == 0)
-            basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;  // 0 would leave them as they are
-        calls_.setInformation(handle, &io, &basic, sizeof basic, kFileBasicInformation);
-    }
+    ClearReadOnly(handle, attributes);
     DispositionInformation disposition{TRUE};
     return calls_.setInformation(handle, &io, &disposition, sizeof disposition, kFileDispositionInformation);
+}
+
+void NtEntries::ClearReadOnly(HANDLE handle, DWORD attributes) {
+    if ((attributes & FILE_ATTRIBUTE_READONLY) == 0)
+        return;
+    BasicInformation basic{};
+    basic.FileAttributes = attributes & kSettableAttributes & ~ULONG{FILE_ATTRIBUTE_READONLY};
+    if (basic.FileAttributes == 0)
+        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;  // 0 would leave them as they are
+    IoStatusBlock io{};
+    calls_.setInformation(handle, &io, &basic, sizeof basic, kFileBasicInformation);
 }
 
 bool NtEntries::EmptyThrough(HANDLE handle) { return SetEndOfFile(handle) != FALSE; }

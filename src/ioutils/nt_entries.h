@@ -49,6 +49,9 @@ public:
     // The entry goes when its last handle closes (at once where the system
     // has POSIX deletes); a read-only one once that attribute is cleared.
     ntfile::Status DeleteThrough(HANDLE handle, DWORD attributes);
+    // A folder whose read-only attribute would refuse deletions inside it
+    // loses that attribute.
+    void ClearReadOnly(HANDLE handle, DWORD attributes);
     // The only name the entry has, emptied through handle.
     bool EmptyThrough(HANDLE handle);
 
@@ -62,6 +65,7 @@ private:
     ntfile::Calls calls_;
     bool dontReparse_ = true;  // until the system says it does not know the flag
     bool posixDelete_ = true;  // until the system says it cannot
+    ntfile::Status lastStatus_ = ntfile::kSuccess;
 };
 
 inline bool IsGone(ntfile::Status status) {

@@ -20,6 +20,7 @@ constexpr Status kBufferOverflow = static_cast<Status>(0x80000005);
 constexpr Status kNotImplemented = static_cast<Status>(0xC0000002);
 constexpr Status kInvalidInfoClass = static_cast<Status>(0xC0000003);
 constexpr Status kInvalidParameter = static_cast<Status>(0xC000000D);
+constexpr Status kNoSuchFile = static_cast<Status>(0xC000000F);
 constexpr Status kAccessDenied = static_cast<Status>(0xC0000022);
 constexpr Status kBufferTooSmall = static_cast<Status>(0xC0000023);
 constexpr Status kObjectNameInvalid = static_cast<Status>(0xC0000033);
@@ -30,6 +31,8 @@ constexpr Status kDeletePending = static_cast<Status>(0xC0000056);
 constexpr Status kDirectoryNotEmpty = static_cast<Status>(0xC0000101);
 constexpr Status kNotADirectory = static_cast<Status>(0xC0000103);
 constexpr Status kCannotDelete = static_cast<Status>(0xC0000121);
+constexpr Status kBadNetworkPath = static_cast<Status>(0xC00000BE);
+constexpr Status kBadNetworkName = static_cast<Status>(0xC00000CC);
 constexpr Status kFileIsADirectory = static_cast<Status>(0xC00000BA);
 
 // OBJECT_ATTRIBUTES.Attributes
