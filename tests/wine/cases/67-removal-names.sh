@@ -10,50 +10,66 @@ nm_new_prefix removal-names
 n_vol="$WINEPREFIX/vol"
 mkdir -p "$n_vol/n"
 ln -sfn "$n_vol/n" "$WINEPREFIX/dosdevices/n:"
-n_util() { (cd "$WINEPREFIX/drive_c" && rm -f NMActionLog.txt && nm_wine "$NM_BIN/nmutil.exe" "$@"); }
-# Every file and folder of the drive but those below $1, with the bytes of each file.
+# nmutil of the build of this bitness (64 or 32).
+n_util() {
+    local bits=$1
+    shift
+    (cd "$WINEPREFIX/drive_c" && rm -f NMActionLog.txt &&
+        if [ "$bits" = 32 ]; then nm_wine32 "$NM_BIN32/nmutil.exe" "$@"; else nm_wine "$NM_BIN/nmutil.exe" "$@"; fi)
+}
+# Every file and folder below $1 but those below $1/$2, with the bytes of each file.
 n_snapshot() {
-    (cd "$n_vol/n" && find . -path "./$1" -prune -o -printf '%y %p\n' | LC_ALL=C sort &&
-        find . -path "./$1" -prune -o -type f -exec md5sum {} + | LC_ALL=C sort)
+    (cd "$1" && find . -path "./$2" -prune -o -printf '%y %p\n' | LC_ALL=C sort &&
+        find . -path "./$2" -prune -o -type f -exec md5sum {} + | LC_ALL=C sort)
 }
 
-# --- look-alikes of "..\" and "../" lead out of the folder when listed names become paths
-mkdir -p "$n_vol/n/clean/..／outside" "$n_vol/n/outside/sub"
-echo a >"$n_vol/n/outside/a.txt"
-echo b >"$n_vol/n/outside/sub/b.txt"
-echo v >"$n_vol/n/victim.txt"
-echo x >"$n_vol/n/clean/..＼victim.txt"
-echo y >"$n_vol/n/clean/..／outside/in.txt"
-n_before=$(n_snapshot clean)
-out=$(n_util remove 'N:\clean'; echo "status $?")
-nm_expect "look-alikes: the folder's contents go, exit status 0" "$out" "removed: yes" "status 0"
-[ "$(n_snapshot clean)" = "$n_before" ] && wine_pass "look-alikes: the folder and file outside are byte-identical" ||
-    wine_fail "look-alikes: the folder and file outside are byte-identical" "$(diff <(echo "$n_before") <(n_snapshot clean))"
-n_left=$(cd "$n_vol/n/clean" && find . | sort | tr '\n' ' ')
-[ "$n_left" = ". " ] && wine_pass "look-alikes: nothing is left in the folder" ||
-    wine_fail "look-alikes: nothing is left in the folder" "$n_left"
+# The reproductions, in a folder of their own for each bitness.
+n_reproductions() {
+    local bits=$1 top="$n_vol/n/r$1" before out left stream
+    mkdir -p "$top"
 
-# --- a trailing dot or space, a full-width letter beside its ASCII twin
-mkdir -p "$n_vol/n/t2/abc." "$n_vol/n/t2/sp "
-echo 1 >"$n_vol/n/t2/abc./f"
-echo 2 >"$n_vol/n/t2/sp /f"
-echo 3 >"$n_vol/n/t2/a.txt"
-echo 4 >"$n_vol/n/t2/ａ.txt"
-out=$(n_util remove 'N:\t2'; echo "status $?")
-nm_expect "exact names: trailing dots and spaces go too, exit status 0" "$out" "removed: yes" "status 0"
-n_left=$(cd "$n_vol/n/t2" && find . | sort | tr '\n' ' ')
-[ "$n_left" = ". " ] && wine_pass "exact names: nothing is left in the folder" ||
-    wine_fail "exact names: nothing is left in the folder" "$n_left"
+    # look-alikes of "..\" and "../" lead out of the folder when listed names become paths
+    mkdir -p "$top/clean/..／outside" "$top/outside/sub"
+    echo a >"$top/outside/a.txt"
+    echo b >"$top/outside/sub/b.txt"
+    echo v >"$top/victim.txt"
+    echo x >"$top/clean/..＼victim.txt"
+    echo y >"$top/clean/..／outside/in.txt"
+    before=$(n_snapshot "$top" clean)
+    out=$(n_util "$bits" remove "N:\\r$bits\\clean"; echo "status $?")
+    nm_expect "$bits-bit look-alikes: the folder's contents go, exit status 0" "$out" "removed: yes" "status 0"
+    [ "$(n_snapshot "$top" clean)" = "$before" ] &&
+        wine_pass "$bits-bit look-alikes: the folder and file outside are byte-identical" ||
+        wine_fail "$bits-bit look-alikes: the folder and file outside are byte-identical" \
+            "$(diff <(echo "$before") <(n_snapshot "$top" clean))"
+    left=$(cd "$top/clean" && find . | sort | tr '\n' ' ')
+    [ "$left" = ". " ] && wine_pass "$bits-bit look-alikes: nothing is left in the folder" ||
+        wine_fail "$bits-bit look-alikes: nothing is left in the folder" "$left"
 
-# --- a stream of the root folder names the root itself
-echo keep >"$n_vol/n/keep.txt"
-for stream in 'N:\:$I30:$INDEX_ALLOCATION' '\\?\N:\:$I30:$INDEX_ALLOCATION' 'N:\t2:$I30:$INDEX_ALLOCATION'; do
-    out=$(n_util remove "$stream"; echo "status $?")
-    nm_expect "streams: '$stream' refused with the root record" "$out" "removed: no" "Drive: $stream" \
-        "Problem: Cleaning the root directory of a drive is not allowed!" "status 1"
-done
-[ -f "$n_vol/n/keep.txt" ] && [ -d "$n_vol/n/t2" ] && wine_pass "streams: the drive's files are still there" ||
-    wine_fail "streams: the drive's files are still there" "$(cd "$n_vol/n" && find . | sort)"
+    # a trailing dot or space, a full-width letter beside its ASCII twin
+    mkdir -p "$top/t2/abc." "$top/t2/sp "
+    echo 1 >"$top/t2/abc./f"
+    echo 2 >"$top/t2/sp /f"
+    echo 3 >"$top/t2/a.txt"
+    echo 4 >"$top/t2/ａ.txt"
+    out=$(n_util "$bits" remove "N:\\r$bits\\t2"; echo "status $?")
+    nm_expect "$bits-bit exact names: trailing dots and spaces go too, exit status 0" "$out" "removed: yes" "status 0"
+    left=$(cd "$top/t2" && find . | sort | tr '\n' ' ')
+    [ "$left" = ". " ] && wine_pass "$bits-bit exact names: nothing is left in the folder" ||
+        wine_fail "$bits-bit exact names: nothing is left in the folder" "$left"
+
+    # a stream of the root folder names the root itself
+    echo keep >"$n_vol/n/keep.txt"
+    for stream in 'N:\:$I30:$INDEX_ALLOCATION' '\\?\N:\:$I30:$INDEX_ALLOCATION' "N:\\r$bits\\t2:\$I30:\$INDEX_ALLOCATION"; do
+        out=$(n_util "$bits" remove "$stream"; echo "status $?")
+        nm_expect "$bits-bit streams: '$stream' refused with the root record" "$out" "removed: no" "Drive: $stream" \
+            "Problem: Cleaning the root directory of a drive is not allowed!" "status 1"
+    done
+    [ -f "$n_vol/n/keep.txt" ] && [ -d "$top/t2" ] && wine_pass "$bits-bit streams: the drive's files are still there" ||
+        wine_fail "$bits-bit streams: the drive's files are still there" "$(cd "$n_vol/n" && find . | sort)"
+}
+n_reproductions 64
+[ -n "$NM_BIN32" ] && nm_wine32_check "removal names, 32-bit" n_reproductions 32
 
 # --- property: seeded random trees of hostile names, with links and hard
 # links to folders and files outside; after each removal everything outside
@@ -116,7 +132,7 @@ for ((t = 0; t < n_trees; t++)); do
         mkdir -p "$n_deep" && echo deep >"$n_deep/end.txt"
     fi
 done
-n_before=$(n_snapshot 'prop/p*')
+n_before=$(n_snapshot "$n_vol/n" 'prop/p*')
 n_out=$(cd "$WINEPREFIX/drive_c" && rm -f NMActionLog.txt && NM_WINE_TIMEOUT=600 nm_wine "$NM_BIN/nm_remove_trees.exe" 'N:\prop' "$n_trees")
 n_problems=""
 [ "$(grep -c '^p[0-9]* ' <<<"$n_out")" = "$n_trees" ] || n_problems+="the removals did not all answer"$'\n'
@@ -124,8 +140,8 @@ while read -r tree answer records; do
     n_problems+=$(n_check_tree "${tree#p}" "$answer" "${records#records=}")$'\n'
 
 done <<<"$n_out"
-if [ "$(n_snapshot 'prop/p*')" != "$n_before" ]; then
-    n_problems+="outside changed: $(diff <(echo "$n_before") <(n_snapshot 'prop/p*') | head -n 10)"
+if [ "$(n_snapshot "$n_vol/n" 'prop/p*')" != "$n_before" ]; then
+    n_problems+="outside changed: $(diff <(echo "$n_before") <(n_snapshot "$n_vol/n" 'prop/p*') | head -n 10)"
 fi
 n_problems=$(grep -v '^$' <<<"$n_problems")
 if [ -z "$n_problems" ]; then
