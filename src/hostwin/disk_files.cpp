@@ -105,9 +105,7 @@ DWORD FoldPath(const std::string& path, bool wildcardsInLast, std::string* drive
     parts->clear();
     size_t start = 2;
     while (start <= full.size()) {
-        size_t end = start;
-        while (end < full.size() && !IsSeparator(full[end]))
-            ++end;
+        const size_t end = std::min(FindSeparator(full, start), full.size());
         std::string name = full.substr(start, end - start);
         start = end + 1;
         if (name.empty() || name == ".")
@@ -117,14 +115,25 @@ DWORD FoldPath(const std::string& path, bool wildcardsInLast, std::string* drive
                 parts->pop_back();  // ".." at a root stays at the root
             continue;
         }
-        // Windows drops trailing dots and blanks from every name.
-        while (!name.empty() && (name.back() == '.' || name.back() == ' '))
+        // Windows drops every trailing dot and blank from the last name, and
+        // one trailing dot from the others (as GetFullPathNameA does).
+        if (end == full.size()) {
+            while (!name.empty() && (name.back() == '.' || name.back() == ' '))
+                name.pop_back();
+        } else if (name.back() == '.') {
             name.pop_back();
+        }
         if (!name.empty())
             parts->push_back(name);
     }
     for (size_t i = 0; i < parts->size(); ++i) {
-        for (unsigned char c : (*parts)[i]) {
+        const std::string& part = (*parts)[i];
+        for (size_t k = 0; k < part.size(); ++k) {
+            const auto c = static_cast<unsigned char>(part[k]);
+            if (IsLeadByte(c)) {
+                ++k;  // a double-byte character: its second byte is no symbol
+                continue;
+            }
             const bool wildcard = c == '*' || c == '?';
             if (c < 32 || std::strchr("<>\"|:", c) != nullptr || (wildcard && !(wildcardsInLast && i + 1 == parts->size())))
                 return ERROR_INVALID_NAME;
@@ -831,7 +840,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
         return INVALID_HANDLE_VALUE;
     const std::string path = lpFileName ? lpFileName : "";
     // A trailing separator leaves nothing to look for, even after a folder.
-    if (path.empty() || IsSeparator(path.back())) {
+    if (path.empty() || EndsWithSeparator(path)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }

@@ -25,8 +25,8 @@ struct MessageBoxRecord {
 
 class Machine {
 public:
-    // Everything back to a new machine: Windows XP (NT 5.1, build 2600), the
-    // host's clock, an empty registry, no planned failures, no drives, the
+    // Everything back to a new machine: Windows XP (NT 5.1, build 2600), code
+    // page 1252, the host's clock, an empty registry, no planned failures, no drives, the
     // built-in system modules.
     static void Reset();
 
@@ -38,6 +38,11 @@ public:
     static void SetOsVersion(const OsVersion& v);
     static void SetWindowsNT(DWORD major = 5, DWORD minor = 1, DWORD build = 2600);
     static void SetWindows9x(DWORD minor = 10, DWORD build = 0x040A08AE);
+
+    // The ANSI code page of the narrow calls: 1252 (the default) or 932,
+    // whose double-byte characters are known as far as their lead bytes and a
+    // few characters go (text.h).
+    static void SetCodePage(UINT codePage);
 
     // --- clock
     static void SetLocalTime(const SYSTEMTIME& local, bool frozen = true);

@@ -73,7 +73,8 @@ TEST_F(NtFiles, OpensEachEntryByItsExactNameRelativeToItsFolder) {
         {u"missing", 0, 0, kNameNotFound},
         {u"missing\\a.txt", 0, 0, kPathNotFound},
         {u"a*.txt", 0, 0, kNameInvalid},
-        {u"a.txt", kDirectoryFile | kNonDirectoryFile, 0, kInvalidParameter},
+        // Wine 8 answers the two options at once as it answers the first.
+        {u"a.txt", kDirectoryFile | kNonDirectoryFile, 0, IsWine() ? kNotADirectory : kInvalidParameter},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "entry " << std::string(c.name.begin(), c.name.end()) << " options 0x"
@@ -207,15 +208,23 @@ TEST_F(NtFiles, DeletesThroughTheHandleWhenItsLastHandleCloses) {
     HANDLE h;
     ASSERT_EQ(Open(folder, u"f.txt", &h, kDeleteAccess), kSuccess);
     EXPECT_EQ(MarkForDelete(h), kSuccess);
+    EXPECT_TRUE(Exists(dir / "f.txt")) << "the name stays until the handle closes";
+    // Windows refuses every open of a name whose delete is pending and says
+    // so; Wine 8 opens it, and reports no pending delete.
+    const bool wine = IsWine();
     StandardInformation standard{};
     EXPECT_EQ(Query(h, &standard, sizeof standard, 5), kSuccess);
-    EXPECT_TRUE(standard.DeletePending);
+    EXPECT_EQ(standard.DeletePending != FALSE, !wine);
     HANDLE again;
-    EXPECT_EQ(Open(folder, u"f.txt", &again), kDeletePending);
-    EXPECT_EQ(CreateFileA((dir / "f.txt").c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr),
-              INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), DWORD{ERROR_ACCESS_DENIED});
-    EXPECT_TRUE(Exists(dir / "f.txt")) << "the name stays until the handle closes";
+    EXPECT_EQ(Open(folder, u"f.txt", &again), wine ? kSuccess : kDeletePending);
+    HANDLE narrow = CreateFileA((dir / "f.txt").c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(narrow == INVALID_HANDLE_VALUE, !wine);
+    if (wine) {
+        CloseHandle(again);
+        CloseHandle(narrow);
+    } else {
+        EXPECT_EQ(GetLastError(), DWORD{ERROR_ACCESS_DENIED});
+    }
     CloseHandle(h);
     EXPECT_FALSE(Exists(dir / "f.txt"));
 

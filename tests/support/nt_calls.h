@@ -97,6 +97,13 @@ F Export(const char* name) {
     return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), name)));
 }
 
+// Where Wine 8 answers otherwise than Windows, a test accepts Wine's answer
+// under Wine only: hostwin answers as Windows does.
+inline bool IsWine() {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 inline std::u16string Wide(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
 struct Listed {
