@@ -533,6 +533,39 @@ TEST_F(RecursiveRemoveTest, StreamsAreRefusedLikeRoots) {
     EXPECT_TRUE(Exists("C:\\keep.txt"));
 }
 
+// In code page 932 a double-byte character's second byte may be 0x5C, the
+// byte of "\" (表 is 0x95 0x5C): the root rule and both walks split names
+// only at separators of their own.
+TEST_F(RecursiveRemoveTest, ADoubleByteCharacterEndingIn5CIsNoSeparator) {
+    const std::string table = "\x95\x5C";  // 表 in code page 932
+    for (bool nt : {true, false}) {
+        SCOPED_TRACE(nt ? "NT" : "9x");
+        if (nt)
+            Machine::SetWindowsNT();
+        else
+            Machine::SetWindows9x();
+        Machine::SetCodePage(932);
+        const std::string c = Machine::HostPath("C:\\");
+        for (const char* file : {"/Data/表/x.txt", "/Data/other.txt", "/表/sub/y.txt", "/表/z.txt"}) {
+            std::filesystem::create_directories(std::filesystem::path(c + file).parent_path());
+            std::ofstream(c + file) << "x";
+        }
+        for (const std::string& folder : {"C:\\Data\\" + table, "C:\\" + table + "\\sub"}) {
+            std::string resolved;
+            EXPECT_TRUE(ResolveRemovalFolder(folder.c_str(), &resolved)) << folder;
+            EXPECT_EQ(resolved, folder);
+            EXPECT_TRUE(IO_RecursiveRM(folder.c_str())) << folder;
+        }
+        EXPECT_FALSE(std::filesystem::exists(c + "/Data/表/x.txt"));
+        EXPECT_FALSE(std::filesystem::exists(c + "/表/sub/y.txt"));
+        EXPECT_TRUE(std::filesystem::exists(c + "/Data/other.txt"));
+        EXPECT_TRUE(std::filesystem::exists(c + "/表/z.txt"));
+        EXPECT_EQ(Records(), "");
+        std::filesystem::remove_all(c + "/Data");
+        std::filesystem::remove_all(c + "/表");
+    }
+}
+
 // A chain of folders far deeper than any path of 260 characters goes whole;
 // the walk's stack is its own, so the depth costs no thread stack.
 TEST_F(RecursiveRemoveTest, ATreeThreeHundredLevelsDeepGoesWhole) {
