@@ -337,17 +337,23 @@ TEST_F(RecursiveRemoveTest, AFolderSwappedForALinkDuringTheWalkIsNotFollowed) {
 }
 
 // The named folder stays held, without delete sharing, from its check to
-// the walk's end: at every call of the walk another process tries to rename
-// it and put a link to a folder outside in its place, and never can.
+// the walk's end: at every call of the walk but the one that first opens it,
+// another process tries to rename it and put a link to a folder outside in
+// its place, and never can.
 TEST_F(RecursiveRemoveTest, TheNamedFolderCannotBeSwappedWhileItsContentsGo) {
     Make("C:\\victim\\a.txt");
     Make("C:\\t\\a.txt");
     Make("C:\\t\\sub\\b.txt");
     Make("C:\\t\\sub\\deeper\\c.txt");
     int calls = 0, swaps = 0;
-    Machine::OnFileCall([&](const char*, const std::string& path) {
-        if (path.rfind("C:\\t\\", 0) != 0)
+    bool opened = false;
+    Machine::OnFileCall([&](const char* api, const std::string& path) {
+        if (path != "C:\\t" && path.rfind("C:\\t\\", 0) != 0)
             return;
+        if (!opened && path == "C:\\t" && std::string(api) == "NtCreateFile") {
+            opened = true;  // its first open: nothing holds it yet
+            return;
+        }
         ++calls;
         if (MoveFileA("C:\\t", "C:\\t-old")) {
             ++swaps;
