@@ -190,6 +190,7 @@ TEST_F(NtFilesHost, TheHookHearsEachCallFirstAndMaySwapTheEntry) {
     EXPECT_EQ(heard, expected);
     CloseHandle(sub);
     EXPECT_EQ(nmtest::ReadFileText("D:\\outside\\a.txt"), "keep");
+    CloseHandle(clean_);
     Machine::Reset();
     heard.clear();
     Machine::DriveSetup d;

@@ -18,7 +18,7 @@ namespace {
 
 using namespace nmtest::nt;
 using nmtest::MakeExactEntry;
-using nmtest::ScratchFolder;
+using ScratchFolder = nmtest::ExactScratchFolder;
 using nmtest::WriteFileText;
 
 // Whether the folder lists the name: a name whose delete is pending is
