@@ -518,8 +518,10 @@ namespace {
 std::string CreatePathForHook(const ObjectAttributes* attributes) {
     const UnicodeString* name = attributes->ObjectName;
     std::u16string text = name->Buffer ? std::u16string(name->Buffer, name->Length / sizeof(WCHAR)) : u"";
-    if (attributes->RootDirectory != nullptr)
-        return WindowsPathOfHandle(attributes->RootDirectory) + "\\" + Utf16ToHost(text);
+    if (attributes->RootDirectory != nullptr) {
+        const std::string folder = WindowsPathOfHandle(attributes->RootDirectory);
+        return folder + (folder.empty() || folder.back() == '\\' ? "" : "\\") + Utf16ToHost(text);
+    }
     if (text.compare(0, 4, u"\\??\\") == 0)
         text = text.substr(4);
     if (Folded(text.substr(0, 4)) == u"UNC\\")

@@ -178,14 +178,16 @@ TEST_F(NtFilesHost, TheHookHearsEachCallFirstAndMaySwapTheEntry) {
     EXPECT_EQ(Query(sub, &standard, sizeof standard, 5), kSuccess);
     EXPECT_EQ(MarkForDelete(sub), kSuccess);
     List(clean_);
-    HANDLE absolute;
-    ASSERT_EQ(Open(nullptr, u"\\??\\D:\\outside\\a.txt", &absolute), kSuccess);
+    HANDLE root, absolute;
+    ASSERT_EQ(Open(nullptr, u"\\??\\D:\\", &root), kSuccess);
+    ASSERT_EQ(Open(root, u"outside\\a.txt", &absolute), kSuccess);
     CloseHandle(absolute);
+    CloseHandle(root);
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"NtCreateFile", "D:\\clean\\sub"},          {"NtQueryInformationFile", "D:\\clean\\sub"},
         {"NtQueryInformationFile", "D:\\clean\\sub"}, {"NtSetInformationFile", "D:\\clean\\sub"},
         {"NtQueryDirectoryFile", "D:\\clean"},       {"NtQueryDirectoryFile", "D:\\clean"},
-        {"NtCreateFile", "D:\\outside\\a.txt"},
+        {"NtCreateFile", "D:\\"},                   {"NtCreateFile", "D:\\outside\\a.txt"},
     };
     EXPECT_EQ(heard, expected);
     CloseHandle(sub);

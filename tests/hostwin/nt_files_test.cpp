@@ -112,11 +112,16 @@ TEST_F(NtFiles, ListsExactNamesWithDotsFirstAndEndsWithNoMoreFiles) {
     ASSERT_TRUE(MakeExactEntry(dir.path(), kFullWidthSlash, true));
     ASSERT_TRUE(MakeExactEntry(dir.path(), u"abc.", true));
     HANDLE folder;
-    for (ULONG bufferSize : {4096u, 100u}) {  // 100 bytes: one entry per call
-        SCOPED_TRACE(testing::Message() << "buffer " << bufferSize);
+    const struct {
+        ULONG bufferSize;
+        bool single;
+    } ways[] = {{4096, false}, {100, false} /* room for one entry */, {4096, true}};
+    for (const auto& way : ways) {
+        SCOPED_TRACE(testing::Message() << "buffer " << way.bufferSize << (way.single ? ", one entry a call" : ""));
         ASSERT_EQ(OpenFolder(dir.path(), &folder), kSuccess);
         LONG end = kSuccess;
-        std::vector<Listed> listed = List(folder, bufferSize, &end);
+        std::vector<Listed> listed = List(folder, way.bufferSize, &end, way.single);
+        EXPECT_FALSE(oneTooMany);
         CloseHandle(folder);
         EXPECT_EQ(end, kNoMoreFiles);
         ASSERT_EQ(listed.size(), 7u);

@@ -134,13 +134,14 @@ public:
                     kDirectoryFile | kSynchronousIo | kBackupIntent | kOpenReparsePoint);
     }
 
-    std::vector<Listed> List(HANDLE folder, ULONG bufferSize = 4096, LONG* endStatus = nullptr) {
+    // Every entry, call after call, until the listing ends (*endStatus).
+    std::vector<Listed> List(HANDLE folder, ULONG bufferSize = 4096, LONG* endStatus = nullptr, bool single = false) {
         std::vector<Listed> listed;
         std::vector<ULONGLONG> buffer(bufferSize / 8 + 1);
         for (;;) {
             NtIoStatusBlock io{};
-            const LONG status = list_(folder, nullptr, nullptr, nullptr, &io, buffer.data(), bufferSize, 2, FALSE,
-                                      nullptr, FALSE);
+            const LONG status = list_(folder, nullptr, nullptr, nullptr, &io, buffer.data(), bufferSize, 2,
+                                      single ? TRUE : FALSE, nullptr, FALSE);
             if (status != kSuccess) {
                 if (endStatus)
                     *endStatus = status;
@@ -155,6 +156,8 @@ public:
                 listed.push_back({name, e.FileAttributes, e.EndOfFile.QuadPart, e.EaSize});
                 if (e.NextEntryOffset == 0)
                     break;
+                if (single)
+                    oneTooMany = true;  // asked for one entry per call
                 if (e.NextEntryOffset % 8 != 0)
                     misaligned = true;  // entries are 8-byte aligned
                 at += e.NextEntryOffset;
@@ -176,6 +179,7 @@ public:
     }
 
     bool misaligned = false;
+    bool oneTooMany = false;
 
 protected:
     NtCreateFileFn create_ = Export<NtCreateFileFn>("NtCreateFile");
