@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstring>
 #include <functional>
@@ -395,7 +396,8 @@ NtStatus OpenFile(HANDLE* out, DWORD access, const ObjectAttributes* attributes,
     if (!rest.empty())
         if (NtStatus status = WalkNames(folder, SplitNames(rest), shortNames, dontReparse, &host); status != kSuccess)
             return status;
-    const bool link = IsLink(host);
+    // A drive's own folder may be a link on the host; the drive's root is none.
+    const bool link = !(rest.empty() && attributes->RootDirectory == nullptr) && IsLink(host);
     const bool linkItself = link && (options & kFileOpenReparsePoint) != 0;
     if (link && !linkItself && dontReparse)
         return kReparsePointEncountered;
