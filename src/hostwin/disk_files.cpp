@@ -958,6 +958,13 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_FILE_ATTRIBUTES;
     }
+    {
+        std::lock_guard lock(g_openMutex);
+        if (DeletePendingAt(Identity(r), r.host)) {  // it opens the name, as everything else does
+            SetLastError(ERROR_ACCESS_DENIED);
+            return INVALID_FILE_ATTRIBUTES;
+        }
+    }
     return Attributes(r);
 }
 

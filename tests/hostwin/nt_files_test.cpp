@@ -21,17 +21,6 @@ using nmtest::MakeExactEntry;
 using ScratchFolder = nmtest::ExactScratchFolder;
 using nmtest::WriteFileText;
 
-// Whether the folder lists the name: a name whose delete is pending is
-// listed but cannot be opened, not even for its attributes.
-bool Exists(const std::string& path) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(path.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(search);
-    return true;
-}
-
 class NtFiles : public testing::Test, protected nmtest::nt::NtCalls {
 protected:
     void SetUp() override { ASSERT_TRUE(Found()); }
@@ -213,7 +202,7 @@ TEST_F(NtFiles, DeletesThroughTheHandleWhenItsLastHandleCloses) {
     HANDLE h;
     ASSERT_EQ(Open(folder, u"f.txt", &h, kDeleteAccess), kSuccess);
     EXPECT_EQ(MarkForDelete(h), kSuccess);
-    EXPECT_TRUE(Exists(dir / "f.txt")) << "the name stays until the handle closes";
+    EXPECT_TRUE(NameListed(dir / "f.txt")) << "the name stays until the handle closes";
     // Windows refuses every open of a name whose delete is pending and says
     // so; Wine 8 opens it, and reports no pending delete.
     const bool wine = IsWine();
@@ -229,9 +218,11 @@ TEST_F(NtFiles, DeletesThroughTheHandleWhenItsLastHandleCloses) {
         CloseHandle(narrow);
     } else {
         EXPECT_EQ(GetLastError(), DWORD{ERROR_ACCESS_DENIED});
+        EXPECT_EQ(GetFileAttributesA((dir / "f.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(GetLastError(), DWORD{ERROR_ACCESS_DENIED});
     }
     CloseHandle(h);
-    EXPECT_FALSE(Exists(dir / "f.txt"));
+    EXPECT_FALSE(NameListed(dir / "f.txt"));
 
     // A read-only file first loses the attribute through the same handle.
     ASSERT_EQ(Open(folder, u"ro.txt", &h, kDeleteAccess), kSuccess);
@@ -241,7 +232,7 @@ TEST_F(NtFiles, DeletesThroughTheHandleWhenItsLastHandleCloses) {
     EXPECT_EQ(Set(h, &basic, sizeof basic, 4), kSuccess);
     EXPECT_EQ(MarkForDelete(h), kSuccess);
     CloseHandle(h);
-    EXPECT_FALSE(Exists(dir / "ro.txt"));
+    EXPECT_FALSE(NameListed(dir / "ro.txt"));
 
     // A marked entry can be taken back.
     ASSERT_TRUE(WriteFileText(dir / "kept.txt", "x"));
@@ -249,12 +240,12 @@ TEST_F(NtFiles, DeletesThroughTheHandleWhenItsLastHandleCloses) {
     EXPECT_EQ(MarkForDelete(h), kSuccess);
     EXPECT_EQ(MarkForDelete(h, false), kSuccess);
     CloseHandle(h);
-    EXPECT_TRUE(Exists(dir / "kept.txt"));
+    EXPECT_TRUE(NameListed(dir / "kept.txt"));
 
     ASSERT_EQ(Open(folder, u"full", &h, kDeleteAccess), kSuccess);
     EXPECT_EQ(MarkForDelete(h), kDirectoryNotEmpty);
     CloseHandle(h);
-    EXPECT_TRUE(Exists(dir / "full\\in.txt"));
+    EXPECT_TRUE(NameListed(dir / "full\\in.txt"));
 
     ASSERT_EQ(Open(folder, u"kept.txt", &h, FILE_READ_ATTRIBUTES | kSynchronize), kSuccess);
     EXPECT_EQ(MarkForDelete(h), kAccessDenied) << "without DELETE access";
@@ -268,7 +259,7 @@ TEST_F(NtFiles, DeletesThroughTheHandleWhenItsLastHandleCloses) {
     // Wine 8 answers "not implemented", systems before Windows 10 1809 "invalid class".
     EXPECT_TRUE(posix == kSuccess || posix == kInvalidInfoClass || posix == kNotImplemented) << std::hex << posix;
     CloseHandle(h);
-    EXPECT_EQ(Exists(dir / "kept.txt"), posix != kSuccess);
+    EXPECT_EQ(NameListed(dir / "kept.txt"), posix != kSuccess);
     CloseHandle(folder);
 }
 
