@@ -188,6 +188,26 @@ TEST_F(NtFiles, TellsKindSizeLinksAndAttributesThroughTheHandle) {
     CloseHandle(folder);
 }
 
+TEST_F(NtFiles, TheHandleServesTheOrdinaryHandleCalls) {
+    ScratchFolder dir("nt-ordinary");
+    ASSERT_TRUE(WriteFileText(dir / "f.txt", "abcdef"));
+    HANDLE folder, h;
+    ASSERT_EQ(OpenFolder(dir.path(), &folder), kSuccess);
+    ASSERT_EQ(Open(folder, u"f.txt", &h, GENERIC_WRITE | FILE_READ_ATTRIBUTES | kSynchronize, FILE_SHARE_READ,
+                   kNonDirectoryFile | kSynchronousIo),
+              kSuccess);
+    EXPECT_EQ(SetFilePointer(h, 2, nullptr, FILE_BEGIN), 2u);
+    EXPECT_TRUE(SetEndOfFile(h));
+    BY_HANDLE_FILE_INFORMATION info{};
+    EXPECT_TRUE(GetFileInformationByHandle(h, &info));
+    EXPECT_EQ(info.nFileSizeLow, 2u);
+    EXPECT_EQ(info.nNumberOfLinks, 1u);
+    EXPECT_TRUE(CloseHandle(h));
+    EXPECT_FALSE(CloseHandle(h)) << "closed once";
+    EXPECT_EQ(nmtest::ReadFileText(dir / "f.txt"), "ab");
+    CloseHandle(folder);
+}
+
 TEST_F(NtFiles, DeletesThroughTheHandleWhenItsLastHandleCloses) {
     ScratchFolder dir("nt-delete");
     ASSERT_TRUE(WriteFileText(dir / "f.txt", "x"));
