@@ -280,8 +280,8 @@ bool StoredReparseTag(const std::string& host, DWORD* tag) {
 // identity: the host keeps no extended attributes on a symbolic link.
 std::mutex g_linkMutex;
 std::map<std::pair<dev_t, ino_t>, DWORD>& LinkAttributeTable() {
-    static std::map<std::pair<dev_t, ino_t>, DWORD> table;
-    return table;
+    static auto* table = new std::map<std::pair<dev_t, ino_t>, DWORD>;  // a late close may still ask
+    return *table;
 }
 
 DWORD LinkOwnAttributes(const std::string& host) {
@@ -361,9 +361,11 @@ struct OpenEntry {
 };
 
 std::mutex g_openMutex;
+// Never destroyed: a handle still open when the process exits is closed by
+// the handle table's own destruction, which may come after this one's.
 std::map<unsigned long long, OpenEntry>& OpenTable() {
-    static std::map<unsigned long long, OpenEntry> table;
-    return table;
+    static auto* table = new std::map<unsigned long long, OpenEntry>;
+    return *table;
 }
 
 bool Conflicts(DWORD access, DWORD share, const OpenEntry& other) {
@@ -389,8 +391,8 @@ struct PendingDelete {
 };
 using Identity_t = std::pair<dev_t, ino_t>;
 std::map<Identity_t, PendingDelete>& PendingDeletes() {
-    static std::map<Identity_t, PendingDelete> table;
-    return table;
+    static auto* table = new std::map<Identity_t, PendingDelete>;  // as OpenTable
+    return *table;
 }
 
 bool DeletePendingAt(const struct stat& st, const std::string& host) {
@@ -955,6 +957,13 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
     if (!r.exists) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_FILE_ATTRIBUTES;
+    }
+    {
+        std::lock_guard lock(g_openMutex);
+        if (DeletePendingAt(Identity(r), r.host)) {  // it opens the name, as everything else does
+            SetLastError(ERROR_ACCESS_DENIED);
+            return INVALID_FILE_ATTRIBUTES;
+        }
     }
     return Attributes(r);
 }

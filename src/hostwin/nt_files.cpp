@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstring>
 #include <functional>
@@ -395,7 +396,8 @@ NtStatus OpenFile(HANDLE* out, DWORD access, const ObjectAttributes* attributes,
     if (!rest.empty())
         if (NtStatus status = WalkNames(folder, SplitNames(rest), shortNames, dontReparse, &host); status != kSuccess)
             return status;
-    const bool link = IsLink(host);
+    // A drive's own folder may be a link on the host; the drive's root is none.
+    const bool link = !(rest.empty() && attributes->RootDirectory == nullptr) && IsLink(host);
     const bool linkItself = link && (options & kFileOpenReparsePoint) != 0;
     if (link && !linkItself && dontReparse)
         return kReparsePointEncountered;
@@ -518,8 +520,10 @@ namespace {
 std::string CreatePathForHook(const ObjectAttributes* attributes) {
     const UnicodeString* name = attributes->ObjectName;
     std::u16string text = name->Buffer ? std::u16string(name->Buffer, name->Length / sizeof(WCHAR)) : u"";
-    if (attributes->RootDirectory != nullptr)
-        return WindowsPathOfHandle(attributes->RootDirectory) + "\\" + Utf16ToHost(text);
+    if (attributes->RootDirectory != nullptr) {
+        const std::string folder = WindowsPathOfHandle(attributes->RootDirectory);
+        return folder + (folder.empty() || folder.back() == '\\' ? "" : "\\") + Utf16ToHost(text);
+    }
     if (text.compare(0, 4, u"\\??\\") == 0)
         text = text.substr(4);
     if (Folded(text.substr(0, 4)) == u"UNC\\")

@@ -15,7 +15,7 @@
 namespace {
 
 using nmtest::MakeExactEntry;
-using nmtest::ScratchFolder;
+using ScratchFolder = nmtest::ExactScratchFolder;
 using nmtest::WriteFileText;
 
 std::vector<std::string> Listing(const std::string& folder) {

@@ -17,7 +17,6 @@ namespace {
 
 using namespace nmtest::nt;
 using hostwin::Machine;
-using nmtest::Exists;
 using nmtest::WriteFileText;
 
 constexpr DWORD kDeleteAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | kSynchronize;
@@ -84,7 +83,7 @@ TEST_F(NtFilesHost, NewerSystemsTakeNoReparseOpensAndPosixDeletes) {
         const ULONG flags = 0x1 | 0x2;
         EXPECT_EQ(Set(h, &flags, sizeof flags, 64), c.posixDelete);
         CloseHandle(h);
-        EXPECT_EQ(Exists("D:\\clean\\f.txt"), c.posixDelete != kSuccess);
+        EXPECT_EQ(NameListed("D:\\clean\\f.txt"), c.posixDelete != kSuccess);
         DeleteFileA("D:\\clean\\f.txt");
     }
 }
@@ -101,9 +100,9 @@ TEST_F(NtFilesHost, APosixDeleteGoesWhenItsOwnHandleClosesAnOrdinaryOneWithTheLa
         EXPECT_EQ(Set(h, &flags, sizeof flags, 64), kSuccess);
         CloseHandle(h);
         const bool posix = (flags & 0x2) != 0;
-        EXPECT_EQ(Exists("D:\\clean\\held.txt"), !posix);
+        EXPECT_EQ(NameListed("D:\\clean\\held.txt"), !posix);
         CloseHandle(other);
-        EXPECT_FALSE(Exists("D:\\clean\\held.txt"));
+        EXPECT_FALSE(NameListed("D:\\clean\\held.txt"));
     }
     // A read-only file goes when asked to pass over the attribute.
     ASSERT_TRUE(nmtest::MakeFile("D:\\clean\\ro.txt", FILE_ATTRIBUTE_READONLY));
@@ -113,7 +112,7 @@ TEST_F(NtFilesHost, APosixDeleteGoesWhenItsOwnHandleClosesAnOrdinaryOneWithTheLa
     EXPECT_EQ(Set(h, &plain, sizeof plain, 64), kCannotDelete);
     EXPECT_EQ(Set(h, &ignoring, sizeof ignoring, 64), kSuccess);
     CloseHandle(h);
-    EXPECT_FALSE(Exists("D:\\clean\\ro.txt"));
+    EXPECT_FALSE(NameListed("D:\\clean\\ro.txt"));
 }
 
 TEST_F(NtFilesHost, ALinkOpensAsItselfAndGoesAloneWhileWhatItLeadsToStays) {
@@ -134,7 +133,7 @@ TEST_F(NtFilesHost, ALinkOpensAsItselfAndGoesAloneWhileWhatItLeadsToStays) {
     EXPECT_EQ(listed[2].eaSize, IO_REPARSE_TAG_SYMLINK);
     EXPECT_EQ(MarkForDelete(link), kSuccess);
     CloseHandle(link);
-    EXPECT_FALSE(Exists("D:\\clean\\to-outside"));
+    EXPECT_FALSE(NameListed("D:\\clean\\to-outside"));
     EXPECT_EQ(nmtest::ReadFileText("D:\\outside\\a.txt"), "keep");
 
     // Asked for no reparse point on the way, a link there is refused.
@@ -178,18 +177,21 @@ TEST_F(NtFilesHost, TheHookHearsEachCallFirstAndMaySwapTheEntry) {
     EXPECT_EQ(Query(sub, &standard, sizeof standard, 5), kSuccess);
     EXPECT_EQ(MarkForDelete(sub), kSuccess);
     List(clean_);
-    HANDLE absolute;
-    ASSERT_EQ(Open(nullptr, u"\\??\\D:\\outside\\a.txt", &absolute), kSuccess);
+    HANDLE root, absolute;
+    ASSERT_EQ(Open(nullptr, u"\\??\\D:\\", &root), kSuccess);
+    ASSERT_EQ(Open(root, u"outside\\a.txt", &absolute), kSuccess);
     CloseHandle(absolute);
+    CloseHandle(root);
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"NtCreateFile", "D:\\clean\\sub"},          {"NtQueryInformationFile", "D:\\clean\\sub"},
         {"NtQueryInformationFile", "D:\\clean\\sub"}, {"NtSetInformationFile", "D:\\clean\\sub"},
         {"NtQueryDirectoryFile", "D:\\clean"},       {"NtQueryDirectoryFile", "D:\\clean"},
-        {"NtCreateFile", "D:\\outside\\a.txt"},
+        {"NtCreateFile", "D:\\"},                   {"NtCreateFile", "D:\\outside\\a.txt"},
     };
     EXPECT_EQ(heard, expected);
     CloseHandle(sub);
     EXPECT_EQ(nmtest::ReadFileText("D:\\outside\\a.txt"), "keep");
+    CloseHandle(clean_);
     Machine::Reset();
     heard.clear();
     Machine::DriveSetup d;

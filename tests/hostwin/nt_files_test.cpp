@@ -18,19 +18,8 @@ namespace {
 
 using namespace nmtest::nt;
 using nmtest::MakeExactEntry;
-using nmtest::ScratchFolder;
+using ScratchFolder = nmtest::ExactScratchFolder;
 using nmtest::WriteFileText;
-
-// Whether the folder lists the name: a name whose delete is pending is
-// listed but cannot be opened, not even for its attributes.
-bool Exists(const std::string& path) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(path.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(search);
-    return true;
-}
 
 class NtFiles : public testing::Test, protected nmtest::nt::NtCalls {
 protected:
@@ -112,11 +101,16 @@ TEST_F(NtFiles, ListsExactNamesWithDotsFirstAndEndsWithNoMoreFiles) {
     ASSERT_TRUE(MakeExactEntry(dir.path(), kFullWidthSlash, true));
     ASSERT_TRUE(MakeExactEntry(dir.path(), u"abc.", true));
     HANDLE folder;
-    for (ULONG bufferSize : {4096u, 100u}) {  // 100 bytes: one entry per call
-        SCOPED_TRACE(testing::Message() << "buffer " << bufferSize);
+    const struct {
+        ULONG bufferSize;
+        bool single;
+    } ways[] = {{4096, false}, {100, false} /* room for one entry */, {4096, true}};
+    for (const auto& way : ways) {
+        SCOPED_TRACE(testing::Message() << "buffer " << way.bufferSize << (way.single ? ", one entry a call" : ""));
         ASSERT_EQ(OpenFolder(dir.path(), &folder), kSuccess);
         LONG end = kSuccess;
-        std::vector<Listed> listed = List(folder, bufferSize, &end);
+        std::vector<Listed> listed = List(folder, way.bufferSize, &end, way.single);
+        EXPECT_FALSE(oneTooMany);
         CloseHandle(folder);
         EXPECT_EQ(end, kNoMoreFiles);
         ASSERT_EQ(listed.size(), 7u);
@@ -194,6 +188,26 @@ TEST_F(NtFiles, TellsKindSizeLinksAndAttributesThroughTheHandle) {
     CloseHandle(folder);
 }
 
+TEST_F(NtFiles, TheHandleServesTheOrdinaryHandleCalls) {
+    ScratchFolder dir("nt-ordinary");
+    ASSERT_TRUE(WriteFileText(dir / "f.txt", "abcdef"));
+    HANDLE folder, h;
+    ASSERT_EQ(OpenFolder(dir.path(), &folder), kSuccess);
+    ASSERT_EQ(Open(folder, u"f.txt", &h, GENERIC_WRITE | FILE_READ_ATTRIBUTES | kSynchronize, FILE_SHARE_READ,
+                   kNonDirectoryFile | kSynchronousIo),
+              kSuccess);
+    EXPECT_EQ(SetFilePointer(h, 2, nullptr, FILE_BEGIN), 2u);
+    EXPECT_TRUE(SetEndOfFile(h));
+    BY_HANDLE_FILE_INFORMATION info{};
+    EXPECT_TRUE(GetFileInformationByHandle(h, &info));
+    EXPECT_EQ(info.nFileSizeLow, 2u);
+    EXPECT_EQ(info.nNumberOfLinks, 1u);
+    EXPECT_TRUE(CloseHandle(h));
+    EXPECT_FALSE(CloseHandle(h)) << "closed once";
+    EXPECT_EQ(nmtest::ReadFileText(dir / "f.txt"), "ab");
+    CloseHandle(folder);
+}
+
 TEST_F(NtFiles, DeletesThroughTheHandleWhenItsLastHandleCloses) {
     ScratchFolder dir("nt-delete");
     ASSERT_TRUE(WriteFileText(dir / "f.txt", "x"));
@@ -208,7 +222,7 @@ TEST_F(NtFiles, DeletesThroughTheHandleWhenItsLastHandleCloses) {
     HANDLE h;
     ASSERT_EQ(Open(folder, u"f.txt", &h, kDeleteAccess), kSuccess);
     EXPECT_EQ(MarkForDelete(h), kSuccess);
-    EXPECT_TRUE(Exists(dir / "f.txt")) << "the name stays until the handle closes";
+    EXPECT_TRUE(NameListed(dir / "f.txt")) << "the name stays until the handle closes";
     // Windows refuses every open of a name whose delete is pending and says
     // so; Wine 8 opens it, and reports no pending delete.
     const bool wine = IsWine();
@@ -224,9 +238,11 @@ TEST_F(NtFiles, DeletesThroughTheHandleWhenItsLastHandleCloses) {
         CloseHandle(narrow);
     } else {
         EXPECT_EQ(GetLastError(), DWORD{ERROR_ACCESS_DENIED});
+        EXPECT_EQ(GetFileAttributesA((dir / "f.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(GetLastError(), DWORD{ERROR_ACCESS_DENIED});
     }
     CloseHandle(h);
-    EXPECT_FALSE(Exists(dir / "f.txt"));
+    EXPECT_FALSE(NameListed(dir / "f.txt"));
 
     // A read-only file first loses the attribute through the same handle.
     ASSERT_EQ(Open(folder, u"ro.txt", &h, kDeleteAccess), kSuccess);
@@ -236,7 +252,7 @@ TEST_F(NtFiles, DeletesThroughTheHandleWhenItsLastHandleCloses) {
     EXPECT_EQ(Set(h, &basic, sizeof basic, 4), kSuccess);
     EXPECT_EQ(MarkForDelete(h), kSuccess);
     CloseHandle(h);
-    EXPECT_FALSE(Exists(dir / "ro.txt"));
+    EXPECT_FALSE(NameListed(dir / "ro.txt"));
 
     // A marked entry can be taken back.
     ASSERT_TRUE(WriteFileText(dir / "kept.txt", "x"));
@@ -244,12 +260,12 @@ TEST_F(NtFiles, DeletesThroughTheHandleWhenItsLastHandleCloses) {
     EXPECT_EQ(MarkForDelete(h), kSuccess);
     EXPECT_EQ(MarkForDelete(h, false), kSuccess);
     CloseHandle(h);
-    EXPECT_TRUE(Exists(dir / "kept.txt"));
+    EXPECT_TRUE(NameListed(dir / "kept.txt"));
 
     ASSERT_EQ(Open(folder, u"full", &h, kDeleteAccess), kSuccess);
     EXPECT_EQ(MarkForDelete(h), kDirectoryNotEmpty);
     CloseHandle(h);
-    EXPECT_TRUE(Exists(dir / "full\\in.txt"));
+    EXPECT_TRUE(NameListed(dir / "full\\in.txt"));
 
     ASSERT_EQ(Open(folder, u"kept.txt", &h, FILE_READ_ATTRIBUTES | kSynchronize), kSuccess);
     EXPECT_EQ(MarkForDelete(h), kAccessDenied) << "without DELETE access";
@@ -263,7 +279,7 @@ TEST_F(NtFiles, DeletesThroughTheHandleWhenItsLastHandleCloses) {
     // Wine 8 answers "not implemented", systems before Windows 10 1809 "invalid class".
     EXPECT_TRUE(posix == kSuccess || posix == kInvalidInfoClass || posix == kNotImplemented) << std::hex << posix;
     CloseHandle(h);
-    EXPECT_EQ(Exists(dir / "kept.txt"), posix != kSuccess);
+    EXPECT_EQ(NameListed(dir / "kept.txt"), posix != kSuccess);
     CloseHandle(folder);
 }
 

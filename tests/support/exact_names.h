@@ -6,10 +6,26 @@
 
 #include <string>
 
+#include "support/scratch_folder.h"
+
 namespace nmtest {
 
 // A folder, or a file holding `content`, named `name` inside `folder`.
 bool MakeExactEntry(const std::string& folder, const std::u16string& name, bool directory,
                     const std::string& content = "");
+
+// Removes the folder and everything in it, whatever the names (the narrow
+// calls cannot reach a name they render).
+void RemoveExactTree(const std::string& folder);
+
+// A scratch folder that may hold such names: emptied before and after.
+class ExactScratchFolder : public ScratchFolder {
+public:
+    explicit ExactScratchFolder(const std::string& name) : ScratchFolder(name) {
+        RemoveExactTree(path());
+        CreateDirectoryA(path().c_str(), nullptr);
+    }
+    ~ExactScratchFolder() { RemoveExactTree(path()); }
+};
 
 }  // namespace nmtest

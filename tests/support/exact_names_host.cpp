@@ -2,6 +2,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "hostwin/machine.h"
 #include "support/exact_names.h"
 
@@ -31,6 +33,13 @@ bool MakeExactEntry(const std::string& folder, const std::u16string& name, bool 
         return false;
     const bool written = ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
     return ::close(fd) == 0 && written;
+}
+
+void RemoveExactTree(const std::string& folder) {
+    const std::string host = hostwin::Machine::HostPath(folder);
+    std::error_code ignored;
+    if (!host.empty())
+        std::filesystem::remove_all(host, ignored);
 }
 
 }  // namespace nmtest

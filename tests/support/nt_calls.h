@@ -104,6 +104,17 @@ inline bool IsWine() {
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
+// Whether the folder lists the name: a name whose delete is pending is
+// listed but cannot be opened, not even for its attributes.
+inline bool NameListed(const std::string& path) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(search);
+    return true;
+}
+
 inline std::u16string Wide(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
 struct Listed {
@@ -134,13 +145,14 @@ public:
                     kDirectoryFile | kSynchronousIo | kBackupIntent | kOpenReparsePoint);
     }
 
-    std::vector<Listed> List(HANDLE folder, ULONG bufferSize = 4096, LONG* endStatus = nullptr) {
+    // Every entry, call after call, until the listing ends (*endStatus).
+    std::vector<Listed> List(HANDLE folder, ULONG bufferSize = 4096, LONG* endStatus = nullptr, bool single = false) {
         std::vector<Listed> listed;
         std::vector<ULONGLONG> buffer(bufferSize / 8 + 1);
         for (;;) {
             NtIoStatusBlock io{};
-            const LONG status = list_(folder, nullptr, nullptr, nullptr, &io, buffer.data(), bufferSize, 2, FALSE,
-                                      nullptr, FALSE);
+            const LONG status = list_(folder, nullptr, nullptr, nullptr, &io, buffer.data(), bufferSize, 2,
+                                      single ? TRUE : FALSE, nullptr, FALSE);
             if (status != kSuccess) {
                 if (endStatus)
                     *endStatus = status;
@@ -155,6 +167,8 @@ public:
                 listed.push_back({name, e.FileAttributes, e.EndOfFile.QuadPart, e.EaSize});
                 if (e.NextEntryOffset == 0)
                     break;
+                if (single)
+                    oneTooMany = true;  // asked for one entry per call
                 if (e.NextEntryOffset % 8 != 0)
                     misaligned = true;  // entries are 8-byte aligned
                 at += e.NextEntryOffset;
@@ -176,6 +190,7 @@ public:
     }
 
     bool misaligned = false;
+    bool oneTooMany = false;
 
 protected:
     NtCreateFileFn create_ = Export<NtCreateFileFn>("NtCreateFile");
