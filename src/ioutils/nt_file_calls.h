@@ -147,11 +147,13 @@ static_assert(sizeof(StandardInformation) == 24, "FILE_STANDARD_INFORMATION");
 static_assert(sizeof(AttributeTagInformation) == 8, "FILE_ATTRIBUTE_TAG_INFORMATION");
 static_assert(sizeof(DispositionInformationEx) == 4, "FILE_DISPOSITION_INFORMATION_EX");
 
-using CreateFileCall = Status(WINAPI*)(HANDLE*, ULONG, ObjectAttributes*, IoStatusBlock*, LARGE_INTEGER*, ULONG, ULONG,
-                                       ULONG, ULONG, PVOID, ULONG);
-using QueryDirectoryCall = Status(WINAPI*)(HANDLE, HANDLE, PVOID, PVOID, IoStatusBlock*, PVOID, ULONG, int, BOOLEAN,
-                                           UnicodeString*, BOOLEAN);
-using InformationCall = Status(WINAPI*)(HANDLE, IoStatusBlock*, PVOID, ULONG, int);
+// The records travel as untyped pointers, as in every declaration of these
+// calls the library cannot include: the function types stay those of ntdll.
+using CreateFileCall = Status(WINAPI*)(HANDLE*, ULONG, PVOID /*ObjectAttributes*/, PVOID /*IoStatusBlock*/,
+                                       LARGE_INTEGER*, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+using QueryDirectoryCall = Status(WINAPI*)(HANDLE, HANDLE, PVOID, PVOID, PVOID /*IoStatusBlock*/, PVOID, ULONG, int,
+                                           BOOLEAN, PVOID /*UnicodeString*/, BOOLEAN);
+using InformationCall = Status(WINAPI*)(HANDLE, PVOID /*IoStatusBlock*/, PVOID, ULONG, int);
 
 struct Calls {
     CreateFileCall createFile = nullptr;
