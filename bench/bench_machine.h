@@ -19,5 +19,9 @@ constexpr char kScratchFolder[] = "D:";
 bool RemoveTreeNatively(const std::string& folder);
 extern const char kNativeRemoval[];
 extern const double kRemovalGoal;
+// A chain of `levels` folders below folder, each named by `nameLength`
+// characters and holding one small file, made with the calls that are not
+// limited to 260 characters; its paths pass that length far.
+bool MakeDeepTree(const std::string& folder, int levels, int nameLength);
 
 }  // namespace nmbench

@@ -1,6 +1,8 @@
 #include "bench_machine.h"
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "hostwin/hostwin.h"
 #include "hostwin/machine.h"
@@ -25,6 +27,22 @@ const double kRemovalGoal = 0.1;
 bool RemoveTreeNatively(const std::string& folder) {
     const std::string host = hostwin::Machine::HostPath(folder);
     return !host.empty() && std::system(("rm -rf '" + host + "'").c_str()) == 0;
+}
+
+bool MakeDeepTree(const std::string& folder, int levels, int nameLength) {
+    std::filesystem::path path = hostwin::Machine::HostPath(folder);
+    if (path.empty())
+        return false;
+    std::error_code error;
+    for (int level = 0; level < levels; ++level) {
+        std::string name = "level" + std::to_string(level) + "-";
+        name.resize(static_cast<size_t>(nameLength), 'x');
+        path /= name;
+        if (!std::filesystem::create_directories(path, error))
+            return false;
+        std::ofstream(path / "file.dat") << "contents";
+    }
+    return true;
 }
 
 }  // namespace nmbench

@@ -1,11 +1,15 @@
-// Self-timed figures for the drive and file utilities, each against a
-// baseline of the platform's own doing the same work in the same run:
+// Self-timed figures for the drive and file utilities, each a speed
+// (figure.h: the baseline's time over ours) against a baseline measured in
+// the same run:
 //   IO_RecursiveRM of 20,000 files in 2,000 folders against the platform's
 //   recursive delete of an identical tree (rm -rf on the host, cmd /c rd /s /q
 //   on Windows);
+//   IO_RecursiveRM of a chain of 40 folders with 20-character names (paths far
+//   past 260 characters), which must go whole, against the same removal of as
+//   many folders side by side: depth must cost nothing (Wine's rd /s /q answers
+//   success on such a tree and leaves it, so it is no baseline there);
 //   ShortcutTarget over 1,000 shortcut files against reading their first
 //   4,096 bytes.
-// Each figure is a speed (figure.h): the baseline's time over ours.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -26,6 +30,11 @@ constexpr int kTopFolders = 200;
 constexpr int kSubFolders = 9;  // 200 x (1 + 9) = 2,000 folders
 constexpr int kFilesPerFolder = 10;
 constexpr int kShortcuts = 1000;
+constexpr int kDeepLevels = 40;
+constexpr int kDeepNameLength = 20;
+// Depth may cost a quarter more than breadth: each level is one more open
+// folder held, nothing else.
+constexpr double kDeepGoal = 0.8;
 
 double MsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -67,6 +76,64 @@ bool BuildTree(const std::string& root) {
 // take a quarter longer than that read alone.  (The removal's goal is the
 // platform's: bench_machine.h.)
 constexpr double kShortcutGoal = 0.8;
+
+// Whether the folder is there and holds nothing.
+bool LeftEmpty(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*.*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    bool empty = true;
+    do
+        empty = empty && (std::string(found.cFileName) == "." || std::string(found.cFileName) == "..");
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+    return empty;
+}
+
+// As many folders as the deep tree has, each with its file, side by side.
+bool MakeWideTree(const std::string& folder) {
+    for (int level = 0; level < kDeepLevels; ++level) {
+        std::string name = "level" + std::to_string(level) + "-";
+        name.resize(static_cast<size_t>(kDeepNameLength), 'x');
+        const std::string child = folder + "\\" + name;
+        if (!CreateDirectoryA(child.c_str(), nullptr) || !WriteSmallFile(child + "\\file.dat", "contents"))
+            return false;
+    }
+    return true;
+}
+
+// A chain of folders whose paths pass 260 characters many times over, removed
+// whole: the removal reaches every level through its parent's handle.
+int DeepRemoval(const std::string& base) {
+    const std::string deep = base + "\\deep", wide = base + "\\wide";
+    CreateDirectoryA(deep.c_str(), nullptr);
+    CreateDirectoryA(wide.c_str(), nullptr);
+    if (!nmbench::MakeDeepTree(deep, kDeepLevels, kDeepNameLength) || !MakeWideTree(wide)) {
+        std::puts("removal: cannot build the deep and wide trees");
+        return 1;
+    }
+    auto start = Clock::now();
+    const bool removed = IO_RecursiveRM(deep.c_str()) && LeftEmpty(deep);
+    const double ms = MsSince(start);
+    start = Clock::now();
+    const bool baseline = IO_RecursiveRM(wide.c_str()) && LeftEmpty(wide);
+    const double baselineMs = MsSince(start);
+    RemoveDirectoryA(deep.c_str());
+    RemoveDirectoryA(wide.c_str());
+    if (!removed || !baseline) {
+        std::printf("removal: the tree %d levels deep was not removed whole (deep %d, side by side %d)\n",
+                    kDeepLevels, removed, baseline);
+        return 1;
+    }
+    const int length = static_cast<int>(deep.size()) + kDeepLevels * (kDeepNameLength + 1) + 9;  // "\file.dat"
+    char subject[160];
+    std::snprintf(subject, sizeof subject, "removal, a tree %d levels deep of %d-character names (paths of %d characters)",
+                  kDeepLevels, kDeepNameLength, length);
+    nmbench::PrintFigure({subject, nmbench::Ratio::Speed, ms, baselineMs, "ms", "the same folders side by side",
+                          kDeepGoal, "removed whole"});
+    return 0;
+}
 
 int Removal(const std::string& base) {
     const std::string ours = base + "\\rm-ours", theirs = base + "\\rm-baseline";
@@ -132,6 +199,7 @@ int main() {
     nmbench::PrepareMachine();
     const std::string base = nmbench::kScratchFolder;
     int status = Removal(base);
+    status |= DeepRemoval(base);
     status |= Shortcuts(base);
     return status;
 }

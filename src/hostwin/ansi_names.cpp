@@ -1,5 +1,6 @@
 #include "ansi_names.h"
 
+#include <atomic>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
@@ -54,6 +55,57 @@ char32_t NextUtf8(const std::string& text, size_t* i) {
     return c;
 }
 
+std::atomic<unsigned> g_codePage{1252};
+
+// Code page 932's double-byte characters that tests name files with (among
+// them three whose second byte is "\"); the rest of its table is not
+// simulated and shows as "?".
+struct DoubleByte {
+    char32_t unicode;
+    unsigned char lead, trail;
+};
+constexpr DoubleByte k932[] = {
+    {0x8868, 0x95, 0x5C}, {0x80FD, 0x94, 0x5C}, {0x30BD, 0x83, 0x5C}, {0x3000, 0x81, 0x40},
+    {0xFF0E, 0x81, 0x44}, {0xFF1A, 0x81, 0x46}, {0xFF0F, 0x81, 0x5E}, {0xFF3C, 0x81, 0x5F},
+    {0x30FC, 0x81, 0x5B}, {0x65E5, 0x93, 0xFA}, {0x672C, 0x96, 0x7B}, {0x30C7, 0x83, 0x66},
+    {0x30BF, 0x83, 0x5E}, {0xFF5C, 0x81, 0x62}, {0xFF1F, 0x81, 0x48}, {0xFF0A, 0x81, 0x96},
+};
+// The full-width digits and Latin letters lie in runs.
+struct DoubleByteRun {
+    char32_t first, last;
+    unsigned char lead, firstTrail;
+};
+constexpr DoubleByteRun k932Runs[] = {
+    {0xFF10, 0xFF19, 0x82, 0x4F}, {0xFF21, 0xFF3A, 0x82, 0x60}, {0xFF41, 0xFF5A, 0x82, 0x81}};
+constexpr char32_t kHalfWidthKatakana = 0xFF61;  // single bytes 0xA1..0xDF
+
+bool Is932() { return g_codePage.load() == 932; }
+
+// The bytes of `c` in code page 932, "" when it has none.
+std::string To932(char32_t c) {
+    if (c < 0x80)
+        return std::string(1, static_cast<char>(c));
+    if (c >= kHalfWidthKatakana && c <= kHalfWidthKatakana + (0xDF - 0xA1))
+        return std::string(1, static_cast<char>(0xA1 + (c - kHalfWidthKatakana)));
+    for (const DoubleByte& d : k932)
+        if (d.unicode == c)
+            return {static_cast<char>(d.lead), static_cast<char>(d.trail)};
+    for (const DoubleByteRun& r : k932Runs)
+        if (c >= r.first && c <= r.last)
+            return {static_cast<char>(r.lead), static_cast<char>(r.firstTrail + (c - r.first))};
+    return "";
+}
+
+char32_t From932(unsigned char lead, unsigned char trail) {
+    for (const DoubleByte& d : k932)
+        if (d.lead == lead && d.trail == trail)
+            return d.unicode;
+    for (const DoubleByteRun& r : k932Runs)
+        if (r.lead == lead && trail >= r.firstTrail && trail <= r.firstTrail + (r.last - r.first))
+            return r.first + (trail - r.firstTrail);
+    return U'?';
+}
+
 int AnsiByte(char32_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
         return static_cast<int>(c);
@@ -69,10 +121,42 @@ bool LegalShortChar(unsigned char c) {
 
 }  // namespace
 
+unsigned CodePage() { return g_codePage.load(); }
+void SetCodePage(unsigned codePage) { g_codePage.store(codePage == 932 ? 932 : 1252); }
+
+bool IsLeadByte(unsigned char c) { return Is932() && ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)); }
+
+size_t FindSeparator(const std::string& text, size_t from) {
+    for (size_t i = from; i < text.size(); ++i) {
+        if (text[i] == '\\' || text[i] == '/')
+            return i;
+        if (IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size())
+            ++i;  // its second byte may be 0x5C
+    }
+    return std::string::npos;
+}
+
+bool EndsWithSeparator(const std::string& text) {
+    size_t last = std::string::npos;
+    for (size_t at = FindSeparator(text); at != std::string::npos; at = FindSeparator(text, at + 1))
+        last = at;
+    return !text.empty() && last == text.size() - 1;
+}
+
 std::string AnsiToHost(const std::string& ansi) {
     std::string host;
-    for (unsigned char c : ansi)
-        AppendUtf8(CodePoint(c), &host);
+    for (size_t i = 0; i < ansi.size(); ++i) {
+        const auto c = static_cast<unsigned char>(ansi[i]);
+        if (!Is932()) {
+            AppendUtf8(CodePoint(c), &host);
+        } else if (IsLeadByte(c) && i + 1 < ansi.size()) {
+            AppendUtf8(From932(c, static_cast<unsigned char>(ansi[++i])), &host);
+        } else if (c >= 0xA1 && c <= 0xDF) {
+            AppendUtf8(kHalfWidthKatakana + (c - 0xA1), &host);
+        } else {
+            AppendUtf8(c < 0x80 ? c : U'?', &host);
+        }
+    }
     return host;
 }
 
@@ -80,9 +164,19 @@ std::string HostToAnsi(const std::string& host, bool* exact) {
     std::string ansi;
     bool all = true;
     for (size_t i = 0; i < host.size();) {
-        const int b = AnsiByte(NextUtf8(host, &i));
-        all = all && b >= 0;
-        ansi.push_back(b >= 0 ? static_cast<char>(b) : '?');
+        const char32_t c = NextUtf8(host, &i);
+        std::string bytes;
+        if (Is932()) {
+            bytes = To932(c);
+        } else if (const int b = AnsiByte(c); b >= 0) {
+            bytes.push_back(static_cast<char>(b));
+        }
+        if (bytes.empty()) {
+            all = false;
+            // Windows' best fit: a full-width form becomes its ASCII twin.
+            bytes.push_back(c >= 0xFF01 && c <= 0xFF5E ? static_cast<char>(c - 0xFEE0) : '?');
+        }
+        ansi += bytes;
     }
     if (exact != nullptr)
         *exact = all;

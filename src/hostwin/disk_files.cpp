@@ -106,9 +106,7 @@ DWORD FoldPath(const std::string& path, bool wildcardsInLast, std::string* drive
     parts->clear();
     size_t start = 2;
     while (start <= full.size()) {
-        size_t end = start;
-        while (end < full.size() && !IsSeparator(full[end]))
-            ++end;
+        const size_t end = std::min(FindSeparator(full, start), full.size());
         std::string name = full.substr(start, end - start);
         start = end + 1;
         if (name.empty() || name == ".")
@@ -118,14 +116,25 @@ DWORD FoldPath(const std::string& path, bool wildcardsInLast, std::string* drive
                 parts->pop_back();  // ".." at a root stays at the root
             continue;
         }
-        // Windows drops trailing dots and blanks from every name.
-        while (!name.empty() && (name.back() == '.' || name.back() == ' '))
+        // Windows drops every trailing dot and blank from the last name, and
+        // one trailing dot from the others (as GetFullPathNameA does).
+        if (end == full.size()) {
+            while (!name.empty() && (name.back() == '.' || name.back() == ' '))
+                name.pop_back();
+        } else if (name.back() == '.') {
             name.pop_back();
+        }
         if (!name.empty())
             parts->push_back(name);
     }
     for (size_t i = 0; i < parts->size(); ++i) {
-        for (unsigned char c : (*parts)[i]) {
+        const std::string& part = (*parts)[i];
+        for (size_t k = 0; k < part.size(); ++k) {
+            const auto c = static_cast<unsigned char>(part[k]);
+            if (IsLeadByte(c)) {
+                ++k;  // a double-byte character: its second byte is no symbol
+                continue;
+            }
             const bool wildcard = c == '*' || c == '?';
             if (c < 32 || std::strchr("<>\"|:", c) != nullptr || (wildcard && !(wildcardsInLast && i + 1 == parts->size())))
                 return ERROR_INVALID_NAME;
@@ -272,8 +281,8 @@ bool StoredReparseTag(const std::string& host, DWORD* tag) {
 // identity: the host keeps no extended attributes on a symbolic link.
 std::mutex g_linkMutex;
 std::map<std::pair<dev_t, ino_t>, DWORD>& LinkAttributeTable() {
-    static std::map<std::pair<dev_t, ino_t>, DWORD> table;
-    return table;
+    static auto* table = new std::map<std::pair<dev_t, ino_t>, DWORD>;  // a late close may still ask
+    return *table;
 }
 
 DWORD LinkOwnAttributes(const std::string& host) {
@@ -353,9 +362,11 @@ struct OpenEntry {
 };
 
 std::mutex g_openMutex;
+// Never destroyed: a handle still open when the process exits is closed by
+// the handle table's own destruction, which may come after this one's.
 std::map<unsigned long long, OpenEntry>& OpenTable() {
-    static std::map<unsigned long long, OpenEntry> table;
-    return table;
+    static auto* table = new std::map<unsigned long long, OpenEntry>;
+    return *table;
 }
 
 bool Conflicts(DWORD access, DWORD share, const OpenEntry& other) {
@@ -376,6 +387,49 @@ bool IsOpen(const struct stat& st) {
     return false;
 }
 
+// A name whose delete is pending stays until its last handle closes (or, with
+// POSIX semantics, until the handle that asked closes); meanwhile nothing
+// opens it.  Keyed by identity, guarded by g_openMutex.
+struct PendingDelete {
+    std::string host;
+    bool posix = false;
+    unsigned long long setter = 0;  // the open that asked
+    bool directory = false;
+    bool link = false;
+};
+using Identity_t = std::pair<dev_t, ino_t>;
+std::map<Identity_t, PendingDelete>& PendingDeletes() {
+    static auto* table = new std::map<Identity_t, PendingDelete>;  // as OpenTable
+    return *table;
+}
+
+bool DeletePendingAt(const struct stat& st, const std::string& host) {
+    const auto it = PendingDeletes().find({st.st_dev, st.st_ino});
+    return it != PendingDeletes().end() && it->second.host == host;
+}
+
+// Call with g_openMutex held, after the closing open left the table.
+void FinishPendingDelete(const Identity_t& key, unsigned long long closing) {
+    const auto it = PendingDeletes().find(key);
+    if (it == PendingDeletes().end())
+        return;
+    const PendingDelete& p = it->second;
+    bool stillOpen = false;
+    for (const auto& [id, entry] : OpenTable())
+        stillOpen = stillOpen || (entry.device == key.first && entry.inode == key.second);
+    if (stillOpen && !(p.posix && p.setter == closing))
+        return;
+    if (p.link) {
+        ForgetLink(p.host);
+        ::unlink(p.host.c_str());
+    } else if (p.directory) {
+        ::rmdir(p.host.c_str());  // something made inside meanwhile keeps it, as on Windows
+    } else {
+        ::unlink(p.host.c_str());
+    }
+    PendingDeletes().erase(it);
+}
+
 // What every handle to a disk object knows: where the object is, and
 // whether the handle names a link itself.
 class DiskObject : public KernelObject {
@@ -384,8 +438,15 @@ public:
         : access_(access), openId_(openId), linkItself_(linkItself) {}
     ~DiskObject() override {
         std::lock_guard lock(g_openMutex);
-        OpenTable().erase(openId_);
+        const auto it = OpenTable().find(openId_);
+        if (it == OpenTable().end())
+            return;
+        const Identity_t key{it->second.device, it->second.inode};
+        OpenTable().erase(it);
+        FinishPendingDelete(key, openId_);
     }
+    unsigned long long openId() const { return openId_; }
+    bool linkItself() const { return linkItself_; }
     // The object as it is now, found by its host path (which renames update).
     Resolved Entry() const {
         Resolved r;
@@ -531,6 +592,10 @@ struct stat Identity(const Resolved& r) {
 // A folder, or a link as itself.  Call with g_openMutex held.
 HANDLE OpenEntryHandle(const Resolved& r, DWORD access, DWORD share, bool linkItself, DWORD* error) {
     const struct stat id = linkItself ? Identity(r) : r.st;
+    if (DeletePendingAt(id, r.host)) {
+        *error = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
     if (SharingConflict(id, access, share)) {
         *error = ERROR_SHARING_VIOLATION;
         return INVALID_HANDLE_VALUE;
@@ -560,6 +625,10 @@ HANDLE OpenExisting(const Resolved& r, DWORD access, DWORD share, DWORD disposit
         return INVALID_HANDLE_VALUE;
     }
     std::lock_guard lock(g_openMutex);
+    if (DeletePendingAt(r.st, r.host)) {
+        *error = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
     if (SharingConflict(r.st, access, share)) {
         *error = ERROR_SHARING_VIOLATION;
         return INVALID_HANDLE_VALUE;
@@ -781,7 +850,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
         return INVALID_HANDLE_VALUE;
     const std::string path = lpFileName ? lpFileName : "";
     // A trailing separator leaves nothing to look for, even after a folder.
-    if (path.empty() || IsSeparator(path.back())) {
+    if (path.empty() || EndsWithSeparator(path)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
@@ -832,6 +901,8 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
     if ((Attributes(r) & FILE_ATTRIBUTE_READONLY) != 0)
         return Fail(ERROR_ACCESS_DENIED);
     std::lock_guard lock(g_openMutex);
+    if (DeletePendingAt(Identity(r), r.host))
+        return Fail(ERROR_ACCESS_DENIED);
     // Deleting is an open for DELETE that shares everything.
     if (SharingConflict(Identity(r), DELETE, kShareAll))
         return Fail(ERROR_SHARING_VIOLATION);
@@ -872,6 +943,8 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
     if (r.isRoot || FolderReadOnly(r.parentHost) || (r.link && (Attributes(r) & FILE_ATTRIBUTE_READONLY) != 0))
         return Fail(ERROR_ACCESS_DENIED);
     std::lock_guard lock(g_openMutex);
+    if (DeletePendingAt(Identity(r), r.host))
+        return Fail(ERROR_ACCESS_DENIED);
     if (SharingConflict(Identity(r), DELETE, kShareAll))
         return Fail(ERROR_SHARING_VIOLATION);  // a handle pins it
     if (r.link) {  // the link goes, whatever its folder holds
@@ -892,6 +965,13 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
     if (!r.exists) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_FILE_ATTRIBUTES;
+    }
+    {
+        std::lock_guard lock(g_openMutex);
+        if (DeletePendingAt(Identity(r), r.host)) {  // it opens the name, as everything else does
+            SetLastError(ERROR_ACCESS_DENIED);
+            return INVALID_FILE_ATTRIBUTES;
+        }
     }
     return Attributes(r);
 }
@@ -946,6 +1026,8 @@ BOOL Rename(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
             return Fail(ERROR_ACCESS_DENIED);
     }
     std::lock_guard lock(g_openMutex);
+    if (DeletePendingAt(Identity(from), from.host))
+        return Fail(ERROR_ACCESS_DENIED);
     // A rename opens the object for DELETE, sharing everything; a file that
     // is open is never replaced, whatever its handles share.
     if (SharingConflict(Identity(from), DELETE, kShareAll))
@@ -1059,6 +1141,162 @@ BOOL WINAPI SetFileInformationByHandle(HANDLE hFile, FILE_INFO_BY_HANDLE_CLASS F
     ::chmod(r.host.c_str(), mode & 07777);
     return TRUE;
 }
+
+namespace hostwin::detail {
+namespace {
+
+HostEntryInfo Describe(const Resolved& r) {
+    HostEntryInfo info;
+    info.exists = r.exists;
+    if (!r.exists)
+        return info;
+    info.link = r.link;
+    info.directory = S_ISDIR(r.st.st_mode);
+    info.attributes = Attributes(r);
+    if (!ReparseTag(r, &info.reparseTag))
+        info.reparseTag = 0;
+    const struct stat id = Identity(r);
+    info.size = S_ISDIR(id.st_mode) || r.link ? 0 : static_cast<ULONGLONG>(id.st_size);
+    info.links = S_ISDIR(id.st_mode) ? 1 : static_cast<DWORD>(id.st_nlink);
+    info.created = ToFileTime(r.st.st_ctim);
+    info.accessed = ToFileTime(r.st.st_atim);
+    info.written = ToFileTime(r.st.st_mtim);
+    std::lock_guard lock(g_openMutex);
+    info.deletePending = PendingDeletes().count({id.st_dev, id.st_ino}) != 0;
+    return info;
+}
+
+}  // namespace
+
+HostEntryInfo DescribeHostEntry(const std::string& host) {
+    Resolved r;
+    r.host = host;
+    StatEntry(&r);
+    return Describe(r);
+}
+
+bool DescribeDiskHandle(HANDLE handle, DiskHandleInfo* info) {
+    const auto object = DiskObjectOf(handle);
+    if (!object)
+        return false;
+    const Resolved r = object->Entry();
+    info->host = r.host;
+    info->access = object->access();
+    info->linkItself = object->linkItself();
+    info->entry = Describe(r);
+    return true;
+}
+
+LONG OpenHostEntry(const std::string& host, DWORD access, DWORD share, bool linkItself, HANDLE* handle) {
+    constexpr LONG kSuccess = 0;
+    constexpr LONG kAccessDenied = static_cast<LONG>(0xC0000022);
+    constexpr LONG kSharingViolation = static_cast<LONG>(0xC0000043);
+    constexpr LONG kDeletePending = static_cast<LONG>(0xC0000056);
+    constexpr LONG kNameNotFound = static_cast<LONG>(0xC0000034);
+    Resolved r;
+    r.host = host;
+    StatEntry(&r);
+    if (!r.exists)
+        return kNameNotFound;
+    const bool itself = linkItself && r.link;
+    const struct stat id = itself ? Identity(r) : r.st;
+    const bool folder = !itself && S_ISDIR(r.st.st_mode);
+    if (!itself && !folder && ReadOnly(r.st) && Writes(access))
+        return kAccessDenied;
+    int fd = -1;
+    if (!itself && !folder) {
+        fd = ::open(host.c_str(), Writes(access) ? O_RDWR : O_RDONLY);
+        if (fd < 0)
+            return kAccessDenied;
+    }
+    std::lock_guard lock(g_openMutex);
+    LONG status = kSuccess;
+    if (DeletePendingAt(id, r.host))
+        status = kDeletePending;
+    else if (SharingConflict(id, access, share))
+        status = kSharingViolation;
+    if (status != kSuccess) {
+        if (fd >= 0)
+            ::close(fd);
+        return status;
+    }
+    if (fd >= 0)
+        *handle = RegisterOpen(fd, id, access, share, r.host);
+    else
+        *handle = NewHandle(std::make_shared<DiskEntry>(access, AddOpen(id, access, share, r.host), itself));
+    return kSuccess;
+}
+
+LONG SetDeleteDisposition(HANDLE handle, ULONG flags) {
+    constexpr LONG kSuccess = 0;
+    constexpr LONG kInvalidHandle = static_cast<LONG>(0xC0000008);
+    constexpr LONG kAccessDenied = static_cast<LONG>(0xC0000022);
+    constexpr LONG kCannotDelete = static_cast<LONG>(0xC0000121);
+    constexpr LONG kNotEmpty = static_cast<LONG>(0xC0000101);
+    constexpr LONG kDeletePending = static_cast<LONG>(0xC0000056);
+    const auto object = DiskObjectOf(handle);
+    if (!object)
+        return kInvalidHandle;
+    if (!Deletes(object->access()))
+        return kAccessDenied;
+    const Resolved r = object->Entry();
+    if (!r.exists)
+        return kDeletePending;  // gone already, under a POSIX delete
+    const struct stat id = Identity(r);
+    if ((flags & kDeleteOnClose) == 0) {
+        std::lock_guard lock(g_openMutex);
+        PendingDeletes().erase({id.st_dev, id.st_ino});
+        return kSuccess;
+    }
+    const bool directory = !r.link && S_ISDIR(r.st.st_mode);
+    if (WindowsPathOfHost(r.host).size() <= 3)
+        return kCannotDelete;  // a drive's root
+    if (FolderReadOnly(r.host.substr(0, r.host.find_last_of('/'))))
+        return kAccessDenied;
+    if ((Attributes(r) & FILE_ATTRIBUTE_READONLY) != 0 && (flags & kIgnoreReadOnly) == 0)
+        return kCannotDelete;
+    if (directory) {
+        bool empty = true;
+        if (DIR* dir = ::opendir(r.host.c_str())) {
+            while (dirent* e = ::readdir(dir))
+                empty = empty && (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0);
+            ::closedir(dir);
+        }
+        if (!empty)
+            return kNotEmpty;
+    }
+    std::lock_guard lock(g_openMutex);
+    PendingDeletes()[{id.st_dev, id.st_ino}] =
+        PendingDelete{r.host, (flags & kPosixDelete) != 0, object->openId(), directory, r.link};
+    return kSuccess;
+}
+
+std::string WindowsPathOfHost(const std::string& host) {
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        DriveInfo drive;
+        if (!FindDrive(letter, &drive) || drive.hostFolder.empty())
+            continue;
+        const std::string& root = drive.hostFolder;
+        if (host.compare(0, root.size(), root) != 0 || (host.size() > root.size() && host[root.size()] != '/'))
+            continue;
+        std::string windows = std::string(1, letter) + ":\\";
+        for (size_t i = root.size() + (host.size() > root.size() ? 1 : 0); i < host.size(); ++i)
+            windows.push_back(host[i] == '/' ? '\\' : host[i]);
+        return windows;
+    }
+    return "";
+}
+
+bool DriveHostFolder(char letter, std::string* hostFolder, bool* shortNames) {
+    DriveInfo drive;
+    if (!FindDrive(letter, &drive) || !DriveHasMedium(drive.letter))
+        return false;
+    *hostFolder = drive.hostFolder;
+    *shortNames = drive.shortNames;
+    return true;
+}
+
+}  // namespace hostwin::detail
 
 namespace hostwin {
 

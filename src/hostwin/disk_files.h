@@ -1,8 +1,9 @@
 // hostwin: files and folders on the simulated drives, with Windows' path
 // rules: "\" or "/" separators, names compared without regard to case, "."
-// and ".." folded, trailing dots and blanks dropped, paths relative to the
-// current directory or to a drive ("C:name").  CreateFileA (files.h) opens
-// them; these are the calls around it.
+// and ".." folded, trailing dots and blanks dropped from the last name (one
+// trailing dot from the others), paths relative to the current directory or
+// to a drive ("C:name").  CreateFileA (files.h) opens them; these are the
+// calls around it.
 #pragma once
 
 #include "base.h"
@@ -72,10 +73,12 @@ static_assert(sizeof(FILE_BASIC_INFO) == 40);
 
 // "*" and "?" in the last part of the path; below a drive's root the entries
 // "." and ".." are found too, as on NTFS.  Entries come in case-insensitive
-// name order.  Names are shown in code page 1252 (the host's are UTF-8): a
-// character outside it shows as "?".  A name that is no legal 8.3 name has a
-// short name in cAlternateFileName (on a drive that keeps them), by which it
-// can be opened too.  dwReserved0 holds the reparse tag of a reparse point.
+// name order.  Names are shown in the ANSI code page (the host's are UTF-8)
+// through Windows' best fit: a full-width form outside it shows as its ASCII
+// twin ("..\uFF0Fx" as "../x"), any other character outside it as "?".  A
+// name that is no legal 8.3 name has a short name in cAlternateFileName (on a
+// drive that keeps them), by which it can be opened too.  dwReserved0 holds
+// the reparse tag of a reparse point.
 HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData);
 BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData);
 BOOL WINAPI FindClose(HANDLE hFindFile);

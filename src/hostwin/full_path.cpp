@@ -5,11 +5,13 @@
 // from the current directory; "X:name" from it too when X: is the current
 // drive, else from X:'s root.  "\\server\share" is a root of its own;
 // "\\.\" and "\\?\" paths keep their first name ("\\.\C:") as theirs.
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "ansi_names.h"
 #include "disk_files.h"
 #include "drives_state.h"
 #include "errors.h"
@@ -22,9 +24,7 @@ std::vector<std::string> Split(const std::string& text) {
     std::vector<std::string> names;
     size_t start = 0;
     while (start <= text.size()) {
-        size_t end = start;
-        while (end < text.size() && !IsSeparator(text[end]))
-            ++end;
+        const size_t end = std::min(hostwin::detail::FindSeparator(text, start), text.size());
         names.push_back(text.substr(start, end - start));
         start = end + 1;
     }
@@ -35,7 +35,7 @@ std::vector<std::string> Split(const std::string& text) {
 std::string Fold(const std::string& rest, bool* trailing) {
     const std::vector<std::string> given = Split(rest);
     std::vector<std::string> names;
-    *trailing = !rest.empty() && IsSeparator(rest.back());
+    *trailing = hostwin::detail::EndsWithSeparator(rest);
     for (size_t i = 0; i < given.size(); ++i) {
         std::string name = given[i];
         const bool last = i + 1 == given.size();

@@ -29,4 +29,5 @@
 #include "timezone.h"
 #include "version.h"
 #include "volumes.h"
+#include "wide_text.h"
 #include "windowing.h"

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <mutex>
 
+#include "ansi_names.h"
 #include "clock_state.h"
 #include "drives_state.h"
 #include "faults.h"
@@ -104,6 +105,8 @@ void ApplySharedSetting(const std::string& key, const std::string& value) {
         SetOsVersion(v);
     } else if (key == "drives" || key == "cwd" || key == "sysdir") {
         ApplyDriveSetting(key, value);
+    } else if (key == "codepage") {
+        SetCodePage(static_cast<unsigned>(std::stoul(value)));
     } else if (key == "nomedium") {
         ApplyMediaSetting(value);
     }
@@ -122,6 +125,7 @@ size_t OpenRegistryHandles();
 
 void Machine::Reset() {
     SetOsVersion(OsVersion{});
+    SetCodePage(1252);
     detail::ResetClock();
     detail::SetVirtualSleep(false);
     SetTimeZone(0, 0, 0, 0);  // UTC, no zone rules
@@ -130,6 +134,7 @@ void Machine::Reset() {
     detail::CloseAllRegistryHandles();
     detail::ResetDrives();
     detail::ResetVolumes();
+    detail::ResetNtFiles();
     ClearMessageBoxes();
     SetMessageBoxAnswer(1);  // IDOK
     OnMessageBox(nullptr);
@@ -150,6 +155,11 @@ void Machine::SetOsVersion(const OsVersion& v) {
     detail::SetOsVersion(v);
     detail::SaveSharedSetting("version", std::to_string(v.platform) + " " + std::to_string(v.major) + " " +
                                              std::to_string(v.minor) + " " + std::to_string(v.build));
+}
+
+void Machine::SetCodePage(UINT codePage) {
+    detail::SetCodePage(codePage);
+    detail::SaveSharedSetting("codepage", std::to_string(detail::CodePage()));
 }
 
 void Machine::SetWindowsNT(DWORD major, DWORD minor, DWORD build) { SetOsVersion(OsVersion{2, major, minor, build, ""}); }

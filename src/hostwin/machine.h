@@ -25,8 +25,8 @@ struct MessageBoxRecord {
 
 class Machine {
 public:
-    // Everything back to a new machine: Windows XP (NT 5.1, build 2600), the
-    // host's clock, an empty registry, no planned failures, no drives, the
+    // Everything back to a new machine: Windows XP (NT 5.1, build 2600), code
+    // page 1252, the host's clock, an empty registry, no planned failures, no drives, the
     // built-in system modules.
     static void Reset();
 
@@ -38,6 +38,11 @@ public:
     static void SetOsVersion(const OsVersion& v);
     static void SetWindowsNT(DWORD major = 5, DWORD minor = 1, DWORD build = 2600);
     static void SetWindows9x(DWORD minor = 10, DWORD build = 0x040A08AE);
+
+    // The ANSI code page of the narrow calls: 1252 (the default) or 932,
+    // whose double-byte characters are known as far as their lead bytes and a
+    // few characters go (text.h).
+    static void SetCodePage(UINT codePage);
 
     // --- clock
     static void SetLocalTime(const SYSTEMTIME& local, bool frozen = true);
@@ -111,6 +116,13 @@ public:
     // pattern searched: for tests that change a tree while a walk is under
     // way, as another process could.  nullptr (and Reset) ends it.
     static void OnSearch(std::function<void(const std::string& pattern)> hook);
+    // Called at the start of each of ntdll's NtCreateFile, NtQueryDirectoryFile,
+    // NtQueryInformationFile and NtSetInformationFile with the export's name
+    // and the full Windows path (UTF-8) of the entry it acts on (for a name
+    // relative to a folder handle: the folder's path, "\\" and the name).  It
+    // runs without any hostwin lock held, so it may call hostwin itself.
+    // nullptr (and Reset) ends it.
+    static void OnFileCall(std::function<void(const char* api, const std::string& path)> hook);
     // A removable drive without a medium: its volume and files answer
     // ERROR_NOT_READY, after the system's "No Disk" box unless the process's
     // error mode has SEM_FAILCRITICALERRORS (removable_media.cpp).
@@ -142,6 +154,7 @@ public:
     struct ModuleExport {
         std::string name;
         FARPROC address;
+        bool ntFamilyOnly = false;  // GetProcAddress finds it only on the NT family
         template <typename F>
         ModuleExport(std::string n, F* f) : name(std::move(n)), address(reinterpret_cast<FARPROC>(reinterpret_cast<void*>(f))) {}
     };

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <map>
+#include <set>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,6 +15,7 @@
 #include "errors.h"
 #include "faults.h"
 #include "machine.h"
+#include "machine_state.h"
 #include "registry_store.h"
 #include "threads.h"
 
@@ -23,6 +25,7 @@ namespace {
 struct Module {
     std::string name;
     std::map<std::string, FARPROC> exports;
+    std::set<std::string> ntFamilyOnly;
     BOOL(WINAPI* entry)(HINSTANCE, DWORD, LPVOID) = nullptr;
     int loads = 0;
     bool program = false;  // the program's own image: loaded for good
@@ -110,7 +113,9 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
         return nullptr;
     }
     auto it = lpProcName ? m->exports.find(lpProcName) : m->exports.end();
-    if (it == m->exports.end()) {
+    const bool absent = it != m->exports.end() && m->ntFamilyOnly.count(it->first) != 0 &&
+                        CurrentOsVersion().platform != 2;  // Windows 95/98/Me
+    if (it == m->exports.end() || absent) {
         SetLastError(ERROR_PROC_NOT_FOUND);
         return nullptr;
     }
@@ -185,8 +190,12 @@ void Machine::RegisterModule(const std::string& name, const std::vector<ModuleEx
     }
     m->name = BaseName(name);
     m->exports.clear();
-    for (const ModuleExport& e : exports)
+    m->ntFamilyOnly.clear();
+    for (const ModuleExport& e : exports) {
         m->exports[e.name] = e.address;
+        if (e.ntFamilyOnly)
+            m->ntFamilyOnly.insert(e.name);
+    }
     m->entry = entry;
 }
 

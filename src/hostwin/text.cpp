@@ -1,5 +1,7 @@
 #include "text.h"
 
+#include "ansi_names.h"
+
 BOOL WINAPI IsCharAlphaA(CHAR ch) {
     const auto c = static_cast<unsigned char>(ch);
     if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))
@@ -22,4 +24,16 @@ BOOL WINAPI IsCharAlphaA(CHAR ch) {
         // The Latin-1 letters, except the multiplication and division signs.
         return c >= 0xC0 && c != 0xD7 && c != 0xF7;
     }
+}
+
+UINT WINAPI GetACP() { return hostwin::detail::CodePage(); }
+
+BOOL WINAPI IsDBCSLeadByte(BYTE TestChar) { return hostwin::detail::IsLeadByte(TestChar) ? TRUE : FALSE; }
+
+LPSTR WINAPI CharNextA(LPCSTR lpsz) {
+    if (*lpsz == '\0')
+        return const_cast<LPSTR>(lpsz);
+    if (IsDBCSLeadByte(static_cast<BYTE>(*lpsz)) && lpsz[1] != '\0')
+        return const_cast<LPSTR>(lpsz + 2);
+    return const_cast<LPSTR>(lpsz + 1);
 }

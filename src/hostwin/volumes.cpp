@@ -1,6 +1,7 @@
 // Raw volumes: drives backed by disk-image files, opened as "\\.\X:" or
 // reached through the Windows 9x vwin32 device, and the NTFS volume bitmap
-// through ntdll.dll's NtFsControlFile.  Transfers move whole 512-byte
+// through ntdll.dll's NtFsControlFile.  ntdll.dll also carries the file calls
+// of nt_files.cpp.  Transfers move whole 512-byte
 // sectors; what lies past the image's end is not transferred (a read or
 // write that crosses it is short, as on an image file under Wine).
 #include "volumes.h"
@@ -390,7 +391,14 @@ LONG WINAPI NtFsControlFile(HANDLE FileHandle, HANDLE /*Event*/, PVOID /*ApcRout
 
 // ntdll.dll is mapped into every process from its start.
 void RegisterNtdll() {
-    Machine::RegisterModule("ntdll.dll", {{"NtFsControlFile", &NtFsControlFile}});
+    std::vector<Machine::ModuleExport> exports{{"NtFsControlFile", &NtFsControlFile}};
+    size_t count = 0;
+    const NtFileExport* files = NtFileExports(&count);
+    for (size_t i = 0; i < count; ++i) {
+        exports.emplace_back(files[i].name, files[i].address);
+        exports.back().ntFamilyOnly = true;
+    }
+    Machine::RegisterModule("ntdll.dll", exports);
     if (Machine::ModuleLoadCount("ntdll.dll") == 0)
         LoadLibraryA("ntdll.dll");
 }

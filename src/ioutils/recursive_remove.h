@@ -5,8 +5,11 @@
 // an entry and never followed: nothing outside the folder is touched.  A
 // folder given that is itself a link is not emptied (it is recorded, and the
 // answer is false): its contents are another folder's.  On the NT family
-// each folder the walk enters is held open while its contents go, so that
-// nothing on the way down can be swapped for a link.
+// only the folder given is a path: every entry below it is reached through
+// its folder's open handle by its exact name, and each folder the walk enters
+// is held open while its contents go, so that no name the code page rewrites
+// and nothing swapped for a link on the way down leads anywhere else
+// (handle_walker.h).  Records name entries as the code page shows them.
 #pragma once
 
 #include <string>
@@ -16,9 +19,9 @@
 // Every file and subfolder inside folder (given without a trailing "\"),
 // however deep; the folder itself stays.  The folder is first resolved
 // (GetFullPathNameA) and walked as resolved; a drive root or a share however
-// written ("C:\.", "C:\a\..", "C:\\"), a device path, an empty name or one
-// that cannot be resolved is refused with one record.  True when everything
-// that was to go is gone.
+// written ("C:\.", "C:\a\..", "C:\\"), a device path, a stream ("C:\a:s"),
+// an empty name or one that cannot be resolved is refused with one record.
+// True when everything that was to go is gone.
 bool IO_RecursiveRM(const char* folder);
 // The files directly inside folder; subfolders and folder links are left
 // alone.  A root is accepted, an empty name refused.

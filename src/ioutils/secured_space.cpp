@@ -1,6 +1,10 @@
 #include "ioutils/secured_space.h"
 
 #include <cstdio>
+#include <vector>
+
+#include "ioutils/file_handle.h"
+#include "ioutils/handle_walker.h"
 
 namespace {
 
@@ -25,9 +29,57 @@ std::string Hex64(ULONGLONG value) {
     return text;
 }
 
+// Whether an exact name matches "*.T~P" as the system matches it against a
+// long name: it ends in the extension, in any case of its ASCII letters.
+bool HasSecuredExtension(const WideName& name) {
+    const size_t length = sizeof kExtension;  // the extension and its "."
+    if (name.size() < length || name[name.size() - length] != '.')
+        return false;
+    for (size_t i = 0; i + 1 < length; ++i) {
+        WCHAR c = name[name.size() - length + 1 + i];
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<WCHAR>(c - 'a' + 'A');
+        if (c != static_cast<WCHAR>(kExtension[i]))
+            return false;
+    }
+    return true;
+}
+
+// The folder listed through its handle and each file above the limit
+// deleted through its own, by its exact name: a listed name is never made
+// into a path that could lead elsewhere.
+ULONGLONG MeasureByHandle(char drive, const ntfile::Calls& calls) {
+    char folder[100] = {};
+    std::snprintf(folder, sizeof folder, kFolderFormat, drive);
+    removal::HandleWalker walker(calls);
+    HANDLE handle;
+    if (!walker.OpenFolder(folder, &handle))
+        return 0;
+    FileHandle held(handle);
+    std::vector<removal::ListedEntry> entries;
+    if (!walker.entries().List(handle, &entries))
+        return 0;
+    ULONGLONG total = 0;
+    for (const removal::ListedEntry& entry : entries) {
+        if (!HasSecuredExtension(entry.name))
+            continue;
+        // Only the low 32 bits of a size are looked at, as always.
+        const DWORD size = static_cast<DWORD>(entry.size);
+        if (size > kSecuredSpacePruneLimit) {
+            walker.RemoveFile(handle, entry, removal::HandleWalker::Effort::kOnce);  // it stays if it cannot go
+            continue;
+        }
+        total += size;
+    }
+    return total;
+}
+
 }  // namespace
 
 ULONGLONG GetSecuredSpaceSize(char drive) {
+    const ntfile::Calls calls = ntfile::FindCalls();
+    if (calls.present())
+        return MeasureByHandle(drive, calls);
     char pattern[100] = {};
     std::snprintf(pattern, sizeof pattern, kPatternFormat, drive, kExtension);
     WIN32_FIND_DATAA found;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "hostwin/machine.h"
+#include "support/exact_names.h"
 #include "support/file_helpers.h"
 #include "support/scratch_folder.h"
 
@@ -219,8 +220,10 @@ TEST_F(RecursiveRemoveTest, DeleteFileWithRetryCountsAMissingFileAsGone) {
     EXPECT_EQ(DeleteFileWithRetry("C:\\t\\x.txt"), 1u);
     EXPECT_FALSE(Exists("C:\\t\\x.txt"));
     // Any error but access denied ends it at once, with neither a wait nor
-    // the last resort; the file counts as gone only if it really is.
+    // the last resort; the file counts as gone only if it really is.  (The
+    // narrow deletion is Windows 9x's.)
     Make("C:\\t\\y.txt");
+    Machine::SetWindows9x();
     Machine::FailNext("DeleteFileA", ERROR_INVALID_NAME);
     EXPECT_EQ(DeleteFileWithRetry("C:\\t\\y.txt"), 0u);
     EXPECT_EQ(ReadFileText("C:\\t\\y.txt"), "data") << "not emptied";
@@ -294,15 +297,18 @@ TEST_F(RecursiveRemoveTest, AHeldFileWithASecondNameIsNotEmptied) {
 }
 
 // Another process swaps a folder of the walk for a link to a folder outside
-// it: between the listing and the entering, or while its contents go.  The
-// folder a link leads to keeps every file either way.
+// it: between the listing and the entering (the link is then what the walk
+// opens, and it goes as a link), or while its contents go (the folder is
+// held, so the swap fails).  The folder a link leads to keeps every file
+// either way.
 TEST_F(RecursiveRemoveTest, AFolderSwappedForALinkDuringTheWalkIsNotFollowed) {
     struct Case {
         const char* name;
-        const char* searchBeforeSwap;  // the listing after which the swap is tried
+        const char* api;  // the walk's call at whose start the swap is tried
+        bool swaps;
     } cases[] = {
-        {"swapped after its folder was listed", "C:\\t\\*.*"},
-        {"swapped while its own contents go", "C:\\t\\sub\\*.*"},
+        {"swapped after its folder was listed", "NtCreateFile", true},
+        {"swapped while its own contents go", "NtQueryDirectoryFile", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -310,21 +316,100 @@ TEST_F(RecursiveRemoveTest, AFolderSwappedForALinkDuringTheWalkIsNotFollowed) {
         Make("C:\\victim\\b.txt");
         Make("C:\\t\\sub\\a.txt");
         Make("C:\\t\\sub\\b.txt");
-        bool swapped = false;
-        Machine::OnSearch([&](const std::string& pattern) {
-            if (swapped || pattern != c.searchBeforeSwap)
+        bool tried = false, swapped = false;
+        Machine::OnFileCall([&](const char* api, const std::string& path) {
+            if (tried || path != "C:\\t\\sub" || std::string(api) != c.api)
                 return;
-            swapped = true;  // tried once; it works only where nothing holds the folder
-            if (MoveFileA("C:\\t\\sub", "C:\\t\\old"))
-                ::symlink(Machine::HostPath("C:\\victim").c_str(), (Machine::HostPath("C:\\t") + "/sub").c_str());
+            tried = true;
+            if (MoveFileA("C:\\t\\sub", "C:\\old"))
+                swapped = ::symlink(Machine::HostPath("C:\\victim").c_str(), Machine::HostPath("C:\\t\\sub").c_str()) == 0;
         });
         IO_RecursiveRM("C:\\t");
-        Machine::OnSearch(nullptr);
-        EXPECT_TRUE(swapped);
+        Machine::OnFileCall(nullptr);
+        EXPECT_TRUE(tried);
+        EXPECT_EQ(swapped, c.swaps);
         EXPECT_EQ(ReadFileText("C:\\victim\\a.txt"), "data");
         EXPECT_EQ(ReadFileText("C:\\victim\\b.txt"), "data");
         EXPECT_FALSE(Exists("C:\\t\\sub")) << "the link, or the folder, is gone";
-        EXPECT_TRUE(IO_RecursiveRM("C:\\t"));
+        EXPECT_TRUE(IO_RecursiveRM("C:\\old"));
+        RemoveDirectoryA("C:\\old");
+    }
+}
+
+// The named folder stays held, without delete sharing, from its check to
+// the walk's end: at every call of the walk but the one that first opens it,
+// another process tries to rename it and put a link to a folder outside in
+// its place, and never can.
+TEST_F(RecursiveRemoveTest, TheNamedFolderCannotBeSwappedWhileItsContentsGo) {
+    Make("C:\\victim\\a.txt");
+    Make("C:\\t\\a.txt");
+    Make("C:\\t\\sub\\b.txt");
+    Make("C:\\t\\sub\\deeper\\c.txt");
+    int calls = 0, swaps = 0;
+    bool opened = false;
+    Machine::OnFileCall([&](const char* api, const std::string& path) {
+        if (path != "C:\\t" && path.rfind("C:\\t\\", 0) != 0)
+            return;
+        if (!opened && path == "C:\\t" && std::string(api) == "NtCreateFile") {
+            opened = true;  // its first open: nothing holds it yet
+            return;
+        }
+        ++calls;
+        if (MoveFileA("C:\\t", "C:\\t-old")) {
+            ++swaps;
+            ::symlink(Machine::HostPath("C:\\victim").c_str(), Machine::HostPath("C:\\t").c_str());
+        }
+    });
+    const bool removed = IO_RecursiveRM("C:\\t");
+    Machine::OnFileCall(nullptr);
+    EXPECT_GT(calls, 5);
+    EXPECT_EQ(swaps, 0);
+    EXPECT_TRUE(removed);
+    EXPECT_EQ(ReadFileText("C:\\victim\\a.txt"), "data");
+    EXPECT_FALSE(Exists("C:\\t\\sub"));
+}
+
+// The last resort opens the file it empties by its exact name as itself: a
+// link put in the held file's place after both waits is seen as a link and
+// left alone, on a system with and without OBJ_DONT_REPARSE and POSIX deletes.
+TEST_F(RecursiveRemoveTest, TheLastResortNeverEmptiesWhatALinkSwappedInLeadsTo) {
+    struct Case {
+        const char* name;
+        DWORD major, minor, build;
+    } cases[] = {
+        {"Windows XP", 5, 1, 2600},
+        {"Windows 10 1809", 10, 0, 17763},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Machine::SetWindowsNT(c.major, c.minor, c.build);
+        Make("C:\\keep\\precious.doc", 0, "precious");
+        Make("C:\\t\\held.doc");
+        HANDLE holder = CreateFileA("C:\\t\\held.doc", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        const LONGLONG slept = Machine::VirtualSleptMs();
+        // After both waits the file is opened twice: for the last try to
+        // delete it, then by the last resort, whose open this swap precedes.
+        int opensAfterWaits = 0;
+        bool swapped = false;
+        Machine::OnFileCall([&](const char* api, const std::string& path) {
+            if (swapped || std::string(api) != "NtCreateFile" || path != "C:\\t\\held.doc" ||
+                Machine::VirtualSleptMs() - slept < 2000 || ++opensAfterWaits < 2)
+                return;
+            CloseHandle(holder);
+            swapped = MoveFileA("C:\\t\\held.doc", "C:\\moved.doc") &&
+                      ::symlink(Machine::HostPath("C:\\keep\\precious.doc").c_str(),
+                                Machine::HostPath("C:\\t\\held.doc").c_str()) == 0;
+        });
+        const std::string before = Records();
+        EXPECT_FALSE(IO_RecursiveRM("C:\\t"));
+        Machine::OnFileCall(nullptr);
+        EXPECT_TRUE(swapped);
+        EXPECT_EQ(ReadFileText("C:\\keep\\precious.doc"), "precious");
+        EXPECT_EQ(Records(), before + Record("C", kFileProblem, "C:\\t\\held.doc"));
+        ::unlink(Machine::HostPath("C:\\t\\held.doc").c_str());
+        DeleteFileA("C:\\moved.doc");
     }
 }
 
@@ -369,32 +454,138 @@ TEST_F(RecursiveRemoveTest, OnlyNameSurrogateReparsePointsAreLinks) {
     }
 }
 
-// A name outside the code page shows as "?" in the search: the entry is
-// reached through its short name, or, on a volume without short names,
-// recorded as one that stays.
-TEST_F(RecursiveRemoveTest, NamesOutsideTheCodePageGoThroughTheirShortNames) {
-    for (bool shortNames : {true, false}) {
-        SCOPED_TRACE(shortNames ? "volume with short names" : "volume without short names");
+// A name outside the code page shows as "?" in the search.  The NT family's
+// walk reaches every entry by its exact name, with or without short names;
+// Windows 9x's reaches it through its short name, or records it where the
+// volume keeps none.
+TEST_F(RecursiveRemoveTest, NamesOutsideTheCodePageGo) {
+    struct Case {
+        const char* name;
+        bool nt;
+        bool shortNames;
+        bool removed;
+    } cases[] = {
+        {"NT, volume with short names", true, true, true},
+        {"NT, volume without short names", true, false, true},
+        {"9x, volume with short names", false, true, true},
+        {"9x, volume without short names", false, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.nt)
+            Machine::SetWindowsNT();
+        else
+            Machine::SetWindows9x();
         Machine::DriveSetup d;
         d.letter = 'D';
-        d.shortNames = shortNames;
+        d.shortNames = c.shortNames;
         const std::string host = Machine::AddDrive(d);
         ASSERT_TRUE(CreateDirectoryA("D:\\t2", nullptr));
         for (const char* file : {"/t2/数据.txt", "/t2/数据夹/ß.txt", "/t2/plain.txt"}) {
             std::filesystem::create_directories(std::filesystem::path(host + file).parent_path());
             std::ofstream(host + file) << "x";
         }
-        EXPECT_EQ(IO_RecursiveRM("D:\\t2"), shortNames);
+        EXPECT_EQ(IO_RecursiveRM("D:\\t2"), c.removed);
         const auto left = [&](const char* name) { return std::filesystem::exists(host + "/t2/" + name); };
-        EXPECT_EQ(left("数据.txt"), !shortNames);
-        EXPECT_EQ(left("数据夹"), !shortNames);
-        EXPECT_EQ(left("数据夹/ß.txt"), !shortNames) << "inside a folder that can be reached, it goes";
+        EXPECT_EQ(left("数据.txt"), !c.removed);
+        EXPECT_EQ(left("数据夹"), !c.removed);
+        EXPECT_EQ(left("数据夹/ß.txt"), !c.removed) << "inside a folder that can be reached, it goes";
         EXPECT_FALSE(left("plain.txt"));
-        EXPECT_EQ(Records(), shortNames ? "" : Record("D", kFileProblem, "D:\\t2\\??.txt") +
-                                                   Record("D", kFolderProblem, "D:\\t2\\???"));
+        EXPECT_EQ(Records(), c.removed ? "" : Record("D", kFileProblem, "D:\\t2\\??.txt") +
+                                                  Record("D", kFolderProblem, "D:\\t2\\???"));
         Machine::RemoveDrive('D');
         DeleteFileA(kLog);
     }
+}
+
+// Names that the code page's best-fit table rewrites ("..／outside" is shown
+// as "../outside", "..＼victim.txt" as "..\victim.txt", "ａ.txt" as "a.txt"),
+// and names whose trailing dot or space a path would lose: each goes by its
+// exact name, and nothing outside the folder is touched.
+TEST_F(RecursiveRemoveTest, NamesTheCodePageRewritesGoByTheirExactNames) {
+    Make("C:\\outside\\a.txt");
+    Make("C:\\outside\\sub\\b.txt");
+    Make("C:\\victim.txt");
+    Make("C:\\clean\\a.txt");
+    ASSERT_TRUE(nmtest::MakeExactEntry("C:\\clean", u"..\uFF0Foutside", true));
+    std::ofstream(Machine::HostPath("C:\\clean") + "/..\uFF0Foutside/in.txt") << "x";
+    ASSERT_TRUE(nmtest::MakeExactEntry("C:\\clean", u"..\uFF3Cvictim.txt", false, "x"));
+    ASSERT_TRUE(nmtest::MakeExactEntry("C:\\clean", u"\uFF41.txt", false, "x"));
+    ASSERT_TRUE(nmtest::MakeExactEntry("C:\\clean", u"abc.", true));
+    std::ofstream(Machine::HostPath("C:\\clean") + "/abc./f") << "x";
+    ASSERT_TRUE(nmtest::MakeExactEntry("C:\\clean", u"sp ", true));
+    ASSERT_TRUE(nmtest::MakeExactEntry("C:\\clean", u"\uFF44esktop.ini", false, "x"));  // no desktop.ini
+    EXPECT_TRUE(IO_RecursiveRM("C:\\clean")) << Records();
+    EXPECT_TRUE(std::filesystem::is_empty(Machine::HostPath("C:\\clean")));
+    EXPECT_EQ(ReadFileText("C:\\outside\\a.txt"), "data");
+    EXPECT_EQ(ReadFileText("C:\\outside\\sub\\b.txt"), "data");
+    EXPECT_EQ(ReadFileText("C:\\victim.txt"), "data");
+    EXPECT_EQ(Machine::OpenHandles(), 0u);
+}
+
+// A stream names the folder it belongs to, which may be the drive's root:
+// any ":" below the drive or share is refused like a root.
+TEST_F(RecursiveRemoveTest, StreamsAreRefusedLikeRoots) {
+    Make("C:\\keep.txt");
+    for (const char* stream : {"C:\\:$I30:$INDEX_ALLOCATION", "\\\\?\\C:\\:$I30:$INDEX_ALLOCATION",
+                               "C:\\t:$I30:$INDEX_ALLOCATION", "C:\\t\\x:y", "\\\\srv\\share\\a:b"}) {
+        SCOPED_TRACE(stream);
+        std::string resolved;
+        EXPECT_FALSE(ResolveRemovalFolder(stream, &resolved));
+        const std::string before = Records();
+        EXPECT_FALSE(IO_RecursiveRM(stream));
+        EXPECT_EQ(Records(), before + Record(stream, "Cleaning the root directory of a drive is not allowed!", ""));
+    }
+    EXPECT_TRUE(Exists("C:\\keep.txt"));
+}
+
+// In code page 932 a double-byte character's second byte may be 0x5C, the
+// byte of "\" (表 is 0x95 0x5C): the root rule and both walks split names
+// only at separators of their own.
+TEST_F(RecursiveRemoveTest, ADoubleByteCharacterEndingIn5CIsNoSeparator) {
+    const std::string table = "\x95\x5C";  // 表 in code page 932
+    for (bool nt : {true, false}) {
+        SCOPED_TRACE(nt ? "NT" : "9x");
+        if (nt)
+            Machine::SetWindowsNT();
+        else
+            Machine::SetWindows9x();
+        Machine::SetCodePage(932);
+        const std::string c = Machine::HostPath("C:\\");
+        for (const char* file : {"/Data/表/x.txt", "/Data/other.txt", "/表/sub/y.txt", "/表/z.txt"}) {
+            std::filesystem::create_directories(std::filesystem::path(c + file).parent_path());
+            std::ofstream(c + file) << "x";
+        }
+        for (const std::string& folder : {"C:\\Data\\" + table, "C:\\" + table + "\\sub"}) {
+            std::string resolved;
+            EXPECT_TRUE(ResolveRemovalFolder(folder.c_str(), &resolved)) << folder;
+            EXPECT_EQ(resolved, folder);
+            EXPECT_TRUE(IO_RecursiveRM(folder.c_str())) << folder;
+        }
+        EXPECT_FALSE(std::filesystem::exists(c + "/Data/表/x.txt"));
+        EXPECT_FALSE(std::filesystem::exists(c + "/表/sub/y.txt"));
+        EXPECT_TRUE(std::filesystem::exists(c + "/Data/other.txt"));
+        EXPECT_TRUE(std::filesystem::exists(c + "/表/z.txt"));
+        EXPECT_EQ(Records(), "");
+        std::filesystem::remove_all(c + "/Data");
+        std::filesystem::remove_all(c + "/表");
+    }
+}
+
+// A chain of folders far deeper than any path of 260 characters goes whole;
+// the walk's stack is its own, so the depth costs no thread stack.
+TEST_F(RecursiveRemoveTest, ATreeThreeHundredLevelsDeepGoesWhole) {
+    std::filesystem::path path = Machine::HostPath("C:\\t");
+    for (int level = 0; level < 300; ++level) {
+        path /= "d";
+        ASSERT_TRUE(std::filesystem::create_directory(path));
+        if (level % 100 == 0)
+            std::ofstream(path / "f.txt") << "x";
+    }
+    EXPECT_TRUE(IO_RecursiveRM("C:\\t"));
+    EXPECT_EQ(Records(), "");
+    EXPECT_TRUE(std::filesystem::is_empty(Machine::HostPath("C:\\t")));
+    EXPECT_EQ(Machine::OpenHandles(), 0u);
 }
 
 // A read-only link is cleared, as a link (its target keeps its own

@@ -1,0 +1,76 @@
+// The handle operations of the removal on the NT family, one call each: open
+// an entry relative to its parent folder's handle by its exact name (never a
+// link's target), list a folder through its handle, tell what a handle
+// holds, and delete through the handle that was checked.  No name read from
+// a listing is ever turned back into a path.
+#pragma once
+
+#include <vector>
+
+#include "ioutils/nt_file_calls.h"
+#include "ioutils/removal_names.h"
+
+namespace removal {
+
+// An entry as its folder's listing shows it.
+struct ListedEntry {
+    WideName name;  // exact
+    DWORD attributes = 0;
+    DWORD tag = 0;  // the reparse tag where FILE_ATTRIBUTE_REPARSE_POINT is set
+    ULONGLONG size = 0;
+    bool givenByCaller = false;  // a caller's name, matched without regard to case
+};
+
+// What an open handle holds.
+struct HeldEntry {
+    DWORD attributes = 0;
+    DWORD tag = 0;
+    ULONG links = 1;  // names of a file
+    bool directory = false;
+};
+
+enum class Opened { kHeld, kGone, kInUse, kFailed };
+
+class NtEntries {
+public:
+    explicit NtEntries(const ntfile::Calls& calls) : calls_(calls) {}
+
+    // The folder a caller named, by its NT path, case-insensitively; only
+    // ever used for that one folder.
+    Opened OpenPath(const WideName& ntPath, ULONG access, ULONG share, HANDLE* handle);
+    // An entry of the folder held by parent, by its exact name.
+    Opened OpenChild(HANDLE parent, const ListedEntry& entry, ULONG access, ULONG share, HANDLE* handle);
+    // Every entry of the held folder but "." and "..".
+    bool List(HANDLE folder, std::vector<ListedEntry>* entries);
+    // Whether the held folder still lists the exact name: an entry that
+    // cannot be opened by it (a Unix link to nothing, under Wine) is not gone.
+    bool StillListed(HANDLE folder, const WideName& name);
+    bool Inspect(HANDLE handle, HeldEntry* held);
+    // The entry goes when its last handle closes (at once where the system
+    // has POSIX deletes); a read-only one once that attribute is cleared.
+    ntfile::Status DeleteThrough(HANDLE handle, DWORD attributes);
+    // A folder whose read-only attribute would refuse deletions inside it
+    // loses that attribute.
+    void ClearReadOnly(HANDLE handle, DWORD attributes);
+    // The only name the entry has, emptied through handle.
+    bool EmptyThrough(HANDLE handle);
+
+private:
+    // Each entry the folder lists for `filter` (all when null), from the first.
+    template <typename Visit>
+    bool ForEachListed(HANDLE folder, ntfile::UnicodeString* filter, Visit visit);
+    Opened Open(HANDLE root, const WideName& name, ULONG objectAttributes, ULONG access, ULONG share,
+                HANDLE* handle);
+
+    ntfile::Calls calls_;
+    bool dontReparse_ = true;  // until the system says it does not know the flag
+    bool posixDelete_ = true;  // until the system says it cannot
+    ntfile::Status lastStatus_ = ntfile::kSuccess;
+};
+
+inline bool IsGone(ntfile::Status status) {
+    return status == ntfile::kObjectNameNotFound || status == ntfile::kObjectPathNotFound ||
+           status == ntfile::kDeletePending;
+}
+
+}  // namespace removal

@@ -1,0 +1,24 @@
+// Names in the removal: the narrow paths callers give, split where the ANSI
+// code page puts a "\" or "/" (a double-byte character's second byte may be
+// 0x5C, which is no separator), and the conversions between those paths and
+// the exact UTF-16 names the NT family keeps.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/win32.h"
+
+using WideName = std::basic_string<WCHAR>;
+
+// The names between separators, in order; an empty name where two
+// separators meet or where the path begins or ends with one.
+std::vector<std::string> SplitPathNames(const std::string& path);
+// Where the last name of path begins: after its last separator, or 0.
+size_t LastNameStart(const std::string& path);
+
+// The narrow path in UTF-16, through the ANSI code page.
+WideName WideFromAnsi(const std::string& text);
+// An exact name as a person reads it in the ANSI code page; only ever
+// shown, never used to reach a file.
+std::string AnsiFromWide(const WideName& name);

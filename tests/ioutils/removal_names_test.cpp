@@ -1,0 +1,91 @@
+// The removal's names, against any Win32 implementation: entries whose names
+// the code page's best-fit table rewrites or a path would cut go by their
+// exact names and lead nowhere else, and the folder a caller names is only
+// ever a folder below a root.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ioutils/recursive_remove.h"
+#include "support/exact_names.h"
+#include "support/file_helpers.h"
+#include "support/scratch_folder.h"
+
+namespace {
+
+using nmtest::ReadFileText;
+
+// Every name in folder but "." and "..", as the narrow search shows them.
+int EntriesIn(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return -1;
+    int count = 0;
+    do
+        count += std::string(found.cFileName) != "." && std::string(found.cFileName) != "..";
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+    return count;
+}
+
+TEST(RemovalNames, EntriesGoByTheirExactNamesAndLeadNowhereElse) {
+    nmtest::ScratchFolder scratch("removal-names");
+    ASSERT_TRUE(nmtest::MakeFile(scratch / "outside\\a.txt", 0, "outside"));
+    ASSERT_TRUE(nmtest::MakeFile(scratch / "outside\\sub\\b.txt", 0, "deeper"));
+    ASSERT_TRUE(nmtest::MakeFile(scratch / "victim.txt", 0, "victim"));
+    ASSERT_TRUE(nmtest::MakeFile(scratch / "clean\\a.txt"));
+    const std::string clean = scratch / "clean";
+    const struct {
+        std::u16string name;
+        bool folder;
+    } entries[] = {
+        {u"..\uFF0Foutside", true},       // shown as "../outside"
+        {u"..\uFF3Cvictim.txt", false},   // shown as "..\victim.txt"
+        {u"..\uFF3C..\uFF3Coutside", true},
+        {u"\uFF41.txt", false},           // beside "a.txt"
+        {u"abc.", true},                  // a path drops the trailing dot
+        {u"sp ", true},                   // and the trailing space
+        {u"x. .", false},
+        {u"\uFF44esktop.ini", false},     // no "desktop.ini"
+    };
+    for (const auto& e : entries)
+        ASSERT_TRUE(nmtest::MakeExactEntry(clean, e.name, e.folder, "x"));
+
+    EXPECT_TRUE(IO_RecursiveRM(clean.c_str()));
+    EXPECT_EQ(EntriesIn(clean), 0);
+    EXPECT_EQ(ReadFileText(scratch / "outside\\a.txt"), "outside");
+    EXPECT_EQ(ReadFileText(scratch / "outside\\sub\\b.txt"), "deeper");
+    EXPECT_EQ(ReadFileText(scratch / "victim.txt"), "victim");
+}
+
+// Only "X:\name..." and "\\server\share\name..." (and their "\\?\" forms)
+// with no name that climbs and no ":" below the prefix: a stream of a folder
+// names that folder, which may be the drive's root.
+TEST(RemovalNames, OnlyFoldersBelowARootAreRemovalFolders) {
+    const struct {
+        const char* folder;
+        bool accepted;
+    } cases[] = {
+        {"C:\\Data", true},
+        {"C:\\Data\\sub", true},
+        {"\\\\?\\C:\\Data", true},
+        {"\\\\server\\share\\Data", true},
+        {"\\\\?\\UNC\\server\\share\\Data", true},
+        {"C:\\", false},
+        {"C:\\:$I30:$INDEX_ALLOCATION", false},
+        {"\\\\?\\C:\\:$I30:$INDEX_ALLOCATION", false},
+        {"C:\\Data:$I30:$INDEX_ALLOCATION", false},
+        {"C:\\Data\\a:stream", false},
+        {"\\\\server\\share\\a:b", false},
+        {"\\\\?\\C:\\Data\\..", false},
+        {"\\\\.\\C:\\Data", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder);
+        std::string resolved;
+        EXPECT_EQ(ResolveRemovalFolder(c.folder, &resolved), c.accepted);
+    }
+}
+
+}  // namespace

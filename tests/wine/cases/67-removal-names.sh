@@ -1,0 +1,153 @@
+# Removal by exact names on a Wine drive.  The names are made on the Unix
+# side, where any name can be: the narrow calls show them through the code
+# page's best-fit table ("..／outside" is listed as "../outside"), and a
+# trailing dot or space is dropped from the last name of a path, so a walk
+# that turned listed names back into paths could reach folders outside or
+# miss entries.  Wine lists no Unix link that leads nowhere, and shows a Unix
+# link to a file as the file itself: neither is made here.
+nm_new_prefix removal-names
+
+n_vol="$WINEPREFIX/vol"
+mkdir -p "$n_vol/n"
+ln -sfn "$n_vol/n" "$WINEPREFIX/dosdevices/n:"
+# nmutil of the build of this bitness (64 or 32).
+n_util() {
+    local bits=$1
+    shift
+    (cd "$WINEPREFIX/drive_c" && rm -f NMActionLog.txt &&
+        if [ "$bits" = 32 ]; then nm_wine32 "$NM_BIN32/nmutil.exe" "$@"; else nm_wine "$NM_BIN/nmutil.exe" "$@"; fi)
+}
+# Every file and folder below $1 but those below $1/$2, with the bytes of each file.
+n_snapshot() {
+    (cd "$1" && find . -path "./$2" -prune -o -printf '%y %p\n' | LC_ALL=C sort &&
+        find . -path "./$2" -prune -o -type f -exec md5sum {} + | LC_ALL=C sort)
+}
+
+# The reproductions, in a folder of their own for each bitness.
+n_reproductions() {
+    local bits=$1 top="$n_vol/n/r$1" before out left stream
+    mkdir -p "$top"
+
+    # look-alikes of "..\" and "../" lead out of the folder when listed names become paths
+    mkdir -p "$top/clean/..／outside" "$top/outside/sub"
+    echo a >"$top/outside/a.txt"
+    echo b >"$top/outside/sub/b.txt"
+    echo v >"$top/victim.txt"
+    echo x >"$top/clean/..＼victim.txt"
+    echo y >"$top/clean/..／outside/in.txt"
+    before=$(n_snapshot "$top" clean)
+    out=$(n_util "$bits" remove "N:\\r$bits\\clean"; echo "status $?")
+    nm_expect "$bits-bit look-alikes: the folder's contents go, exit status 0" "$out" "removed: yes" "status 0"
+    [ "$(n_snapshot "$top" clean)" = "$before" ] &&
+        wine_pass "$bits-bit look-alikes: the folder and file outside are byte-identical" ||
+        wine_fail "$bits-bit look-alikes: the folder and file outside are byte-identical" \
+            "$(diff <(echo "$before") <(n_snapshot "$top" clean))"
+    left=$(cd "$top/clean" && find . | sort | tr '\n' ' ')
+    [ "$left" = ". " ] && wine_pass "$bits-bit look-alikes: nothing is left in the folder" ||
+        wine_fail "$bits-bit look-alikes: nothing is left in the folder" "$left"
+
+    # a trailing dot or space, a full-width letter beside its ASCII twin
+    mkdir -p "$top/t2/abc." "$top/t2/sp "
+    echo 1 >"$top/t2/abc./f"
+    echo 2 >"$top/t2/sp /f"
+    echo 3 >"$top/t2/a.txt"
+    echo 4 >"$top/t2/ａ.txt"
+    out=$(n_util "$bits" remove "N:\\r$bits\\t2"; echo "status $?")
+    nm_expect "$bits-bit exact names: trailing dots and spaces go too, exit status 0" "$out" "removed: yes" "status 0"
+    left=$(cd "$top/t2" && find . | sort | tr '\n' ' ')
+    [ "$left" = ". " ] && wine_pass "$bits-bit exact names: nothing is left in the folder" ||
+        wine_fail "$bits-bit exact names: nothing is left in the folder" "$left"
+
+    # a stream of the root folder names the root itself
+    echo keep >"$n_vol/n/keep.txt"
+    for stream in 'N:\:$I30:$INDEX_ALLOCATION' '\\?\N:\:$I30:$INDEX_ALLOCATION' "N:\\r$bits\\t2:\$I30:\$INDEX_ALLOCATION"; do
+        out=$(n_util "$bits" remove "$stream"; echo "status $?")
+        nm_expect "$bits-bit streams: '$stream' refused with the root record" "$out" "removed: no" "Drive: $stream" \
+            "Problem: Cleaning the root directory of a drive is not allowed!" "status 1"
+    done
+    [ -f "$n_vol/n/keep.txt" ] && [ -d "$top/t2" ] && wine_pass "$bits-bit streams: the drive's files are still there" ||
+        wine_fail "$bits-bit streams: the drive's files are still there" "$(cd "$n_vol/n" && find . | sort)"
+}
+n_reproductions 64
+[ -n "$NM_BIN32" ] && nm_wine32_check "removal names, 32-bit" n_reproductions 32
+
+# --- property: seeded random trees of hostile names, with links and hard
+# links to folders and files outside; after each removal everything outside
+# is unchanged, and everything inside is gone, or it stays with the answer
+# "no" and a record (only links, which Wine follows, desktop.ini files and
+# the folders holding them may stay).
+n_seed=${NM_REMOVAL_SEED:-$((RANDOM * 32768 + RANDOM))}
+n_trees=${NM_REMOVAL_TREES:-200}
+n_prop="$n_vol/n/prop"
+mkdir -p "$n_prop/outside/sub" "$n_prop/outside/empty"
+echo outside >"$n_prop/outside/a.txt"
+echo deeper >"$n_prop/outside/sub/b.txt"
+echo victim >"$n_prop/victim.txt"
+n_names=("..／outside" "..＼victim.txt" "..／..／outside" "．．" "．" "..." "ａ.txt" "a.txt" "A.TXT" "abc." "sp "
+    "x. ." "：\$I30" "Ｃ：＼outside" "desktop.ini" "ｄesktop.ini" "DATA" "data" "ｄａｔａ" "c:x" "数据" "ß.txt")
+n_long="ｌｏｎｇ name ＼ part ..／"  # 20 characters, 44 bytes
+n_links=("$n_prop/outside" "$n_prop/outside/sub" "$n_prop/outside/empty")
+n_make_tree() {  # DIR DEPTH
+    local dir=$1 depth=$2 count=$((RANDOM % 7 + 2)) i name kind
+    for ((i = 0; i < count; i++)); do
+        name=${n_names[RANDOM % ${#n_names[@]}]}
+        ((RANDOM % 3 == 0)) && name="$((RANDOM % 10))$name"
+        [ -e "$dir/$name" ] || [ -L "$dir/$name" ] && continue
+        kind=$((RANDOM % 24))
+        if ((kind >= 12 && kind < 19 && depth < 4)); then
+            mkdir "$dir/$name" && n_make_tree "$dir/$name" $((depth + 1))
+        elif ((kind == 19 || kind == 20)); then
+            ln "$n_prop/outside/a.txt" "$dir/$name"
+        elif ((kind == 21)); then
+            ln -s "${n_links[RANDOM % ${#n_links[@]}]}" "$dir/$name"
+        else
+            printf '%s' "$name" >"$dir/$name"
+        fi
+    done
+}
+n_check_tree() {  # INDEX ANSWER RECORDS: prints what is wrong, nothing when right
+    local tree="$n_prop/p$1" answer=$2 records=$3 left
+    if [ "$answer" = yes ]; then
+        left=$(cd "$tree" && find . -mindepth 1 ! -path './desktop.ini')
+        [ -z "$left" ] || echo "p$1: answered yes but left: $left"
+        return
+    fi
+    [ "$records" -gt 0 ] || echo "p$1: answered no without a record"
+    left=$(cd "$tree" && find . -mindepth 1 ! -type l ! -type d ! -name desktop.ini)
+    [ -z "$left" ] || echo "p$1: files left: $left"
+    while IFS= read -r -d '' folder; do
+        [ -n "$(find "$tree/$folder" -mindepth 1 \( -type l -o -name desktop.ini \) -print -quit)" ] ||
+            echo "p$1: a folder left with nothing that had to stay: $folder"
+    done < <(cd "$tree" && find . -mindepth 1 -type d -print0)
+}
+
+RANDOM=$n_seed
+n_started=$SECONDS
+for ((t = 0; t < n_trees; t++)); do
+    mkdir -p "$n_prop/p$t"
+    n_make_tree "$n_prop/p$t" 0
+    if ((t % 4 == 0)); then  # paths past 260 characters: 14 names of 20 characters
+        n_deep="$n_prop/p$t"
+        for ((d = 0; d < 14; d++)); do n_deep+="/$n_long$d"; done
+        mkdir -p "$n_deep" && echo deep >"$n_deep/end.txt"
+    fi
+done
+n_before=$(n_snapshot "$n_vol/n" 'prop/p*')
+n_out=$(cd "$WINEPREFIX/drive_c" && rm -f NMActionLog.txt && NM_WINE_TIMEOUT=600 nm_wine "$NM_BIN/nm_remove_trees.exe" 'N:\prop' "$n_trees")
+n_problems=""
+[ "$(grep -c '^p[0-9]* ' <<<"$n_out")" = "$n_trees" ] || n_problems+="the removals did not all answer"$'\n'
+while read -r tree answer records; do
+    n_problems+=$(n_check_tree "${tree#p}" "$answer" "${records#records=}")$'\n'
+
+done <<<"$n_out"
+if [ "$(n_snapshot "$n_vol/n" 'prop/p*')" != "$n_before" ]; then
+    n_problems+="outside changed: $(diff <(echo "$n_before") <(n_snapshot "$n_vol/n" 'prop/p*') | head -n 10)"
+fi
+n_problems=$(grep -v '^$' <<<"$n_problems")
+if [ -z "$n_problems" ]; then
+    wine_pass "property: $n_trees hostile trees (seed $n_seed, $(grep -c ' no ' <<<"$n_out") answered no), outside unchanged, inside gone or recorded, $((SECONDS - n_started)) s"
+else
+    wine_fail "property: $n_trees hostile trees, seed $n_seed (NM_REMOVAL_SEED=$n_seed repeats it)" "$n_problems"
+fi
+
+nm_stop_prefix
