@@ -42,7 +42,6 @@ constexpr NtStatus kInvalidHandle = static_cast<NtStatus>(0xC0000008);
 constexpr NtStatus kInvalidParameter = static_cast<NtStatus>(0xC000000D);
 constexpr NtStatus kNoSuchFile = static_cast<NtStatus>(0xC000000F);
 constexpr NtStatus kAccessDenied = static_cast<NtStatus>(0xC0000022);
-constexpr NtStatus kBufferTooSmall = static_cast<NtStatus>(0xC0000023);
 constexpr NtStatus kNameInvalid = static_cast<NtStatus>(0xC0000033);
 constexpr NtStatus kNameNotFound = static_cast<NtStatus>(0xC0000034);
 constexpr NtStatus kPathNotFound = static_cast<NtStatus>(0xC000003A);
@@ -54,7 +53,6 @@ constexpr NtStatus kFileDeleted = static_cast<NtStatus>(0xC0000123);
 constexpr NtStatus kNoMedia = static_cast<NtStatus>(0xC0000178);
 constexpr NtStatus kReparsePointEncountered = static_cast<NtStatus>(0xC000050B);
 
-constexpr ULONG kObjCaseInsensitive = 0x40;
 constexpr ULONG kObjDontReparse = 0x1000;
 constexpr ULONG kFileOpen = 1;
 constexpr ULONG kFileOpened = 1;
@@ -535,9 +533,13 @@ size_t Align8(size_t n) { return (n + 7) & ~static_cast<size_t>(7); }
 
 }  // namespace
 
-LONG WINAPI NtCreateFile(PHANDLE FileHandle, DWORD DesiredAccess, ObjectAttributes* Attributes, IoStatusBlock* IoStatus,
+// The records travel as untyped pointers, as callers declare them: a call
+// through a pointer of another function type would be undefined.
+LONG WINAPI NtCreateFile(PHANDLE FileHandle, ULONG DesiredAccess, PVOID ObjectAttributesRecord, PVOID IoStatusRecord,
                          LARGE_INTEGER* /*AllocationSize*/, ULONG /*FileAttributes*/, ULONG ShareAccess,
                          ULONG CreateDisposition, ULONG CreateOptions, PVOID /*EaBuffer*/, ULONG /*EaLength*/) {
+    auto* Attributes = static_cast<ObjectAttributes*>(ObjectAttributesRecord);
+    auto* IoStatus = static_cast<IoStatusBlock*>(IoStatusRecord);
     if (FileHandle == nullptr || Attributes == nullptr || Attributes->ObjectName == nullptr ||
         (Attributes->ObjectName->Buffer == nullptr && Attributes->ObjectName->Length != 0))
         return Complete(IoStatus, kInvalidParameter);
@@ -555,8 +557,10 @@ LONG WINAPI NtCreateFile(PHANDLE FileHandle, DWORD DesiredAccess, ObjectAttribut
 }
 
 LONG WINAPI NtQueryDirectoryFile(HANDLE FileHandle, HANDLE /*Event*/, PVOID /*ApcRoutine*/, PVOID /*ApcContext*/,
-                                 IoStatusBlock* IoStatus, PVOID FileInformation, ULONG Length, int FileInformationClass,
-                                 BOOLEAN ReturnSingleEntry, UnicodeString* FileName, BOOLEAN RestartScan) {
+                                 PVOID IoStatusRecord, PVOID FileInformation, ULONG Length, int FileInformationClass,
+                                 BOOLEAN ReturnSingleEntry, PVOID FileNameRecord, BOOLEAN RestartScan) {
+    auto* IoStatus = static_cast<IoStatusBlock*>(IoStatusRecord);
+    auto* FileName = static_cast<UnicodeString*>(FileNameRecord);
     CallHook("NtQueryDirectoryFile", WindowsPathOfHandle(FileHandle));
     DiskHandleInfo info;
     if (!DescribeDiskHandle(FileHandle, &info))
@@ -616,8 +620,9 @@ LONG WINAPI NtQueryDirectoryFile(HANDLE FileHandle, HANDLE /*Event*/, PVOID /*Ap
     return Complete(IoStatus, kSuccess, end);
 }
 
-LONG WINAPI NtQueryInformationFile(HANDLE FileHandle, IoStatusBlock* IoStatus, PVOID FileInformation, ULONG Length,
+LONG WINAPI NtQueryInformationFile(HANDLE FileHandle, PVOID IoStatusRecord, PVOID FileInformation, ULONG Length,
                                    int FileInformationClass) {
+    auto* IoStatus = static_cast<IoStatusBlock*>(IoStatusRecord);
     CallHook("NtQueryInformationFile", WindowsPathOfHandle(FileHandle));
     DiskHandleInfo info;
     if (!DescribeDiskHandle(FileHandle, &info))
@@ -670,8 +675,9 @@ LONG WINAPI NtQueryInformationFile(HANDLE FileHandle, IoStatusBlock* IoStatus, P
     }
 }
 
-LONG WINAPI NtSetInformationFile(HANDLE FileHandle, IoStatusBlock* IoStatus, PVOID FileInformation, ULONG Length,
+LONG WINAPI NtSetInformationFile(HANDLE FileHandle, PVOID IoStatusRecord, PVOID FileInformation, ULONG Length,
                                  int FileInformationClass) {
+    auto* IoStatus = static_cast<IoStatusBlock*>(IoStatusRecord);
     CallHook("NtSetInformationFile", WindowsPathOfHandle(FileHandle));
     DiskHandleInfo info;
     if (!DescribeDiskHandle(FileHandle, &info))

@@ -86,11 +86,12 @@ struct BasicInformation {
 };
 static_assert(sizeof(BasicInformation) == 40);
 
-using NtCreateFileFn = LONG(WINAPI*)(PHANDLE, DWORD, NtObjectAttributes*, NtIoStatusBlock*, LARGE_INTEGER*, ULONG,
-                                     ULONG, ULONG, ULONG, PVOID, ULONG);
-using NtQueryDirectoryFileFn = LONG(WINAPI*)(HANDLE, HANDLE, PVOID, PVOID, NtIoStatusBlock*, PVOID, ULONG, int, BOOLEAN,
-                                             NtUnicodeString*, BOOLEAN);
-using NtInformationFileFn = LONG(WINAPI*)(HANDLE, NtIoStatusBlock*, PVOID, ULONG, int);
+// The records travel as untyped pointers, as ntdll's exports take them.
+using NtCreateFileFn = LONG(WINAPI*)(PHANDLE, ULONG, PVOID /*NtObjectAttributes*/, PVOID /*NtIoStatusBlock*/,
+                                     LARGE_INTEGER*, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+using NtQueryDirectoryFileFn = LONG(WINAPI*)(HANDLE, HANDLE, PVOID, PVOID, PVOID /*NtIoStatusBlock*/, PVOID, ULONG, int,
+                                             BOOLEAN, PVOID /*NtUnicodeString*/, BOOLEAN);
+using NtInformationFileFn = LONG(WINAPI*)(HANDLE, PVOID /*NtIoStatusBlock*/, PVOID, ULONG, int);
 
 template <typename F>
 F Export(const char* name) {
