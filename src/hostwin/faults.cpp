@@ -15,6 +15,7 @@ struct Planned {
 };
 
 std::mutex g_mutex;
+std::function<void(const char*)> g_callHook;  // under g_mutex; run outside it
 std::map<std::string, Planned>& Plans() {
     static std::map<std::string, Planned> plans;
     return plans;
@@ -23,6 +24,13 @@ std::map<std::string, Planned>& Plans() {
 }  // namespace
 
 bool TakeInjectedFailure(const char* api, DWORD* error) {
+    std::function<void(const char*)> hook;
+    {
+        std::lock_guard lock(g_mutex);
+        hook = g_callHook;
+    }
+    if (hook)
+        hook(api);
     std::lock_guard lock(g_mutex);
     auto it = Plans().find(api);
     if (it == Plans().end())
@@ -52,6 +60,11 @@ void ArmFailure(const char* api, DWORD error, int times) {
 void ClearFailures() {
     std::lock_guard lock(g_mutex);
     Plans().clear();
+}
+
+void SetApiCallHook(std::function<void(const char* api)> hook) {
+    std::lock_guard lock(g_mutex);
+    g_callHook = std::move(hook);
 }
 
 }  // namespace hostwin::detail

@@ -1,6 +1,8 @@
 // hostwin internals: failures that a test arranges for a named API call.
 #pragma once
 
+#include <functional>
+
 #include "base.h"
 
 namespace hostwin::detail {
@@ -16,5 +18,8 @@ bool FailIfInjected(const char* api);
 
 void ArmFailure(const char* api, DWORD error, int times);  // times < 0: until cleared
 void ClearFailures();
+
+// Machine::OnApiCall's hook, run by TakeInjectedFailure before it looks.
+void SetApiCallHook(std::function<void(const char* api)> hook);
 
 }  // namespace hostwin::detail

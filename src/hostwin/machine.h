@@ -61,6 +61,11 @@ public:
     // (times < 0: every call until cleared).
     static void FailNext(const char* api, DWORD error, int times = 1);
     static void ClearFailures();
+    // Called on the calling thread as each call that can be made to fail
+    // begins (CreateFileA, CreateSemaphoreA, ...), with the call's name: a
+    // test may hold a thread there to meet another in a chosen state.
+    // nullptr (and Reset) ends it.
+    static void OnApiCall(std::function<void(const char* api)> hook);
 
     // --- message boxes: every box shown, in order; answered at once
     static std::vector<MessageBoxRecord> MessageBoxes();
