@@ -119,12 +119,12 @@ std::vector<BYTE> Packet(BYTE destination, const std::vector<std::string>& list)
 
 // The second window's command, sent while the first window is held up: it
 // must reach its own destination within kPromptlyMs, whole.  The first
-// window's trouble ends before the second thread is joined, so that a send
-// that does wait on it fails the test instead of hanging it.
+// window's trouble ends before any thread is joined (no ASSERT returns early),
+// so that a send that does wait on it fails the test instead of hanging it.
 TEST(WindowThreads, ASecondWindowsCommandArrivesWhileTheFirstWindowsBoxIsOpen) {
     nmtest::UnansweredBox box;
     WindowCommand first(NMVuz, kFirstList);  // nobody listens: retries, then the box
-    ASSERT_EQ(box.WaitShown(kBoxShownMs), kNotResponding);
+    EXPECT_TRUE(box.WaitShown(kNotResponding, kBoxShownMs)) << "no box: " << kNotResponding;
     nmtest::RawPipeServer tray(NMTray);
     WindowCommand second(NMTray, kSecondList);
     EXPECT_EQ(tray.Join(kPromptlyMs), Packet(NMTray, kSecondList)) << "the second window's command waited";
@@ -135,7 +135,7 @@ TEST(WindowThreads, ASecondWindowsCommandArrivesWhileTheFirstWindowsBoxIsOpen) {
 TEST(WindowThreads, ASecondWindowsCommandArrivesWhileTheFirstWindowsComponentHangs) {
     HungReceiver hung(NMWatch);
     WindowCommand first(NMWatch, kFirstList);
-    ASSERT_TRUE(hung.WaitConnected(10000));
+    EXPECT_TRUE(hung.WaitConnected(10000));
     nmtest::RawPipeServer tray(NMTray);
     WindowCommand second(NMTray, kSecondList);
     EXPECT_EQ(tray.Join(kPromptlyMs), Packet(NMTray, kSecondList)) << "the second window's command waited";

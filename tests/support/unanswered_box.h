@@ -18,9 +18,9 @@ public:
     UnansweredBox(const UnansweredBox&) = delete;
     UnansweredBox& operator=(const UnansweredBox&) = delete;
 
-    // The text of the first box shown from now on; "" when none came within
+    // True once a box with `text` is up, false when none came within
     // `milliseconds`.
-    std::string WaitShown(DWORD milliseconds);
+    bool WaitShown(const std::string& text, DWORD milliseconds);
     void Answer();
 };
 

@@ -44,10 +44,10 @@ UnansweredBox::~UnansweredBox() {
     hostwin::Machine::UseVirtualSleep(false);
 }
 
-std::string UnansweredBox::WaitShown(DWORD milliseconds) {
+bool UnansweredBox::WaitShown(const std::string& text, DWORD milliseconds) {
     std::unique_lock<std::mutex> guard(g_box.lock);
     g_box.changed.wait_for(guard, std::chrono::milliseconds(milliseconds), [] { return g_box.shown; });
-    return g_box.text;
+    return g_box.shown && g_box.text == text;
 }
 
 void UnansweredBox::Answer() {

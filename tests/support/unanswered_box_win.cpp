@@ -24,15 +24,18 @@ UnansweredBox::UnansweredBox() = default;
 
 UnansweredBox::~UnansweredBox() { Answer(); }
 
-std::string UnansweredBox::WaitShown(DWORD milliseconds) {
+bool UnansweredBox::WaitShown(const std::string& text, DWORD milliseconds) {
     for (DWORD waited = 0;; waited += kPollMs) {
+        // The dialog exists a moment before its text does: read until it is
+        // the text awaited.
         if (HWND box = FindOwnBox()) {
-            char text[1024] = {};
-            GetWindowTextA(GetDlgItem(box, kStaticTextId), text, sizeof text);
-            return text;
+            char shown[1024] = {};
+            GetWindowTextA(GetDlgItem(box, kStaticTextId), shown, sizeof shown);
+            if (text == shown)
+                return true;
         }
         if (waited >= milliseconds)
-            return "";
+            return false;
         Sleep(kPollMs);
     }
 }
