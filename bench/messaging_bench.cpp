@@ -32,11 +32,15 @@
 class TransferDataProbe {
 public:
     static DWORD Pack(const std::vector<std::string>& strings) {
-        TransferData::PackStrings(strings);
-        return TransferData::m_dwDataLength;
+        packet_ = TransferData::Outgoing{};
+        TransferData::PackStrings(&packet_, strings);
+        return packet_.dataLength;
     }
-    static const BYTE* Packet() { return TransferData::m_pSendBuffer; }
-    static void Release() { TransferData::ReleaseSendBuffer(); }
+    static const BYTE* Packet() { return packet_.buffer.get(); }
+    static void Release() { packet_.buffer.reset(); }
+
+private:
+    static inline TransferData::Outgoing packet_;
 };
 
 namespace {

@@ -210,5 +210,8 @@ void WINAPI Sleep(DWORD milliseconds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds < kRealSliceMs ? milliseconds : kRealSliceMs));
         return;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    if (milliseconds == 0)
+        std::this_thread::yield();  // the rest of the time slice to any ready thread
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }

@@ -15,6 +15,7 @@ struct Planned {
 };
 
 std::mutex g_mutex;
+std::function<void(const char*)> g_callHook;  // under g_mutex; run outside it
 std::map<std::string, Planned>& Plans() {
     static std::map<std::string, Planned> plans;
     return plans;
@@ -29,6 +30,13 @@ ShortWrite g_shortWrite;
 }  // namespace
 
 bool TakeInjectedFailure(const char* api, DWORD* error) {
+    std::function<void(const char*)> hook;
+    {
+        std::lock_guard lock(g_mutex);
+        hook = g_callHook;
+    }
+    if (hook)
+        hook(api);
     std::lock_guard lock(g_mutex);
     auto it = Plans().find(api);
     if (it == Plans().end())
@@ -72,6 +80,11 @@ bool TakeShortWrite(DWORD* limit) {
 void ArmShortWrite(DWORD limit, int nth) {
     std::lock_guard lock(g_mutex);
     g_shortWrite = ShortWrite{limit, nth > 0 ? nth : 0};
+}
+
+void SetApiCallHook(std::function<void(const char* api)> hook) {
+    std::lock_guard lock(g_mutex);
+    g_callHook = std::move(hook);
 }
 
 }  // namespace hostwin::detail

@@ -1,6 +1,8 @@
 // hostwin internals: failures that a test arranges for a named API call.
 #pragma once
 
+#include <functional>
+
 #include "base.h"
 
 namespace hostwin::detail {
@@ -22,5 +24,7 @@ void ClearFailures();
 // `*limit` bytes and still reports success.
 bool TakeShortWrite(DWORD* limit);
 void ArmShortWrite(DWORD limit, int nth);  // the nth WriteFile from now
+// Machine::OnApiCall's hook, run by TakeInjectedFailure before it looks.
+void SetApiCallHook(std::function<void(const char* api)> hook);
 
 }  // namespace hostwin::detail

@@ -138,6 +138,7 @@ void Machine::Reset() {
     ClearMessageBoxes();
     SetMessageBoxAnswer(1);  // IDOK
     OnMessageBox(nullptr);
+    OnApiCall(nullptr);
     OnSearch(nullptr);
     HoldNewThreads(false);
     detail::ResetMedia();
@@ -210,5 +211,6 @@ size_t Machine::OpenRegistryHandles() { return detail::OpenRegistryHandles(); }
 void Machine::FailNext(const char* api, DWORD error, int times) { detail::ArmFailure(api, error, times); }
 void Machine::ShortenWrite(DWORD bytes, int nth) { detail::ArmShortWrite(bytes, nth); }
 void Machine::ClearFailures() { detail::ClearFailures(); }
+void Machine::OnApiCall(std::function<void(const char* api)> hook) { detail::SetApiCallHook(std::move(hook)); }
 
 }  // namespace hostwin

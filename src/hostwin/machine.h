@@ -69,6 +69,11 @@ public:
     // reports success, as a network redirector can.
     static void ShortenWrite(DWORD bytes, int nth = 1);
     static void ClearFailures();
+    // Called on the calling thread as each call that can be made to fail
+    // begins (CreateFileA, CreateSemaphoreA, ...), with the call's name: a
+    // test may hold a thread there to meet another in a chosen state.
+    // nullptr (and Reset) ends it.
+    static void OnApiCall(std::function<void(const char* api)> hook);
 
     // --- message boxes: every box shown, in order; answered at once
     static std::vector<MessageBoxRecord> MessageBoxes();

@@ -2,6 +2,7 @@
 #include "sync.h"
 
 #include <memory>
+#include <mutex>
 
 #include "errors.h"
 #include "faults.h"
@@ -93,3 +94,43 @@ BOOL WINAPI ReleaseSemaphore(HANDLE hSemaphore, LONG lReleaseCount, LPLONG lpPre
 LONG WINAPI InterlockedIncrement(LONG volatile* Addend) { return __atomic_add_fetch(Addend, 1, __ATOMIC_SEQ_CST); }
 
 LONG WINAPI InterlockedDecrement(LONG volatile* Addend) { return __atomic_sub_fetch(Addend, 1, __ATOMIC_SEQ_CST); }
+
+LONG WINAPI InterlockedCompareExchange(LONG volatile* Destination, LONG Exchange, LONG Comparand) {
+    __atomic_compare_exchange_n(Destination, &Comparand, Exchange, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
+    return Comparand;  // the value found, whether or not it was replaced
+}
+
+LONG WINAPI InterlockedExchange(LONG volatile* Target, LONG Value) {
+    return __atomic_exchange_n(Target, Value, __ATOMIC_SEQ_CST);
+}
+
+namespace {
+
+std::recursive_mutex* HostLock(LPCRITICAL_SECTION section) {
+    return static_cast<std::recursive_mutex*>(static_cast<void*>(section->LockSemaphore));
+}
+
+}  // namespace
+
+void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
+    *lpCriticalSection = CRITICAL_SECTION{};
+    lpCriticalSection->LockCount = -1;
+    lpCriticalSection->LockSemaphore = static_cast<HANDLE>(static_cast<void*>(new std::recursive_mutex));
+}
+
+void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
+    delete HostLock(lpCriticalSection);
+    lpCriticalSection->LockSemaphore = nullptr;
+}
+
+void WINAPI EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
+    HostLock(lpCriticalSection)->lock();
+    if (lpCriticalSection->RecursionCount++ == 0)
+        lpCriticalSection->OwningThread = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(GetCurrentThreadId()));
+}
+
+void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
+    if (--lpCriticalSection->RecursionCount == 0)
+        lpCriticalSection->OwningThread = nullptr;
+    HostLock(lpCriticalSection)->unlock();
+}

@@ -1,5 +1,5 @@
-// hostwin: semaphores of one process.  Only unnamed
-// objects exist here: a name is refused with ERROR_NOT_SUPPORTED.  Waits go
+// hostwin: semaphores and critical sections of one process.  Only unnamed
+// semaphores exist here: a name is refused with ERROR_NOT_SUPPORTED.  Waits go
 // through WaitForSingleObject (handles.h).
 #pragma once
 
@@ -13,7 +13,28 @@ HANDLE WINAPI CreateSemaphoreA(LPSECURITY_ATTRIBUTES lpSemaphoreAttributes, LONG
 // the result is the new value.
 LONG WINAPI InterlockedIncrement(LONG volatile* Addend);
 LONG WINAPI InterlockedDecrement(LONG volatile* Addend);
+// Stores `Exchange` where `*Destination` equals `Comparand`; the result is the
+// value found.
+LONG WINAPI InterlockedCompareExchange(LONG volatile* Destination, LONG Exchange, LONG Comparand);
+LONG WINAPI InterlockedExchange(LONG volatile* Target, LONG Value);
 
 BOOL WINAPI ReleaseSemaphore(HANDLE hSemaphore, LONG lReleaseCount, LPLONG lpPreviousCount);
 
 
+
+// A lock of one process that its owner may enter again (each Enter matched by
+// a Leave).  The fields are Windows' own; here LockSemaphore holds the host's
+// lock, made by InitializeCriticalSection and freed by DeleteCriticalSection.
+typedef struct _RTL_CRITICAL_SECTION {
+    PVOID DebugInfo;
+    LONG LockCount;
+    LONG RecursionCount;
+    HANDLE OwningThread;
+    HANDLE LockSemaphore;
+    ULONG_PTR SpinCount;
+} CRITICAL_SECTION, *LPCRITICAL_SECTION;
+
+void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+void WINAPI EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection);

@@ -1,27 +1,16 @@
 // TransferData: the last-error text, the error box and the trace lines.
 #include <cstdio>
-#include <mutex>
 #include <utility>
 
 #include "messaging/transfer_data.h"
+#include "platform/critical_section.h"
 
 namespace {
 
-// The sending thread and the receiving thread both store failures.
-std::mutex& LastErrorLock() {
-    static std::mutex lock;
-    return lock;
-}
-
-std::mutex& TraceLock() {
-    static std::mutex lock;
-    return lock;
-}
-
-std::function<void(const std::string&)>& TraceSink() {
-    static std::function<void(const std::string&)> sink;
-    return sink;
-}
+// Sending threads and the receiving thread all store failures.
+CriticalSection g_lastErrorLock;
+CriticalSection g_traceLock;
+std::function<void(const std::string&)> g_traceSink;
 
 constexpr char kErrorTitle[] = "Error";
 
@@ -40,47 +29,47 @@ std::string PacketLine(const char* format, const std::string& caller, const std:
 std::string TransferData::m_strLastError = "No Previous Errors.";
 
 std::string TransferData::GetLastErrorText() {
-    std::lock_guard<std::mutex> guard(LastErrorLock());
+    CriticalSectionLock guard(g_lastErrorLock);
     return m_strLastError;
 }
 
 void TransferData::SetLastErrorText(const std::string& text) {
-    std::lock_guard<std::mutex> guard(LastErrorLock());
+    CriticalSectionLock guard(g_lastErrorLock);
     m_strLastError = text;
 }
 
-void TransferData::ShowError(const std::string& text) {
+void TransferData::ShowError(const std::string& text, BYTE self) {
     // The service runs without a desktop: a box there would hang it.
-    if (m_byCaller == NMService)
+    if (self == NMService)
         return;
     MessageBoxA(nullptr, text.c_str(), kErrorTitle, MB_ICONHAND);
 }
 
 void TransferData::SetTraceSink(std::function<void(const std::string&)> sink) {
-    std::lock_guard<std::mutex> guard(TraceLock());
-    TraceSink() = std::move(sink);
+    CriticalSectionLock guard(g_traceLock);
+    g_traceSink = std::move(sink);
 }
 
 void TransferData::Trace(const std::string& line) {
-    std::lock_guard<std::mutex> guard(TraceLock());
-    if (TraceSink())
-        TraceSink()(line);
+    CriticalSectionLock guard(g_traceLock);
+    if (g_traceSink)
+        g_traceSink(line);
 }
 
 // The packet lines cost two formatted copies of the packet's names; nobody
 // reads them unless a sink listens, so they are composed only then.
 bool TransferData::Tracing() {
-    std::lock_guard<std::mutex> guard(TraceLock());
-    return static_cast<bool>(TraceSink());
+    CriticalSectionLock guard(g_traceLock);
+    return static_cast<bool>(g_traceSink);
 }
 
-void TransferData::TraceOutgoing() {
+void TransferData::TraceOutgoing(const Outgoing& packet) {
     if (!Tracing())
         return;
     Trace(PacketLine("<<< Outgoing >>>\r\n\t\t<- Caller\t= %s\r\n\t\t<- Destination\t= %s\r\n\t\t<- Operation\t= "
                      "%s\r\n\t\t<- DataLength\t= %i\r\n\t\t<- First50Bytes\t= %s",
-                     CallerName(m_byCaller), CallerName(m_byDestination), OperationName(m_byOperation),
-                     m_dwDataLength, FirstBytesText(m_dwDataLength, m_pSendBuffer + 7)));
+                     CallerName(packet.caller), CallerName(packet.destination), OperationName(packet.operation),
+                     packet.dataLength, FirstBytesText(packet.dataLength, packet.buffer.get() + 7)));
 }
 
 void TransferData::TraceIncoming(BYTE caller, BYTE destination, BYTE operation, DWORD length, const BYTE* data) {

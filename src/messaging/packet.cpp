@@ -117,7 +117,7 @@ DWORD TransferData::ReadBigEndian32(const BYTE* bytes, DWORD offset) {
            (static_cast<DWORD>(bytes[offset + 2]) << 8) + bytes[offset + 3];
 }
 
-void TransferData::PackStrings(const std::vector<std::string>& strings) {
+void TransferData::PackStrings(Outgoing* packet, const std::vector<std::string>& strings) {
     // Sized in 64 bits first: a list whose packet would not fit the 32-bit
     // length field cannot be sent, and is cut to an empty packet rather than
     // to a wrapped length that would contradict its data.
@@ -129,11 +129,12 @@ void TransferData::PackStrings(const std::vector<std::string>& strings) {
     if (size - kHeaderSize > 0xFFFFFFFFull - kHeaderSize)
         size = kHeaderSize;
 
-    m_dwDataLength = static_cast<DWORD>(size - kHeaderSize);
-    m_pSendBuffer = AllocatePacket(size);
-    WriteHeader(m_pSendBuffer, m_byCaller, m_byDestination, m_byOperation, m_dwDataLength);
+    packet->dataLength = static_cast<DWORD>(size - kHeaderSize);
+    packet->buffer.reset(AllocatePacket(size));
+    BYTE* buffer = packet->buffer.get();
+    WriteHeader(buffer, packet->caller, packet->destination, packet->operation, packet->dataLength);
     if (size > kHeaderSize) {
-        BYTE* out = m_pSendBuffer + kHeaderSize;
+        BYTE* out = buffer + kHeaderSize;
         for (const auto& s : strings) {
             std::memcpy(out, s.data(), s.size());
             out += s.size();
@@ -141,15 +142,17 @@ void TransferData::PackStrings(const std::vector<std::string>& strings) {
         }
         *out = 0;
     }
-    m_pData = nullptr;
 }
 
-void TransferData::PackData() {
-    const unsigned long long size = static_cast<unsigned long long>(kHeaderSize) + m_dwDataLength;
-    m_pSendBuffer = AllocatePacket(size);
-    WriteHeader(m_pSendBuffer, m_byCaller, m_byDestination, m_byOperation, m_dwDataLength);
-    if (m_dwDataLength > 0 && m_pData != nullptr)
-        std::memcpy(m_pSendBuffer + kHeaderSize, m_pData, m_dwDataLength);
+// `packet->dataLength` bytes of `data`; no data is an empty packet.
+void TransferData::PackData(Outgoing* packet, const void* data) {
+    if (data == nullptr)
+        packet->dataLength = 0;
+    const unsigned long long size = static_cast<unsigned long long>(kHeaderSize) + packet->dataLength;
+    packet->buffer.reset(AllocatePacket(size));
+    WriteHeader(packet->buffer.get(), packet->caller, packet->destination, packet->operation, packet->dataLength);
+    if (packet->dataLength > 0)
+        std::memcpy(packet->buffer.get() + kHeaderSize, data, packet->dataLength);
 }
 
 void TransferData::UnpackStrings(const TransferPacket& packet, std::vector<std::string>* strings, bool dump) {

@@ -154,7 +154,7 @@ int TransferData::ReceiveFromPipe(BYTE self, bool windowsNT, DWORD pipeMode) {
     const bool connected = ConnectNamedPipe(pipe, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED;
     if (!connected) {
         const DWORD error = GetLastError();
-        ShowError(kCouldNotReceive);
+        ShowError(kCouldNotReceive, self);
         char text[80];
         std::snprintf(text, sizeof text, "--** Could not connect Named Pipe **--  Error: %d", static_cast<int>(error));
         SetLastErrorText(text);
@@ -391,16 +391,18 @@ bool TransferData::GetPacket(TransferPacket* packet, UINT seconds) {
     return true;
 }
 
-void TransferData::Close() {
+// False when the close byte could not be written; the caller shows that box
+// once it has left the endpoint lock.
+bool TransferData::Close() {
     if (m_hThread == nullptr)
-        return;
+        return true;
     if (!m_bWindowsNT) {
         if (m_hWnd != nullptr)
             DestroyWindow(m_hWnd);
         m_hWnd = nullptr;
         m_hThread = nullptr;
         Trace("Window Closed");
-        return;
+        return true;
     }
 
     Trace("Closing Pipe and Thread");
@@ -409,16 +411,20 @@ void TransferData::Close() {
     const std::string pipeName = kPipePrefix + RouterName(m_byCaller);
     HANDLE pipe =
         CreateFileA(pipeName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    bool closed = true;
     if (pipe != INVALID_HANDLE_VALUE) {
         const BYTE closeByte = kCloseByte;
         DWORD written = 0;
         if (!WriteFile(pipe, &closeByte, 1, &written, nullptr)) {
             SetLastErrorText(kCouldNotClose);
-            ShowError(kCouldNotClose);
+            closed = false;
         }
         CloseHandle(pipe);
     }
     CloseHandle(m_hThread);
     m_hThread = nullptr;
     Sleep(kCloseWaitMs);
+    return closed;
 }
+
+void TransferData::ShowCloseError(BYTE self) { ShowError(kCouldNotClose, self); }

@@ -1,9 +1,9 @@
 // TransferData: the endpoint's life cycle and the delivery of one packet.
 #include <cstdio>
-#include <mutex>
 #include <new>
 
 #include "messaging/transfer_data.h"
+#include "platform/critical_section.h"
 
 namespace {
 
@@ -16,20 +16,15 @@ constexpr char kNotResponding[] =
     "A Nullmark application does not appear to be responding.\nYou should reboot or try reinstalling Nullmark.";
 constexpr char kOutOfMemory[] = "--** Error **--  Out of memory.";
 
-std::mutex& SemaphoreSharesLock() {
-    static std::mutex lock;
-    return lock;
-}
+CriticalSection g_semaphoreSharesLock;
 
-// The endpoint and the outgoing packet are class-wide, and the shell runs
-// each folder window's commands on that window's own thread: construction,
-// destruction, Initialize and each send are one step each for the whole
-// process.  Recursive, because a message box shown during a send lets the
-// same thread run another command.
-std::recursive_mutex& EndpointLock() {
-    static std::recursive_mutex lock;
-    return lock;
-}
+// The endpoint is class-wide, and the shell runs each folder window's
+// commands on that window's own thread: construction, destruction,
+// Initialize and the packing of each send take turns under this lock.  No
+// wait is ever made while it is held (a send delivers its packet after
+// leaving it), so one window's unanswered box or hung destination never
+// holds up another window.
+CriticalSection g_endpointLock;
 
 template <typename... Args>
 std::string Format(const char* format, Args... args) {
@@ -46,14 +41,9 @@ BYTE TransferData::m_byInOperation = 0;
 DWORD TransferData::m_dwInDataLength = 0;
 BYTE* TransferData::m_pInData = nullptr;
 BYTE TransferData::m_byCaller = 0;
-BYTE TransferData::m_byDestination = 0;
-BYTE TransferData::m_byOperation = 0;
-DWORD TransferData::m_dwDataLength = 0;
-const BYTE* TransferData::m_pData = nullptr;
 bool TransferData::m_bWindowsNT = false;
 bool TransferData::m_bPacketWaiting = false;
 BYTE* TransferData::m_pReceiveBuffer = nullptr;
-BYTE* TransferData::m_pSendBuffer = nullptr;
 HANDLE TransferData::m_hSemaphore = nullptr;
 LONG TransferData::m_nSemaphoreShares = 0;
 HANDLE TransferData::m_hThread = nullptr;
@@ -61,17 +51,27 @@ HWND TransferData::m_hWnd = nullptr;
 LONG TransferData::m_nInstances = 0;
 
 TransferData::TransferData() {
-    std::lock_guard<std::recursive_mutex> guard(EndpointLock());
+    CriticalSectionLock guard(g_endpointLock);
     if (++m_nInstances == 1)
         TakeSemaphoreShare();
 }
 
 TransferData::~TransferData() {
-    std::lock_guard<std::recursive_mutex> guard(EndpointLock());
-    if (--m_nInstances == 0) {
-        Close();
-        DropSemaphoreShare();
+    bool closed = true;
+    BYTE self = 0;
+    {
+        CriticalSectionLock guard(g_endpointLock);
+        self = m_byCaller;
+        if (--m_nInstances == 0) {
+            closed = Close();
+            DropSemaphoreShare();
+        }
     }
+    // Close's own waits are short and keep a new endpoint from meeting the
+    // old receiving thread on its pipe; its box waits for a person, so it
+    // comes after the lock.
+    if (!closed)
+        ShowCloseError(self);
 }
 
 // The mailbox semaphore lives while anyone may wait on it: the objects hold
@@ -84,7 +84,7 @@ TransferData::~TransferData() {
 // next share tries again; false means there is no semaphore to wait on, and
 // no receiver may start without one.
 bool TransferData::TakeSemaphoreShare() {
-    std::lock_guard<std::mutex> guard(SemaphoreSharesLock());
+    CriticalSectionLock guard(g_semaphoreSharesLock);
     ++m_nSemaphoreShares;
     if (m_hSemaphore == nullptr) {
         m_hSemaphore = CreateSemaphoreA(nullptr, 1, 1, nullptr);
@@ -96,7 +96,7 @@ bool TransferData::TakeSemaphoreShare() {
 }
 
 void TransferData::DropSemaphoreShare() {
-    std::lock_guard<std::mutex> guard(SemaphoreSharesLock());
+    CriticalSectionLock guard(g_semaphoreSharesLock);
     if (m_nSemaphoreShares == 0 || --m_nSemaphoreShares != 0)
         return;
     if (m_hSemaphore != nullptr)
@@ -105,7 +105,7 @@ void TransferData::DropSemaphoreShare() {
 }
 
 void TransferData::Initialize(CallerId self, HINSTANCE hInstance) {
-    std::lock_guard<std::recursive_mutex> guard(EndpointLock());
+    CriticalSectionLock guard(g_endpointLock);
     if (m_hThread != nullptr)
         return;  // already an endpoint: the first identity stays
     m_byCaller = self;
@@ -162,49 +162,44 @@ HMODULE TransferData::ReferenceModule(HINSTANCE hInstance) {
 
 bool TransferData::SendPacket(CallerId destination, TransferOperation operation,
                               const std::vector<std::string>& strings) {
-    std::lock_guard<std::recursive_mutex> guard(EndpointLock());
-    m_byDestination = destination;
-    m_byOperation = operation;
-    try {
-        PackStrings(strings);
-    } catch (const std::bad_alloc&) {
-        SetLastErrorText(kOutOfMemory);
-        Trace(kOutOfMemory);
-        return false;
-    }
-    return Transmit();
+    return SendOutgoing(destination, operation, &strings, 0, nullptr);
 }
 
 bool TransferData::SendPacket(CallerId destination, TransferOperation operation, DWORD length, const void* data) {
-    std::lock_guard<std::recursive_mutex> guard(EndpointLock());
-    m_byDestination = destination;
-    m_byOperation = operation;
-    m_dwDataLength = data != nullptr ? length : 0;  // no data to copy: an empty packet
-    m_pData = static_cast<const BYTE*>(data);
+    return SendOutgoing(destination, operation, nullptr, length, data);
+}
+
+// Packs a list of strings, or else `length` bytes of `data`, with the
+// endpoint's identity, under the lock; delivers it without.
+bool TransferData::SendOutgoing(BYTE destination, BYTE operation, const std::vector<std::string>* strings,
+                                DWORD length, const void* data) {
+    Outgoing packet;
+    packet.destination = destination;
+    packet.operation = operation;
+    packet.dataLength = length;
     try {
-        PackData();
+        CriticalSectionLock guard(g_endpointLock);
+        packet.caller = m_byCaller;
+        packet.windowsNT = m_bWindowsNT;
+        if (strings != nullptr)
+            PackStrings(&packet, *strings);
+        else
+            PackData(&packet, data);
     } catch (const std::bad_alloc&) {
         SetLastErrorText(kOutOfMemory);
         Trace(kOutOfMemory);
         return false;
     }
-    return Transmit();
+    return Transmit(packet);
 }
 
-void TransferData::ReleaseSendBuffer() {
-    delete[] m_pSendBuffer;
-    m_pSendBuffer = nullptr;
+bool TransferData::Transmit(const Outgoing& packet) {
+    TraceOutgoing(packet);
+    return packet.windowsNT ? TransmitToPipe(packet) : TransmitToWindow(packet);
 }
 
-bool TransferData::Transmit() {
-    TraceOutgoing();
-    const bool result = m_bWindowsNT ? TransmitToPipe() : TransmitToWindow();
-    ReleaseSendBuffer();
-    return result;
-}
-
-bool TransferData::TransmitToPipe() {
-    const std::string pipeName = kPipePrefix + RouterName(m_byDestination);
+bool TransferData::TransmitToPipe(const Outgoing& packet) {
+    const std::string pipeName = kPipePrefix + RouterName(packet.destination);
     int tries = kAttempts;
     HANDLE pipe = CreateFileA(pipeName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
@@ -212,10 +207,10 @@ bool TransferData::TransmitToPipe() {
     while (pipe == INVALID_HANDLE_VALUE) {
         if (tries == 0) {
             const std::string text = Format("--** Timeout **--  Could not communicate with %s.  No pipe to write to.",
-                                            CallerName(m_byDestination).c_str());
+                                            CallerName(packet.destination).c_str());
             SetLastErrorText(text);
             Trace(text);
-            ShowError(kNotResponding);
+            ShowError(kNotResponding, packet.caller);
             return false;
         }
         // A receiver has no instance between two connections: a busy or
@@ -228,9 +223,9 @@ bool TransferData::TransmitToPipe() {
 
     bool result = true;
     DWORD written = 0;
-    if (!WriteFile(pipe, m_pSendBuffer, 7 + m_dwDataLength, &written, nullptr)) {
+    if (!WriteFile(pipe, packet.buffer.get(), 7 + packet.dataLength, &written, nullptr)) {
         const std::string text = Format("--** Failed to send packet to %s **--  Pipe must have been closed.",
-                                        CallerName(m_byDestination).c_str());
+                                        CallerName(packet.destination).c_str());
         SetLastErrorText(text);
         Trace(text);
         result = false;
@@ -240,8 +235,8 @@ bool TransferData::TransmitToPipe() {
     return result;
 }
 
-bool TransferData::TransmitToWindow() {
-    const std::string title = RouterName(m_byDestination);
+bool TransferData::TransmitToWindow(const Outgoing& packet) {
+    const std::string title = RouterName(packet.destination);
     int tries = kAttempts;
     HWND window = FindWindowA(nullptr, title.c_str());
     --tries;
@@ -250,8 +245,8 @@ bool TransferData::TransmitToWindow() {
             SetLastErrorText(title + " Window does not exist.\nIt must not currently be running.");
             // The shell must not be held up by a box about a component that
             // is simply not running.
-            if (m_byCaller != NMShellExt)
-                ShowError(kNotResponding);
+            if (packet.caller != NMShellExt)
+                ShowError(kNotResponding, packet.caller);
             return false;
         }
         const std::string text = Format("Could not find destination window.\n%i tries left.", tries);
@@ -264,9 +259,9 @@ bool TransferData::TransmitToWindow() {
 
     SetForegroundWindow(window);
     COPYDATASTRUCT copyData{};
-    copyData.dwData = m_byOperation;
-    copyData.cbData = 7 + m_dwDataLength;
-    copyData.lpData = m_pSendBuffer;
+    copyData.dwData = packet.operation;
+    copyData.cbData = 7 + packet.dataLength;
+    copyData.lpData = packet.buffer.get();
     SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copyData));
     return true;
 }

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -100,8 +101,10 @@ public:
 // One messaging endpoint per process: create an object, Initialize it with
 // the process's identity, SendPacket, destroy it.  The last destruction in
 // the process closes the endpoint.  Objects may live on several threads (the
-// shell's window threads); their construction, destruction, Initialize and
-// sends take turns, one at a time per process.
+// shell's window threads): the endpoint's state is theirs to share under one
+// lock, while each send builds a packet of its own and delivers it without
+// that lock, so that a send waiting on its destination, its retries or its
+// box never holds up another thread's.
 class TransferData {
 public:
     TransferData();
@@ -166,12 +169,24 @@ private:
         DWORD pipeMode;
     };
 
-    static void PackStrings(const std::vector<std::string>& strings);
-    static void PackData();
-    static bool Transmit();
-    static bool TransmitToPipe();
-    static bool TransmitToWindow();
-    static void ReleaseSendBuffer();
+    // One packet on its way, the sending thread's own: its header fields, the
+    // transport and sender it was packed for, and the bytes.
+    struct Outgoing {
+        BYTE caller = 0;
+        BYTE destination = 0;
+        BYTE operation = 0;
+        bool windowsNT = false;
+        DWORD dataLength = 0;
+        std::unique_ptr<BYTE[]> buffer;  // 7 + dataLength bytes
+    };
+
+    static void PackStrings(Outgoing* packet, const std::vector<std::string>& strings);
+    static void PackData(Outgoing* packet, const void* data);
+    bool SendOutgoing(BYTE destination, BYTE operation, const std::vector<std::string>* strings, DWORD length,
+                      const void* data);
+    static bool Transmit(const Outgoing& packet);
+    static bool TransmitToPipe(const Outgoing& packet);
+    static bool TransmitToWindow(const Outgoing& packet);
 
     static int ReceiveFromPipe(BYTE self, bool windowsNT, DWORD pipeMode);
     static int ParsePacket();
@@ -180,16 +195,17 @@ private:
     static HWND CreateReceivingWindow(HINSTANCE hInstance);
     static bool TakeCopyData(const COPYDATASTRUCT* copyData);
     static bool TakeMailbox(TransferPacket* packet);
-    static void Close();
+    static bool Close();
+    static void ShowCloseError(BYTE self);
     static HMODULE ReferenceModule(HINSTANCE hInstance);
     static bool TakeSemaphoreShare();
     static void DropSemaphoreShare();
 
     static void SetLastErrorText(const std::string& text);
-    static void ShowError(const std::string& text);
+    static void ShowError(const std::string& text, BYTE self);
     static void Trace(const std::string& line);
     static bool Tracing();
-    static void TraceOutgoing();
+    static void TraceOutgoing(const Outgoing& packet);
     static void TraceIncoming(BYTE caller, BYTE destination, BYTE operation, DWORD length, const BYTE* data);
 
     HINSTANCE m_hInstance = nullptr;
@@ -203,15 +219,10 @@ private:
     static BYTE* m_pInData;
 
     static BYTE m_byCaller;
-    static BYTE m_byDestination;
-    static BYTE m_byOperation;
-    static DWORD m_dwDataLength;
-    static const BYTE* m_pData;
 
     static bool m_bWindowsNT;
     static bool m_bPacketWaiting;
     static BYTE* m_pReceiveBuffer;
-    static BYTE* m_pSendBuffer;
     static HANDLE m_hSemaphore;  // one share per live thread, one for all objects
     static LONG m_nSemaphoreShares;
     static HANDLE m_hThread;

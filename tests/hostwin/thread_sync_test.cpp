@@ -1,7 +1,8 @@
-// Threads and semaphores through the Win32 API only: this
+// Threads, semaphores and critical sections through the Win32 API only: this
 // file runs on hostwin and, cross-built, under Wine.
 #include <gtest/gtest.h>
 
+#include "platform/critical_section.h"
 #include "platform/win32.h"
 
 namespace {
@@ -105,6 +106,87 @@ TEST(Semaphores, CountGoesDownByWaitsAndUpByReleasesButNeverPastTheMaximum) {
     EXPECT_EQ(WaitForSingleObject(s, 0), static_cast<DWORD>(WAIT_OBJECT_0));
     EXPECT_EQ(WaitForSingleObject(s, 0), static_cast<DWORD>(WAIT_TIMEOUT));
     CloseHandle(s);
+}
+
+// --- critical sections
+
+struct Contender {
+    CRITICAL_SECTION* section;
+    HANDLE entered;  // released once the thread holds the section
+};
+
+DWORD WINAPI EnterAndLeave(LPVOID parameter) {
+    auto* contender = static_cast<Contender*>(parameter);
+    EnterCriticalSection(contender->section);
+    ReleaseSemaphore(contender->entered, 1, nullptr);
+    LeaveCriticalSection(contender->section);
+    return 0;
+}
+
+TEST(CriticalSections, TheOwnerEntersAgainAndOthersWaitForItsLastLeave) {
+    CRITICAL_SECTION section;
+    InitializeCriticalSection(&section);
+    Contender contender{&section, CreateSemaphoreA(nullptr, 0, 1, nullptr)};
+    ASSERT_NE(contender.entered, nullptr);
+    EnterCriticalSection(&section);
+    EnterCriticalSection(&section);  // the owner again: no wait
+    HANDLE thread = CreateThread(nullptr, 0, EnterAndLeave, &contender, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_EQ(WaitForSingleObject(contender.entered, 50), static_cast<DWORD>(WAIT_TIMEOUT)) << "entered twice";
+    LeaveCriticalSection(&section);
+    EXPECT_EQ(WaitForSingleObject(contender.entered, 50), static_cast<DWORD>(WAIT_TIMEOUT)) << "still entered once";
+    LeaveCriticalSection(&section);
+    EXPECT_EQ(WaitForSingleObject(contender.entered, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(WaitForSingleObject(thread, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    CloseHandle(thread);
+    CloseHandle(contender.entered);
+    DeleteCriticalSection(&section);
+}
+
+// Threads that start at one signal and meet a CriticalSection that nobody has
+// entered yet: it is made once, and every increment under it counts.
+struct Crowd {
+    CriticalSection* lock;
+    HANDLE start;
+    long* counter;
+};
+
+constexpr int kCrowd = 4;
+constexpr long kIncrements = 20000;
+
+DWORD WINAPI CountUnderTheLock(LPVOID parameter) {
+    auto* crowd = static_cast<Crowd*>(parameter);
+    WaitForSingleObject(crowd->start, INFINITE);
+    for (long i = 0; i < kIncrements; ++i) {
+        CriticalSectionLock guard(*crowd->lock);
+        const long seen = *crowd->counter;
+        if (i % 1000 == 0)
+            Sleep(1);  // a holder that lets others run finds them waiting
+        *crowd->counter = seen + 1;
+    }
+    return 0;
+}
+
+TEST(CriticalSections, OurLockIsMadeOnceByItsFirstUsersAndExcludesTheRest) {
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        CriticalSection lock;  // not yet made: the crowd's first Enters make it
+        long counter = 0;
+        Crowd crowd{&lock, CreateSemaphoreA(nullptr, 0, kCrowd, nullptr), &counter};
+        ASSERT_NE(crowd.start, nullptr);
+        HANDLE threads[kCrowd];
+        for (HANDLE& thread : threads) {
+            thread = CreateThread(nullptr, 0, CountUnderTheLock, &crowd, 0, nullptr);
+            ASSERT_NE(thread, nullptr);
+        }
+        ReleaseSemaphore(crowd.start, kCrowd, nullptr);
+        for (HANDLE thread : threads) {
+            EXPECT_EQ(WaitForSingleObject(thread, 20000), static_cast<DWORD>(WAIT_OBJECT_0));
+            CloseHandle(thread);
+        }
+        CloseHandle(crowd.start);
+        EXPECT_EQ(counter, kCrowd * kIncrements);
+    }
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "hostwin/machine.h"
@@ -320,6 +322,148 @@ TEST_F(MessagingHostTest, AReceiverIsNeverHalfBuilt) {
         EXPECT_TRUE(HandlesReturnTo(before));
     }
     nt_ = false;  // no receiving thread is left to wait for
+}
+
+// Holds the first thread that opens `pipe` inside that call until released:
+// a send paused in the middle of its delivery, so that another thread's send
+// always meets it there.
+class PausedDelivery {
+public:
+    PausedDelivery() {
+        Machine::OnApiCall([this](const char* api) {
+            if (std::string(api) != "CreateFileA")
+                return;
+            std::unique_lock<std::mutex> guard(lock_);
+            if (paused_ != 0 || running_ == 0 || GetCurrentThreadId() != running_)
+                return;
+            paused_ = running_;
+            changed_.notify_all();
+            changed_.wait(guard, [this] { return released_; });
+        });
+    }
+    ~PausedDelivery() {
+        Release();
+        Machine::OnApiCall(nullptr);
+    }
+    // The thread to pause: the caller's own, from now on.
+    void PauseMe() {
+        std::lock_guard<std::mutex> guard(lock_);
+        running_ = GetCurrentThreadId();
+    }
+    bool WaitPaused() {
+        std::unique_lock<std::mutex> guard(lock_);
+        return changed_.wait_for(guard, std::chrono::seconds(10), [this] { return paused_ != 0; });
+    }
+    void Release() {
+        std::lock_guard<std::mutex> guard(lock_);
+        released_ = true;
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex lock_;
+    std::condition_variable changed_;
+    DWORD running_ = 0;
+    DWORD paused_ = 0;
+    bool released_ = false;
+};
+
+// Each send is its own packet: one that pauses inside its delivery neither
+// holds up another thread's send nor has its bytes replaced or freed by it.
+// The two overloads of SendPacket, both ways round.
+TEST_F(MessagingHostTest, ASendPausedInItsDeliveryMeetsAnotherWholeEveryTime) {
+    Open(NMShellExt);
+    const std::vector<std::string> kList = {"CONFIRM", "C:\\a.txt"};
+    const std::string kRaw = std::string("NORMAL\0SECURE\0CANCEL\0CD\0\0", 25);
+    auto sendList = [&](BYTE to) { return endpoint_->SendPacket(to, ZOVU_RUN_VUZ, kList); };
+    auto sendRaw = [&](BYTE to) { return endpoint_->SendPacket(to, ZOVU_RUN_VUZ, DWORD(kRaw.size()), kRaw.data()); };
+    const std::vector<BYTE> listBytes = nmtest::ExamplePacket();
+    auto rawBytes = [&](BYTE to) {
+        std::vector<BYTE> b = {NMShellExt, to, ZOVU_RUN_VUZ, 0, 0, 0, BYTE(kRaw.size())};
+        b.insert(b.end(), kRaw.begin(), kRaw.end());
+        return b;
+    };
+    auto listFor = [&](BYTE to) {
+        std::vector<BYTE> b = listBytes;
+        b[1] = to;
+        b[2] = ZOVU_RUN_VUZ;
+        return b;
+    };
+    struct Case { const char* name; bool firstSendsList; };
+    for (const Case c : {Case{"list paused, raw meets it", true}, Case{"raw paused, list meets it", false}}) {
+        SCOPED_TRACE(c.name);
+        nmtest::RawPipeServer watch(NMWatch), tray(NMTray);
+        PausedDelivery pause;
+        std::thread first([&] {
+            pause.PauseMe();
+            EXPECT_TRUE(c.firstSendsList ? sendList(NMWatch) : sendRaw(NMWatch));
+        });
+        ASSERT_TRUE(pause.WaitPaused());
+        std::thread second([&] { EXPECT_TRUE(c.firstSendsList ? sendRaw(NMTray) : sendList(NMTray)); });
+        EXPECT_EQ(tray.Join(3000), c.firstSendsList ? rawBytes(NMTray) : listFor(NMTray))
+            << "the second send, while the first is paused";
+        pause.Release();
+        first.join();
+        second.join();
+        EXPECT_EQ(watch.Join(), c.firstSendsList ? listFor(NMWatch) : rawBytes(NMWatch)) << "the paused send";
+    }
+}
+
+// A command run from a box's message loop (the box of a send that found no
+// receiver) sends its own packet, and the outer send's packet is still its
+// own: nothing replaced, nothing leaked (the sanitizer build counts).
+TEST_F(MessagingHostTest, ACommandRunFromABoxSendsItsOwnPacket) {
+    Open(NMShellExt);
+    nmtest::RawPipeServer watch(NMWatch);
+    bool inner = false;
+    Machine::OnMessageBox([&](const hostwin::MessageBoxRecord&) {
+        if (!inner)
+            inner = endpoint_->SendPacket(NMWatch, ZOVU_RUN_NMBASE, {"CONFIRM", "C:\\a.txt"});
+    });
+    EXPECT_FALSE(endpoint_->SendPacket(NMVuz, ZOVU_DEFAULT_MESSAGE, {"NORMAL", "QUICK"}));
+    EXPECT_TRUE(inner);
+    std::vector<BYTE> expected = nmtest::ExamplePacket();
+    expected[1] = NMWatch;
+    expected[2] = ZOVU_RUN_NMBASE;
+    EXPECT_EQ(watch.Join(), expected);
+    EXPECT_EQ(Machine::MessageBoxes().size(), 1u);
+}
+
+// The mailbox semaphore that could not be made once is made by the next share
+// that asks: the receiver starts, and a packet reaches the mailbox.
+TEST_F(MessagingHostTest, ASemaphoreThatFailedOnceIsMadeByTheNextShare) {
+    for (const bool nt : {true, false}) {
+        SCOPED_TRACE(nt ? "pipe" : "window");
+        Machine::Reset();
+        Machine::UseVirtualSleep(true);
+        traces_.Clear();
+        if (!nt)
+            Machine::SetWindows9x();
+        nt_ = nt;
+        Machine::FailNext("CreateSemaphoreA", ERROR_NOT_ENOUGH_MEMORY, 1);  // the construction's
+        endpoint_ = std::make_unique<TransferData>();
+        nmtest::InitializeAndWait(*endpoint_, NMWatch, traces_, nt);
+        EXPECT_EQ(traces_.Count("Could not create the mailbox semaphore."), 1);
+        EXPECT_EQ(traces_.Count("Error Creating Thread"), 0);
+        if (nt) {
+            ASSERT_TRUE(nmtest::WriteToPipe(NMWatch, nmtest::ExamplePacket()));
+        } else {
+            const HWND window = FindWindowA("Messenger", "Router6");
+            ASSERT_NE(window, nullptr);
+            std::vector<BYTE> packet = nmtest::ExamplePacket();
+            COPYDATASTRUCT copyData{0, DWORD(packet.size()), packet.data()};
+            SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copyData));
+        }
+        TransferPacket packet{};
+        ASSERT_TRUE(endpoint_->GetPacket(&packet, 5));
+        EXPECT_EQ(packet.dataLength, 18u);
+        TransferData::FreePacketData(&packet);
+        endpoint_.reset();
+        if (nt) {
+            EXPECT_TRUE(traces_.WaitFor("Thread Closed"));
+        }
+    }
+    nt_ = false;
 }
 
 TEST_F(MessagingHostTest, OnlyVistaAndLaterAreAskedToRefuseRemoteClients) {
