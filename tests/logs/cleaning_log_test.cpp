@@ -80,7 +80,11 @@ protected:
 
 TEST_F(CleaningLog, ANewRecordGoesOnTopOfTheFirst29LinesAndTheFileEndsThere) {
     std::string old;
-    for (int i = 0; i < 40; ++i) old += "older line " + std::to_string(i) + "\r\n";
+    for (int i = 0; i < 40; ++i) {
+        old += "older line ";
+        old += std::to_string(i);
+        old += "\r\n";
+    }
     WriteAll(log_, old);
     Clean();
 
