@@ -458,6 +458,10 @@ TEST_F(MessagingHostTest, ASemaphoreThatFailedOnceIsMadeByTheNextShare) {
         ASSERT_TRUE(endpoint_->GetPacket(&packet, 5));
         EXPECT_EQ(packet.dataLength, 18u);
         TransferData::FreePacketData(&packet);
+        // The close byte needs a pipe instance to go to: wait for the next one.
+        if (nt) {
+            ASSERT_TRUE(traces_.WaitFor("Pipe Created", 2));
+        }
         endpoint_.reset();
         if (nt) {
             EXPECT_TRUE(traces_.WaitFor("Thread Closed"));
