@@ -100,3 +100,29 @@ nm_ensure_wine32() {
 # Whether 32-bit programs run on this kernel itself (and NM_VM32 does not
 # send them to the emulated machine).
 nm_wine32_native() { [ -z "${NM_VM32:-}" ] && "$WINE32" --version >/dev/null 2>&1; }
+
+# nm_release_copy IN OUT: the file as it goes out, in packages and signed
+# releases: without its symbol table and debug sections (the build's own
+# file keeps them for the debugger).  The binutils of the file's own
+# architecture, read from its PE header; the header's time stamp stays the
+# link's (strip would write the present time), so the same build always
+# gives the same copy.  A file that has neither goes out as it is: a signed
+# one keeps its signature.
+nm_release_copy() {
+    local header machine stamp symbols arch
+    # The COFF header: machine, sections, time stamp, symbol table, symbols.
+    header=$(perl -e 'open(my $f, "<:raw", $ARGV[0]) or exit 1; seek($f, 0x3C, 0); read($f, my $b, 4);
+                      seek($f, unpack("V", $b) + 4, 0); read($f, $b, 16); my ($m, $n, $t, $p, $s) = unpack("v v V V V", $b);
+                      printf "%04x %u %u\n", $m, $t, $s' "$1") || return 1
+    read -r machine stamp symbols <<<"$header"
+    case $machine in
+    014c) arch=i686 ;;
+    8664) arch=x86_64 ;;
+    *) echo "nm_release_copy: $1 is not a PE image for x86 or x64" >&2; return 1 ;;
+    esac
+    if [ "$symbols" = 0 ] && ! "$arch-w64-mingw32-objdump" -h "$1" | grep -q ' \.debug_'; then
+        cp "$1" "$2"
+    else
+        SOURCE_DATE_EPOCH=$stamp "$arch-w64-mingw32-strip" --strip-all -o "$2" "$1"
+    fi
+}

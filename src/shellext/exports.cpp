@@ -5,10 +5,14 @@
 
 #include "shellext/class_factory.h"
 #include "shellext/module.h"
+#include "shellext/runtime_threads.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE hinstDLL, DWORD fdwReason, LPVOID /*lpvReserved*/) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE hinstDLL, DWORD fdwReason, LPVOID lpvReserved) {
     if (fdwReason == DLL_PROCESS_ATTACH)
         g_hInstance = hinstDLL;
+    // Every thread the host ends, Explorer's own among them, comes through
+    // here: what the runtime keeps for it is freed now or never.
+    RuntimeThreadNotice(hinstDLL, fdwReason, lpvReserved);
     return TRUE;
 }
 

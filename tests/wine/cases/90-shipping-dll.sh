@@ -118,7 +118,14 @@ i686_checks() {
     i_run send98 'C:\nmsend98.exe' --to NMTray --op ZOVU_RUN_NULLSCAN d
     i_run vuz-watch "$NM_BIN32/nmshell.exe" invoke 0 'C:\b.txt' '\\server\share\a.txt'
     i_run vuz-zap "$NM_BIN32/nmshell.exe" invoke 0 '\\server\share\a.txt' 'C:\b.txt'
+    # 10,000 threads through the DLL, one after another, each taking the C++
+    # runtime's per-thread state on the way (nm_thread_soak.exe): what the
+    # runtime keeps for a thread goes with it, through DllMain.
+    i_run soak "$NM_BIN32/nm_thread_soak.exe" 10000 0 'C:\docs\a.txt'
     i_done
+    nm_expect "i686 thread soak: 10,000 threads, the heaps do not grow" "$(cat "$i_out/soak")" \
+        "unexpected answers: 0" "heaps: no growth beyond 65536 bytes"
+    grep -E '^(threads of|heap bytes|private bytes)' "$i_out/soak" | sed 's/^/  note  i686 soak: /'
     for _ in $(seq 600); do i_log nmzap4 | grep -q "stops" && break; sleep 0.5; done
     nm_expect "i686 invoke: ZOVU_RUN_VUZ to nmwatch.exe byte for byte" \
         "$(cat "$i_out/vuz-watch"; i_log nmwatch)" \

@@ -1,0 +1,10 @@
+// The C and C++ runtimes' per-thread clean-up, handed the loader's notices
+// by DllMain.
+#pragma once
+
+#include "platform/win32.h"
+
+// Passes DllMain's notice on to the statically linked runtime, which frees
+// what it keeps for a thread (the C++ exception state) when the thread
+// ends, and its own list of such destructors when the module goes.
+void RuntimeThreadNotice(HINSTANCE module, DWORD reason, LPVOID reserved);
