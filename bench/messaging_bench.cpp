@@ -47,7 +47,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr DWORD kCloseWaitMs = 500;  // Close's wait after the close byte
+// Close waits for its receiving thread to end rather than a fixed 500 ms:
+// with the receiver waiting, no wait of the command is prescribed.
+constexpr DWORD kMandatedWaitMs = 0;
 
 // The goals.  A request's sender should add little to the calls the protocol
 // makes it do.  Packing and unpacking are two passes over the paths where a
@@ -170,12 +172,11 @@ double RawRequestUs(const std::vector<BYTE>& packet, bool* ok) {
 
 // --- one whole command
 
-// The receiver waits, so no open is retried and the one wait the protocol
-// prescribes is Close's; a round in which the last-error text changed (a
-// retry) is not counted.
+// The receiver waits, so no open is retried; a round in which the
+// last-error text changed (a retry) is not counted.
 struct CommandTime {
     double wholeUs = 1e300;
-    double mandatedMs = kCloseWaitMs;
+    double mandatedMs = kMandatedWaitMs;
     double ownUs() const { return wholeUs - mandatedMs * 1000; }
 };
 

@@ -48,9 +48,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedPipe pipe(data + 1, size - 1, size_t(data[0]) + 1);
     // One connection after another, as the receiving thread serves them,
     // until one fails or the bytes run out.
-    while (!pipe.exhausted() && TransferData::ReceiveRequest(pipe) == 1) {
+    while (!pipe.exhausted()) {
+        const int r = TransferData::ReceiveRequest(pipe);
+        if (r == 0 || r == TransferData::kReceiveClosed)
+            break;
         TransferPacket packet{};
-        if (endpoint.GetPacket(&packet, 1)) {
+        if (r == 1 && endpoint.GetPacket(&packet, 1)) {
             std::vector<std::string> strings;
             TransferData::UnpackStrings(packet, &strings, false);
             TransferData::FreePacketData(&packet);

@@ -9,6 +9,7 @@
 namespace {
 
 struct Options {
+    CallerId self = 0;
     std::string logPath;
     UINT timeout = 0;
     bool hex = false;
@@ -17,6 +18,7 @@ struct Options {
 };
 
 bool ParseOptions(const ComponentProfile& profile, int argc, char** argv, Options* options) {
+    options->self = profile.self;
     options->logPath = profile.defaultLog;
     options->timeout = profile.defaultTimeout;
     // The extension starts nmzap4.exe with its bare, unquoted path as the whole
@@ -29,6 +31,10 @@ bool ParseOptions(const ComponentProfile& profile, int argc, char** argv, Option
         const std::string arg = argv[i];
         if (arg == "--log" && i + 1 < argc)
             options->logPath = argv[++i];
+        else if (arg == "--as" && i + 1 < argc) {
+            if (!ParseCaller(argv[++i], &options->self))
+                return false;
+        }
         else if (arg == "--timeout" && i + 1 < argc)
             options->timeout = static_cast<UINT>(std::strtoul(argv[++i], nullptr, 10));
         else if (arg == "--hex")
@@ -61,6 +67,25 @@ bool IsStringList(const TransferPacket& packet, const std::vector<std::string>& 
 }
 
 }  // namespace
+
+bool ParseNumber(const std::string& text, BYTE* value) {
+    char* end = nullptr;
+    const unsigned long n = std::strtoul(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || n > 255)
+        return false;
+    *value = static_cast<BYTE>(n);
+    return true;
+}
+
+bool ParseCaller(const std::string& text, BYTE* id) {
+    for (int i = 0; i < 256; ++i)
+        if (_stricmp(TransferData::CallerName(static_cast<BYTE>(i)).c_str(), text.c_str()) == 0 &&
+            text != "Invalid Caller") {
+            *id = static_cast<BYTE>(i);
+            return true;
+        }
+    return ParseNumber(text, id);
+}
 
 std::string OneLine(const std::string& text) {
     std::string out;
@@ -124,7 +149,8 @@ std::string PacketHex(const TransferPacket& packet) {
 int RunComponent(const ComponentProfile& profile, int argc, char** argv) {
     Options options;
     if (!ParseOptions(profile, argc, argv, &options)) {
-        std::fprintf(stderr, "usage: %s [--log PATH] [--timeout SECONDS] [--hex] [--dump] [--trace]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--as NAME] [--log PATH] [--timeout SECONDS] [--hex] [--dump] [--trace]\n",
+                     argv[0]);
         return 2;
     }
     if (options.trace)
@@ -133,10 +159,18 @@ int RunComponent(const ComponentProfile& profile, int argc, char** argv) {
             std::fflush(stdout);
         });
 
-    const std::string name = TransferData::CallerName(profile.self);
+    const CallerId self = options.self;
+    const std::string name = TransferData::CallerName(self);
     TransferData endpoint;
-    endpoint.Initialize(profile.self, GetModuleHandleA(nullptr));
-    Emit(options.logPath, name + " ready on " + TransferData::RouterName(profile.self));
+    endpoint.Initialize(self, GetModuleHandleA(nullptr));
+    // Another process may hold the identity's pipe (the component started
+    // twice): then this one serves nothing and must not say that it does.
+    if (!TransferData::IsReceiving()) {
+        Emit(options.logPath, name + " cannot receive on " + TransferData::RouterName(self) + ": " +
+                                  OneLine(TransferData::GetLastErrorText()));
+        return 1;
+    }
+    Emit(options.logPath, name + " ready on " + TransferData::RouterName(self));
 
     for (;;) {
         TransferPacket packet{};
@@ -144,7 +178,7 @@ int RunComponent(const ComponentProfile& profile, int argc, char** argv) {
             Emit(options.logPath, name + " stops: " + OneLine(TransferData::GetLastErrorText()));
             return 1;
         }
-        Emit(options.logPath, DescribeRequest(profile.self, packet));
+        Emit(options.logPath, DescribeRequest(self, packet));
         if (options.hex)
             Emit(options.logPath, "  packet: " + PacketHex(packet));
         if (options.dump) {

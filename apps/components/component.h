@@ -24,5 +24,11 @@ std::string PacketHex(const TransferPacket& packet);
 // Texts with line ends and tabs shown as \n, \r, \t, so that one text is one line.
 std::string OneLine(const std::string& text);
 
-// Runs a component: [--log PATH] [--timeout SECONDS] [--hex] [--dump] [--trace].
+// A number from 0 to 255; a component's name (NMWatch, any case) or number.
+bool ParseNumber(const std::string& text, BYTE* value);
+bool ParseCaller(const std::string& text, BYTE* id);
+
+// Runs a component: [--as NAME] [--log PATH] [--timeout SECONDS] [--hex]
+// [--dump] [--trace].  --as takes requests as another identity (a second
+// copy of a component, or the extension's own pipe).
 int RunComponent(const ComponentProfile& profile, int argc, char** argv);

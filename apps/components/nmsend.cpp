@@ -11,25 +11,6 @@
 
 namespace {
 
-bool ParseNumber(const std::string& text, BYTE* value) {
-    char* end = nullptr;
-    const unsigned long n = std::strtoul(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || n > 255)
-        return false;
-    *value = static_cast<BYTE>(n);
-    return true;
-}
-
-bool ParseCaller(const std::string& text, BYTE* id) {
-    for (int i = 0; i < 256; ++i)
-        if (_stricmp(TransferData::CallerName(static_cast<BYTE>(i)).c_str(), text.c_str()) == 0 &&
-            text != "Invalid Caller") {
-            *id = static_cast<BYTE>(i);
-            return true;
-        }
-    return ParseNumber(text, id);
-}
-
 bool ParseOperation(const std::string& text, BYTE* code) {
     for (int i = 0; i < 256; ++i)
         if (TransferData::OperationName(static_cast<BYTE>(i)) == text && text != "UNDEFINED_MESSAGE") {

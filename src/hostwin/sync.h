@@ -1,11 +1,13 @@
-// hostwin: semaphores and critical sections of one process.  Only unnamed
-// semaphores exist here: a name is refused with ERROR_NOT_SUPPORTED.  Waits go
-// through WaitForSingleObject (handles.h).
+// hostwin: semaphores, mutexes and critical sections of one process.  Only
+// unnamed semaphores exist here: a name is refused with ERROR_NOT_SUPPORTED.
+// A mutex's name is shared by the threads of this process (mutexes.cpp).
+// Waits go through WaitForSingleObject (handles.h).
 #pragma once
 
 #include "base.h"
 
 #define ERROR_TOO_MANY_POSTS 298L
+#define ERROR_NOT_OWNER 288L
 
 HANDLE WINAPI CreateSemaphoreA(LPSECURITY_ATTRIBUTES lpSemaphoreAttributes, LONG lInitialCount, LONG lMaximumCount,
                                LPCSTR lpName);
@@ -19,6 +21,12 @@ LONG WINAPI InterlockedCompareExchange(LONG volatile* Destination, LONG Exchange
 LONG WINAPI InterlockedExchange(LONG volatile* Target, LONG Value);
 
 BOOL WINAPI ReleaseSemaphore(HANDLE hSemaphore, LONG lReleaseCount, LPLONG lpPreviousCount);
+
+// A name already in use opens that mutex (bInitialOwner then has no effect)
+// and sets ERROR_ALREADY_EXISTS; a new one sets ERROR_SUCCESS.
+HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner, LPCSTR lpName);
+// ERROR_NOT_OWNER unless the calling thread owns the mutex.
+BOOL WINAPI ReleaseMutex(HANDLE hMutex);
 
 
 

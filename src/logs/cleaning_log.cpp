@@ -4,12 +4,14 @@
 // completion time.  Older records survive up to the 29th line end within the
 // file's first 4096 bytes.  A rewrite that fails leaves the old log whole,
 // and a rewrite that cannot take the log's place is kept, never dropped.
+// Writers in every process take turns (cleaning_log_turn.h).
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "ioutils/file_handle.h"
+#include "logs/cleaning_log_turn.h"
 #include "settings/product_settings.h"
 #include "settings/shell_folders.h"
 
@@ -141,34 +143,52 @@ bool RewriteInPlace(const std::string& path, const std::string& text) {
            FlushFileBuffers(file.get());
 }
 
-// The new record, then the first lines of the newest text of the log.  The
-// text is written whole beside the log and only then takes the log's place,
-// so that a full disk or a crash leaves the old log as it was.  A log held by
-// another program is waited for briefly, then written in place; failing that
-// the new file stays and the next write starts from it (docs: the held cleaning log).
-void WriteAtTop(const std::string& path, const std::string& record) {
-    const std::string fresh = path + kNewSuffix;
-    // A new file that could not take the log's place is newer than the log;
-    // one that does not start with a record is the rest of a broken write.
-    std::string pending, old;
-    const bool fromPending = ReadStart(fresh, &pending) && pending.rfind(kRecordStart, 0) == 0;
-    if (!fromPending && !ReadStart(path, &old))
-        return;  // a log that cannot be read is not written over
-    const std::string text = record + KeptLines(fromPending ? pending : old);
-    if (!WriteWhole(fresh, text)) {
-        if (fromPending)
-            WriteWhole(fresh, pending);  // its records are in no other file
-        return;
-    }
+// The text in the log's place: the whole file beside it first, then the
+// replacing rename; a log held by another program is waited for briefly,
+// then written in place; failing that the new file stays and the next write
+// starts from it (docs: the held cleaning log).  False when not even the new
+// file could be written.
+bool PutText(const std::string& path, const std::string& fresh, const std::string& text) {
+    if (!WriteWhole(fresh, text))
+        return false;
     for (int attempt = 1;; ++attempt) {
         if (PutInPlace(fresh, path))
-            return;
+            return true;
         if (!HeldByAnother(GetLastError()) || attempt == kReplaceAttempts)
             break;
         Sleep(kReplaceRetryMs);
     }
     if (RewriteInPlace(path, text))
         DeleteFileA(fresh.c_str());
+    return true;
+}
+
+// The new record, then the records that waited for a turn, then the first
+// lines of the newest text of the log.  A record that cannot get its turn,
+// or cannot be written, waits beside the log for the next writer.
+void WriteAtTop(const std::string& path, const std::string& record) {
+    const CleaningLogTurn turn;
+    if (!turn.held()) {
+        KeepRecordWaiting(path, record);
+        return;
+    }
+    const WaitingRecords waiting = FindWaitingRecords(path);
+    const std::string fresh = path + kNewSuffix;
+    // A new file that could not take the log's place is newer than the log;
+    // one that does not start with a record is the rest of a broken write.
+    std::string pending, old;
+    const bool fromPending = ReadStart(fresh, &pending) && pending.rfind(kRecordStart, 0) == 0;
+    if (!fromPending && !ReadStart(path, &old)) {
+        KeepRecordWaiting(path, record);  // a log that cannot be read is not written over
+        return;
+    }
+    if (PutText(path, fresh, record + waiting.text + KeptLines(fromPending ? pending : old))) {
+        DeleteWaitingRecords(waiting);
+        return;
+    }
+    if (fromPending)
+        WriteWhole(fresh, pending);  // its records are in no other file
+    KeepRecordWaiting(path, record);
 }
 
 }  // namespace

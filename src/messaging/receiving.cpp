@@ -1,5 +1,5 @@
-// TransferData: taking packets in (a pipe thread on the NT family, a hidden
-// window on Windows 9x), the one-packet mailbox and closing the endpoint.
+// TransferData: taking packets in (a request from a pipe, a hidden window on
+// Windows 9x) and the one-packet mailbox.
 //
 // Choices the protocol leaves open:
 // - Declared data length.  The largest request the product sends is a
@@ -27,16 +27,11 @@ namespace {
 
 constexpr DWORD kHeaderSize = 7;
 constexpr DWORD kPollMs = 1000;
-constexpr DWORD kCloseWaitMs = 500;
 constexpr DWORD kFirstDataBlock = 64 * 1024;
 
-constexpr char kPipePrefix[] = "\\\\.\\pipe\\";
 constexpr char kWindowClass[] = "Messenger";
 constexpr char kErrorTitle[] = "Error";
 
-constexpr char kNoPipesOn9x[] = "Windows 9x does not support named pipes";
-constexpr char kCouldNotCreatePipe[] = "Could not create pipe";
-constexpr char kCouldNotReceive[] = "Nullmark application could not receive connection.";
 constexpr char kCouldNotRead[] = "--** Error **--  Could not read from pipe";
 constexpr char kLostData[] = "--** Error **--  Lost or gained data in the pipe";
 constexpr char kInvalidPipePacket[] = "--** Error **--  Invalid packet sent through pipe.";
@@ -44,16 +39,6 @@ constexpr char kInvalidWindowPacket[] = "--** Error **--  Invalid packet sent th
 constexpr char kOutOfMemory[] = "--** Error **--  Out of memory.";
 constexpr char kNTCopyData[] = "--** Error **--  Windows NT based OS is communicating incorrectly.";
 constexpr char kInvalidPacketBox[] = "An invalid packet was sent.";
-constexpr char kCouldNotClose[] = "Could not close pipe as expected.\n";
-
-class PipeReader : public PacketReader {
-public:
-    explicit PipeReader(HANDLE pipe) : pipe_(pipe) {}
-    BOOL Read(void* buffer, DWORD size, DWORD* read) override { return ReadFile(pipe_, buffer, size, read, nullptr); }
-
-private:
-    HANDLE pipe_;
-};
 
 // Holds the mailbox semaphore for one scope.  Without a semaphore (no object
 // alive) there is nobody to race with.
@@ -76,113 +61,6 @@ private:
 
 }  // namespace
 
-DWORD WINAPI TransferData::MessengerThread(LPVOID parameter) {
-    // Everything the thread needs is its own from here on; without a start
-    // record it has only the class-wide state, no module reference and no
-    // semaphore share to give back.
-    const auto* start = static_cast<const ThreadStart*>(parameter);
-    const bool started = start != nullptr;
-    const bool hasEndpoint = started && start->endpoint != nullptr;
-    const HMODULE module = started ? start->module : nullptr;
-    const BYTE self = started ? start->caller : m_byCaller;
-    const bool windowsNT = started ? start->windowsNT : m_bWindowsNT;
-    DWORD pipeMode = started ? start->pipeMode : 0;
-    delete start;
-    try {
-        if (!hasEndpoint)
-            Trace("Messenger Thread failed to receive a copy of the TransferData class");
-        if (!started) {
-            OSVERSIONINFOA version{};
-            version.dwOSVersionInfoSize = sizeof version;
-            GetVersionExA(&version);
-            pipeMode = ReceivingPipeMode(version);
-        }
-        for (;;) {
-            const int r = ReceiveFromPipe(self, windowsNT, pipeMode);
-            if (r == 0) {
-                Trace("Failed to receive or parse packet on MessengerThread");
-                break;
-            }
-            if (r == kReceiveClosed)
-                break;
-        }
-        Trace("Thread Closed");
-    } catch (...) {
-        // Nothing may leave a thread entry; the endpoint simply stops.
-    }
-    if (!started)
-        return 0;
-    DropSemaphoreShare();
-    // The module may go the moment its reference does: the system drops the
-    // reference and ends the thread without returning into the module.
-    FreeLibraryAndExitThread(module, 0);
-}
-
-int TransferData::ReceiveFromPipe(BYTE self, bool windowsNT, DWORD pipeMode) {
-    if (!windowsNT) {
-        SetLastErrorText(kNoPipesOn9x);
-        return 0;
-    }
-
-    // A null access list: every user's components may connect.  A descriptor
-    // that cannot be built is no pipe at all, never one with the default
-    // security or a half-built one.
-    SECURITY_DESCRIPTOR descriptor;
-    if (!InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
-        !SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE)) {
-        char text[80];
-        std::snprintf(text, sizeof text, "Could not build the pipe's security descriptor.  Error: %lu",
-                      static_cast<unsigned long>(GetLastError()));
-        Trace(text);
-        SetLastErrorText(kCouldNotCreatePipe);
-        return 0;
-    }
-    SECURITY_ATTRIBUTES security{};
-    security.nLength = sizeof security;
-    security.lpSecurityDescriptor = &descriptor;
-    security.bInheritHandle = FALSE;
-
-    const std::string pipeName = kPipePrefix + RouterName(self);
-    HANDLE pipe = CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_INBOUND, pipeMode, 1, 0, 0, 0, &security);
-    if (pipe == INVALID_HANDLE_VALUE) {
-        SetLastErrorText(kCouldNotCreatePipe);
-        return 0;
-    }
-    Trace("Pipe Created, connecting ...");
-
-    // A client that came between creating the pipe and this call is connected.
-    const bool connected = ConnectNamedPipe(pipe, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED;
-    if (!connected) {
-        const DWORD error = GetLastError();
-        ShowError(kCouldNotReceive, self);
-        char text[80];
-        std::snprintf(text, sizeof text, "--** Could not connect Named Pipe **--  Error: %d", static_cast<int>(error));
-        SetLastErrorText(text);
-        Trace(text);
-        DisconnectNamedPipe(pipe);
-        CloseHandle(pipe);
-        return 0;
-    }
-    Trace("Pipe connected to client, waiting for request on: " + pipeName);
-
-    PipeReader reader(pipe);
-    const int r = ReceiveRequest(reader);
-    FlushFileBuffers(pipe);
-    DisconnectNamedPipe(pipe);
-    CloseHandle(pipe);
-    return r;
-}
-
-// Nothing of the product needs another machine to reach it.  Windows knows
-// PIPE_REJECT_REMOTE_CLIENTS from NT 6.0 (Vista) on; earlier systems are not
-// given a mode bit they never defined.
-DWORD TransferData::ReceivingPipeMode(const OSVERSIONINFOA& version) {
-    DWORD mode = PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT;
-    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 6)
-        mode |= PIPE_REJECT_REMOTE_CLIENTS;
-    return mode;
-}
-
 int TransferData::ReceiveRequest(PacketReader& reader) {
     BYTE header[kHeaderSize];
     DWORD read = 0;
@@ -191,7 +69,14 @@ int TransferData::ReceiveRequest(PacketReader& reader) {
         Trace(kCouldNotRead);
         return 0;
     }
-    if (read == 1 && header[0] == kCloseByte) {
+    // A close request names the receiving thread it is for; a bare close
+    // byte, from a sender that names none, is obeyed by whichever thread
+    // reads it.
+    if ((read == 1 || read == kCloseRequestSize) && header[0] == kCloseByte) {
+        if (read == kCloseRequestSize && ReadBigEndian32(header, 1) != GetCurrentThreadId()) {
+            Trace("Close request for another receiving thread: ignored");
+            return kReceiveIgnored;
+        }
         Trace("Pipe Closed");
         return kReceiveClosed;
     }
@@ -390,41 +275,3 @@ bool TransferData::GetPacket(TransferPacket* packet, UINT seconds) {
     }
     return true;
 }
-
-// False when the close byte could not be written; the caller shows that box
-// once it has left the endpoint lock.
-bool TransferData::Close() {
-    if (m_hThread == nullptr)
-        return true;
-    if (!m_bWindowsNT) {
-        if (m_hWnd != nullptr)
-            DestroyWindow(m_hWnd);
-        m_hWnd = nullptr;
-        m_hThread = nullptr;
-        Trace("Window Closed");
-        return true;
-    }
-
-    Trace("Closing Pipe and Thread");
-    // One attempt: a pipe that is busy or between instances is not waited
-    // for, and the thread goes on until it gets a close byte or fails.
-    const std::string pipeName = kPipePrefix + RouterName(m_byCaller);
-    HANDLE pipe =
-        CreateFileA(pipeName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    bool closed = true;
-    if (pipe != INVALID_HANDLE_VALUE) {
-        const BYTE closeByte = kCloseByte;
-        DWORD written = 0;
-        if (!WriteFile(pipe, &closeByte, 1, &written, nullptr)) {
-            SetLastErrorText(kCouldNotClose);
-            closed = false;
-        }
-        CloseHandle(pipe);
-    }
-    CloseHandle(m_hThread);
-    m_hThread = nullptr;
-    Sleep(kCloseWaitMs);
-    return closed;
-}
-
-void TransferData::ShowCloseError(BYTE self) { ShowError(kCouldNotClose, self); }

@@ -10,6 +10,9 @@ namespace {
 constexpr int kAttempts = 10;  // the first attempt and 9 retries
 constexpr DWORD kPipeRetryMs = 500;
 constexpr DWORD kWindowRetryMs = 1000;
+// How long IsReceiving waits for the receiving thread to make its pipe.
+constexpr DWORD kFirstPipeWaitMs = 5000;
+constexpr DWORD kFirstPipePollMs = 10;
 
 constexpr char kPipePrefix[] = "\\\\.\\pipe\\";
 constexpr char kNotResponding[] =
@@ -118,23 +121,7 @@ void TransferData::Initialize(CallerId self, HINSTANCE hInstance) {
     if (version.dwPlatformId == VER_PLATFORM_WIN32_NT) {
         m_bWindowsNT = true;
         m_hWnd = nullptr;
-        // The thread outlives Close when the close byte cannot reach it, and
-        // its code lives in this module: it holds a reference of its own,
-        // dropped only as it ends, so that the host can never unload the
-        // module under it.  No reference, no thread.
-        const HMODULE module = ReferenceModule(hInstance);
-        auto* start = module != nullptr ? new (std::nothrow) ThreadStart{this, module, self, true, ReceivingPipeMode(version)} : nullptr;
-        // The thread's own share of the mailbox semaphore; without the
-        // semaphore the mailbox would have no lock, so no thread either.
-        if (TakeSemaphoreShare() && start != nullptr)
-            m_hThread = CreateThread(nullptr, 0, MessengerThread, start, 0, nullptr);
-        if (m_hThread == nullptr) {
-            DropSemaphoreShare();
-            delete start;
-            if (module != nullptr)
-                FreeLibrary(module);
-            Trace("Error Creating Thread");
-        }
+        StartReceiver(self, hInstance, version);
         return;
     }
     m_bWindowsNT = false;
@@ -147,6 +134,24 @@ void TransferData::Initialize(CallerId self, HINSTANCE hInstance) {
         DropSemaphoreShare();  // the objects' share keeps the semaphore alive
     }
     m_hThread = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(1));
+}
+
+// The thread says once whether it made its pipe; a thread that ends says no
+// more, so its end is waited on meanwhile.
+bool TransferData::IsReceiving() {
+    CriticalSectionLock guard(g_endpointLock);
+    if (m_hThread == nullptr)
+        return false;
+    if (!m_bWindowsNT)
+        return m_hWnd != nullptr;
+    for (DWORD waited = 0; waited < kFirstPipeWaitMs; waited += kFirstPipePollMs) {
+        const LONG firstPipe = InterlockedCompareExchange(&m_pReceiver->firstPipe, kPipePending, kPipePending);
+        if (WaitForSingleObject(m_hThread, firstPipe == kPipePending ? kFirstPipePollMs : 0) != WAIT_TIMEOUT)
+            return false;
+        if (firstPipe != kPipePending)
+            return firstPipe == kPipeMade;
+    }
+    return false;
 }
 
 // One more load of the module whose handle Initialize was given (the DLL's

@@ -128,13 +128,23 @@ public:
     // A packet received by a component's own window procedure (Windows 9x).
     static int ReceiveCopyData(const COPYDATASTRUCT* copyData);
     static LRESULT CALLBACK RouterWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
-    // The receiving thread; its parameter is a ThreadStart, which it owns.
+    // The receiving thread; its parameter is the Receiver that Initialize
+    // made for it.
     static DWORD WINAPI MessengerThread(LPVOID parameter);
     // The receiving pipe's mode on the system `version` describes (byte
     // stream, blocking, local clients only where the system can say so).
     static DWORD ReceivingPipeMode(const OSVERSIONINFOA& version);
-    // The part of ReceiveFromPipe after a client has connected: 0, 1 or 126.
+    // The part of ReceiveFromPipe after a client has connected, on the
+    // receiving thread: 0 (failure), 1 (a packet taken in), 126 (a close
+    // request for this thread) or kReceiveIgnored (one for another thread).
     static int ReceiveRequest(PacketReader& reader);
+
+    // Whether this process's endpoint takes packets: on the NT family its
+    // receiving thread made its pipe and has not ended (waited for until the
+    // thread has tried, 5 s at most), on Windows 9x its receiving window
+    // exists.  When the pipe could not be made (another process holds the
+    // name), the last-error text says so.
+    static bool IsReceiving();
 
     static bool IsPacketWaiting();
     static void SetPacketWaiting(bool waiting);
@@ -150,19 +160,31 @@ public:
 
     // Largest data length a receiver accepts (see receiving.cpp).
     static constexpr DWORD kMaxDataLength = 64u * 1024 * 1024;
+    // The close request: the close byte, then the id of the receiving thread
+    // it is meant for, most significant byte first.  A bare close byte (an
+    // older sender's) is obeyed by any thread (docs: the close request).
     static constexpr BYTE kCloseByte = 0x7E;
+    static constexpr DWORD kCloseRequestSize = 5;
     static constexpr int kReceiveClosed = 126;
+    static constexpr int kReceiveIgnored = 2;
 
 private:
     friend class TransferDataProbe;  // benchmarks and fuzzers look inside
 
-    // What Initialize hands its receiving thread: the object, the reference
-    // on the module that the thread gives back as it ends, and its own copies
-    // of the identity and the platform, which a later Initialize may change
-    // while a thread that Close could not stop still runs.  The thread also
-    // holds a share of the mailbox semaphore from before it starts.
-    struct ThreadStart {
-        TransferData* endpoint;
+    // What the endpoint and its receiving thread share, each holding one
+    // reference: the reference on the module that the thread gives back as
+    // it ends, and the thread's own copies of the identity and the platform,
+    // which a later Initialize may change while a thread that Close could not
+    // wait for still runs.  The thread raises `running` as it begins and says
+    // in `firstPipe` whether it could make its pipe; Close raises `stopping`.
+    // The thread also holds a share of the mailbox semaphore from before it
+    // starts.
+    struct Receiver {
+        LONG references;
+        LONG running;
+        LONG firstPipe;  // kPipePending, kPipeMade or kPipeRefused
+        LONG stopping;
+        DWORD threadId;
         HMODULE module;
         BYTE caller;
         bool windowsNT;
@@ -188,7 +210,15 @@ private:
     static bool TransmitToPipe(const Outgoing& packet);
     static bool TransmitToWindow(const Outgoing& packet);
 
-    static int ReceiveFromPipe(BYTE self, bool windowsNT, DWORD pipeMode);
+    static void StartReceiver(BYTE self, HINSTANCE hInstance, const OSVERSIONINFOA& version);
+    static void ServePipe(Receiver& receiver);
+    static HANDLE CreateReceivingPipe(const Receiver& receiver, DWORD* error);
+    static HANDLE NextPipe(Receiver& receiver);
+    static int ReceiveFromPipe(HANDLE pipe, BYTE self);
+    static bool Stopping(Receiver& receiver);
+    static constexpr LONG kPipePending = 0, kPipeMade = 1, kPipeRefused = 2;
+    static void ReleaseReceiver(Receiver* receiver);
+    static bool SendCloseRequest(BYTE self, DWORD threadId);
     static int ParsePacket();
     static bool GrowReceiveBuffer(DWORD used, DWORD* capacity, DWORD limit);
     static void ReleaseReceiveBuffer();
@@ -226,6 +256,7 @@ private:
     static HANDLE m_hSemaphore;  // one share per live thread, one for all objects
     static LONG m_nSemaphoreShares;
     static HANDLE m_hThread;
+    static Receiver* m_pReceiver;  // the receiving thread's, while it is the endpoint's
     static HWND m_hWnd;
     static LONG m_nInstances;
 };

@@ -108,6 +108,107 @@ TEST(Semaphores, CountGoesDownByWaitsAndUpByReleasesButNeverPastTheMaximum) {
     CloseHandle(s);
 }
 
+// --- mutexes
+
+constexpr char kMutexName[] = "NMShell402 test mutex";
+
+struct MutexVisitor {
+    HANDLE mutex;
+    DWORD wait;            // how long it waits
+    DWORD waited;          // what the wait answered
+    BOOL releasedOthers;   // ReleaseMutex before its wait
+    DWORD releaseError;
+    bool keep;             // end still owning it
+};
+
+DWORD WINAPI WaitOnMutex(LPVOID parameter) {
+    auto* visitor = static_cast<MutexVisitor*>(parameter);
+    visitor->releasedOthers = ReleaseMutex(visitor->mutex);
+    visitor->releaseError = GetLastError();
+    visitor->waited = WaitForSingleObject(visitor->mutex, visitor->wait);
+    if (!visitor->keep && visitor->waited != WAIT_TIMEOUT)
+        ReleaseMutex(visitor->mutex);
+    return 0;
+}
+
+DWORD Visit(MutexVisitor* visitor) {
+    HANDLE thread = CreateThread(nullptr, 0, WaitOnMutex, visitor, 0, nullptr);
+    if (thread == nullptr)
+        return WAIT_FAILED;
+    const DWORD ended = WaitForSingleObject(thread, 20000);
+    CloseHandle(thread);
+    return ended;
+}
+
+TEST(Mutexes, TheOwnerEntersAgainOthersWaitForItsLastReleaseAndOnlyItMayRelease) {
+    HANDLE mutex = CreateMutexA(nullptr, TRUE, nullptr);
+    ASSERT_NE(mutex, nullptr);
+    EXPECT_EQ(WaitForSingleObject(mutex, 0), static_cast<DWORD>(WAIT_OBJECT_0)) << "the owner again";
+
+    MutexVisitor busy{mutex, 10000, 0, TRUE, 0, false};
+    HANDLE thread = CreateThread(nullptr, 0, WaitOnMutex, &busy, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    ASSERT_TRUE(ReleaseMutex(mutex));
+    EXPECT_EQ(WaitForSingleObject(thread, 100), static_cast<DWORD>(WAIT_TIMEOUT)) << "still owned once";
+    ASSERT_TRUE(ReleaseMutex(mutex));
+    EXPECT_EQ(WaitForSingleObject(thread, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+    CloseHandle(thread);
+    EXPECT_EQ(busy.waited, static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_FALSE(busy.releasedOthers) << "a thread that does not own it cannot release it";
+    EXPECT_EQ(busy.releaseError, static_cast<DWORD>(ERROR_NOT_OWNER));
+
+    EXPECT_FALSE(ReleaseMutex(mutex)) << "released by its visitor: nobody owns it";
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_OWNER));
+    CloseHandle(mutex);
+}
+
+// A thread that ends owning the mutex leaves it abandoned: the next waiter
+// gets it, told so once, and owns it as any owner does.
+TEST(Mutexes, AnOwnerThatEndsLeavesItAbandonedToTheNextWaiter) {
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, nullptr);
+    ASSERT_NE(mutex, nullptr);
+    MutexVisitor leaver{mutex, 5000, 0, TRUE, 0, true};
+    ASSERT_EQ(Visit(&leaver), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(leaver.waited, static_cast<DWORD>(WAIT_OBJECT_0));
+
+    EXPECT_EQ(WaitForSingleObject(mutex, 5000), static_cast<DWORD>(WAIT_ABANDONED));
+    MutexVisitor next{mutex, 50, 0, TRUE, 0, false};
+    ASSERT_EQ(Visit(&next), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(next.waited, static_cast<DWORD>(WAIT_TIMEOUT)) << "the abandoned mutex is ours now";
+    ASSERT_TRUE(ReleaseMutex(mutex));
+    EXPECT_EQ(WaitForSingleObject(mutex, 0), static_cast<DWORD>(WAIT_OBJECT_0)) << "abandoned is said only once";
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+}
+
+// A name in use opens the mutex it names, owner and all, and says so.
+TEST(Mutexes, ANameInUseOpensTheSameMutex) {
+    SetLastError(ERROR_INVALID_DATA);
+    HANDLE first = CreateMutexA(nullptr, TRUE, kMutexName);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+    HANDLE second = CreateMutexA(nullptr, TRUE, kMutexName);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_NE(second, first);
+
+    MutexVisitor other{second, 50, 0, TRUE, 0, false};
+    ASSERT_EQ(Visit(&other), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(other.waited, static_cast<DWORD>(WAIT_TIMEOUT)) << "owned through the first handle";
+    ASSERT_TRUE(ReleaseMutex(second)) << "one owner, whichever handle names it";
+    EXPECT_FALSE(ReleaseMutex(first)) << "the second open did not take it again";
+    other.wait = 5000;
+    ASSERT_EQ(Visit(&other), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(other.waited, static_cast<DWORD>(WAIT_OBJECT_0));
+    CloseHandle(second);
+    CloseHandle(first);
+
+    HANDLE fresh = CreateMutexA(nullptr, FALSE, kMutexName);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS)) << "gone with its last handle";
+    CloseHandle(fresh);
+}
+
 // --- critical sections
 
 struct Contender {

@@ -2,11 +2,17 @@
 // top of the file, the cut of the older records, and the drive's record.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "hostwin/machine.h"
 #include "settings/product_settings.h"
@@ -67,6 +73,15 @@ protected:
         return n;
     }
     void SetLog(const std::string& text) const { std::ofstream(log_, std::ios::binary) << text; }
+    // The records waiting beside the log, in the order their names sort.
+    std::vector<std::string> WaitingFiles() const {
+        std::vector<std::string> files;
+        for (const auto& entry : std::filesystem::directory_iterator(folders_.at('C') + "/Program Files/Nullmark"))
+            if (entry.path().extension() == ".wait")
+                files.push_back(entry.path().string());
+        std::sort(files.begin(), files.end());
+        return files;
+    }
 
     std::map<char, std::string> folders_;
     std::string log_;
@@ -182,41 +197,67 @@ TEST_F(CleaningLogTest, WithoutAProgramLocationTheLogGoesToTheCurrentDrivesRoot)
     EXPECT_TRUE(std::filesystem::exists(folders_['C'] + "/NMCleaningLog.txt"));
 }
 
-// A rewrite that cannot be finished leaves the log exactly as it was, with
-// no stray file beside it; the drive's record is still updated.
-TEST_F(CleaningLogTest, ARewriteThatFailsLeavesTheOldLogWhole) {
-    struct Case {
-        const char* name;
-        void (*plant)();
-    } cases[] = {
-        {"the disk is full", [] { Machine::FailNext("WriteFile", 112 /* ERROR_DISK_FULL */); }},
-        {"a write that reports success with fewer bytes", [] { Machine::ShortenWrite(100); }},
-        {"no new file can be made", [] { Machine::FailNext("CreateFileA", ERROR_ACCESS_DENIED, -1); }},
-    };
+// Neither the log nor any file beside it can be written: the log stays
+// exactly as it was; the drive's record is still updated.
+TEST_F(CleaningLogTest, ACleanThatCanWriteNothingLeavesTheOldLogWhole) {
     std::string old;
     for (int i = 0; i < 40; ++i) old += "old line " + std::to_string(i) + "\r\n";
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        SetLog(old);
-        c.plant();
-        s.WriteQuickCleanLog('C', kStarted);
-        Machine::ClearFailures();
-        EXPECT_EQ(Log(), old);
-        EXPECT_EQ(FilesBesideTheLog(), 0);
-        EXPECT_EQ(s.FindDriveRecord('C')->quickCleanedAt, DateTimeStamp());
-    }
+    SetLog(old);
+    Machine::FailNext("CreateFileA", ERROR_ACCESS_DENIED, -1);
+    s.WriteQuickCleanLog('C', kStarted);
+    Machine::ClearFailures();
+    EXPECT_EQ(Log(), old);
+    EXPECT_EQ(FilesBesideTheLog(), 0);
+    EXPECT_EQ(s.FindDriveRecord('C')->quickCleanedAt, DateTimeStamp());
+}
+
+// A second writer comes while the first is between writing its new text and
+// putting it in the log's place: it must wait for its turn, then build on
+// the log that holds the first record.  The first writer is held there until
+// the second has finished, or for 2 s if the second waits, as it must.
+TEST_F(CleaningLogTest, AWriterThatComesDuringAnothersRewriteWaitsForItsTurn) {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool firstHeld = false, secondDone = false;
+    const DWORD firstId = GetCurrentThreadId();
+    Machine::OnApiCall([&](const char* api) {
+        if (std::string(api) != "MoveFileExA" || GetCurrentThreadId() != firstId)
+            return;
+        std::unique_lock<std::mutex> guard(lock);
+        firstHeld = true;
+        changed.notify_all();
+        changed.wait_for(guard, std::chrono::seconds(2), [&] { return secondDone; });
+    });
+    std::thread second([&] {
+        {
+            std::unique_lock<std::mutex> guard(lock);
+            changed.wait_for(guard, std::chrono::seconds(10), [&] { return firstHeld; });
+        }
+        ProductSettings other;
+        other.WriteDeepCleanLog('C', kStarted);
+        std::lock_guard<std::mutex> guard(lock);
+        secondDone = true;
+        changed.notify_all();
+    });
+    s.WriteQuickCleanLog('C', kStarted);
+    second.join();
+    Machine::OnApiCall(nullptr);
+    EXPECT_EQ(Log(), Record('C', "Deep Clean", "03/07/03 9:05 PM", "04:02:00") +
+                         Record('C', "Quick Clean", "03/07/03 9:05 PM", "04:02:00"));
+    EXPECT_EQ(FilesBesideTheLog(), 0);
 }
 
 // Each row's first clean meets the trouble; the second, after it has passed,
 // must find every record: the log then holds both and the old text.
 enum class LogAfter { kOld, kNew /* the record on the old text */, kGone, kAny };
+enum class Kept { kNothing, kNewText /* beside the log */, kRecord /* waiting in a file of its own */ };
 struct TroubleCase {
     const char* name;
     bool windows9x;
     DWORD holderShare;  // 0: nobody holds the log
     void (*plant)();
     LogAfter logAfter;
-    bool keptBeside;  // the new text waits beside the log
+    Kept kept;
 };
 
 class CleaningLogTroubleTest : public CleaningLogTest {
@@ -251,10 +292,11 @@ protected:
             case LogAfter::kGone: EXPECT_FALSE(std::filesystem::exists(log_)); break;
             case LogAfter::kAny: break;
         }
-        if (c.keptBeside) {
-            EXPECT_EQ(Read(log_ + ".new"), record + old) << "the whole new text beside the log";
-        } else {
-            EXPECT_FALSE(std::filesystem::exists(log_ + ".new"));
+        EXPECT_EQ(Read(log_ + ".new"), c.kept == Kept::kNewText ? record + old : "") << "the new text beside the log";
+        const auto waiting = WaitingFiles();
+        ASSERT_EQ(waiting.size(), c.kept == Kept::kRecord ? 1u : 0u);
+        if (!waiting.empty()) {
+            EXPECT_EQ(Read(waiting[0]), record);
         }
 
         Machine::SetLocalTime(kNow);
@@ -285,25 +327,34 @@ void LeaveBrokenNewFile(DWORD size) {
 TEST_F(CleaningLogTroubleTest, NoTroubleLosesARecord) {
     constexpr DWORD kRead = FILE_SHARE_READ, kReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
     const TroubleCase cases[] = {
-        {"9x, the log replaced", true, 0, nullptr, LogAfter::kNew, false},
+        {"9x, the log replaced", true, 0, nullptr, LogAfter::kNew, Kept::kNothing},
         {"9x, a rename that fails once is tried again", true, 0,
-         [] { Machine::FailNext("MoveFileA", ERROR_ACCESS_DENIED); }, LogAfter::kNew, false},
+         [] { Machine::FailNext("MoveFileA", ERROR_ACCESS_DENIED); }, LogAfter::kNew, Kept::kNothing},
         {"9x, the old log removed, the rename failing", true, 0,
-         [] { Machine::FailNext("MoveFileA", ERROR_ACCESS_DENIED, -1); }, LogAfter::kGone, true},
-        {"9x, holder shares writing", true, kReadWrite, nullptr, LogAfter::kNew, false},
-        {"9x, holder shares reading only", true, kRead, nullptr, LogAfter::kOld, true},
+         [] { Machine::FailNext("MoveFileA", ERROR_ACCESS_DENIED, -1); }, LogAfter::kGone, Kept::kNewText},
+        {"9x, holder shares writing", true, kReadWrite, nullptr, LogAfter::kNew, Kept::kNothing},
+        {"9x, holder shares reading only", true, kRead, nullptr, LogAfter::kOld, Kept::kNewText},
         {"no room to write in place", false, kReadWrite,
-         [] { Machine::FailNext("SetEndOfFile", 112 /* ERROR_DISK_FULL */); }, LogAfter::kOld, true},
+         [] { Machine::FailNext("SetEndOfFile", 112 /* ERROR_DISK_FULL */); }, LogAfter::kOld, Kept::kNewText},
         {"the write in place reports success with fewer bytes", false, kReadWrite, [] { Machine::ShortenWrite(10, 2); },
-         LogAfter::kAny, true},
+         LogAfter::kAny, Kept::kNewText},
         {"a scanner lets go after two tries", false, 0,
          [] {
              Machine::FailNext("MoveFileExA", ERROR_SHARING_VIOLATION, 2);
              Machine::FailNext("SetEndOfFile", 112 /* ERROR_DISK_FULL */, -1);  // no way but the rename
          },
-         LogAfter::kNew, false},
-        {"an empty new file left beside the log", false, 0, [] { LeaveBrokenNewFile(0); }, LogAfter::kNew, false},
-        {"a new file of zeros left beside the log", false, 0, [] { LeaveBrokenNewFile(300); }, LogAfter::kNew, false},
+         LogAfter::kNew, Kept::kNothing},
+        {"the disk is full", false, 0, [] { Machine::FailNext("WriteFile", 112 /* ERROR_DISK_FULL */); },
+         LogAfter::kOld, Kept::kRecord},
+        {"a write that reports success with fewer bytes", false, 0, [] { Machine::ShortenWrite(100); }, LogAfter::kOld,
+         Kept::kRecord},
+        {"no turn to be had", false, 0, [] { Machine::FailNext("CreateMutexA", ERROR_NOT_ENOUGH_MEMORY, -1); },
+         LogAfter::kOld, Kept::kRecord},
+        {"9x, no turn to be had", true, 0, [] { Machine::FailNext("CreateMutexA", ERROR_NOT_ENOUGH_MEMORY, -1); },
+         LogAfter::kOld, Kept::kRecord},
+        {"a log held without read sharing", false, FILE_SHARE_WRITE, nullptr, LogAfter::kOld, Kept::kRecord},
+        {"an empty new file left beside the log", false, 0, [] { LeaveBrokenNewFile(0); }, LogAfter::kNew, Kept::kNothing},
+        {"a new file of zeros left beside the log", false, 0, [] { LeaveBrokenNewFile(300); }, LogAfter::kNew, Kept::kNothing},
     };
     for (const TroubleCase& c : cases) Run(c);
 }
@@ -328,6 +379,25 @@ TEST_F(CleaningLogTroubleTest, AKeptNewTextSurvivesAFailedWrite) {
     s.WriteQuickCleanLog('C', kStarted);
     CloseHandle(holder);
     EXPECT_EQ(Read(log_ + ".new"), kept);
+}
+
+// Records that could not get their turn wait beside the log; the next writer
+// that gets one puts them below its own record, newest first.
+TEST_F(CleaningLogTroubleTest, WaitingRecordsComeInBelowTheNextRecordNewestFirst) {
+    const std::string old = "old line\r\n";
+    SetLog(old);
+    Machine::FailNext("CreateMutexA", ERROR_NOT_ENOUGH_MEMORY, 2);  // the machine-wide name, then the plain one
+    s.WriteDeepCleanLog('C', kStarted);
+    Machine::FailNext("CreateMutexA", ERROR_NOT_ENOUGH_MEMORY, 2);
+    s.WriteQuickCleanLog('C', kStarted);
+    EXPECT_EQ(Log(), old);
+    EXPECT_EQ(WaitingFiles().size(), 2u);
+
+    s.WriteQuickCleanLog('c', kStarted);
+    EXPECT_EQ(Log(), Record('c', "Quick Clean", "03/07/03 9:05 PM", "04:02:00") +
+                         Record('C', "Quick Clean", "03/07/03 9:05 PM", "04:02:00") +
+                         Record('C', "Deep Clean", "03/07/03 9:05 PM", "04:02:00") + old);
+    EXPECT_EQ(FilesBesideTheLog(), 0);
 }
 
 }  // namespace

@@ -148,4 +148,25 @@ TEST_F(CleaningLog, AHeldLogLosesNoRecord) {
     }
 }
 
+// A writer that ended during its turn leaves the turn abandoned; the next
+// writer takes it at once and writes its record to the log.
+DWORD WINAPI TakeTurnAndEnd(LPVOID) {
+    HANDLE turn = CreateMutexA(nullptr, TRUE, "Global\\NMCleaningLog.txt");
+    if (turn == nullptr)
+        turn = CreateMutexA(nullptr, TRUE, "NMCleaningLog.txt");
+    return turn != nullptr && WaitForSingleObject(turn, 0) == WAIT_OBJECT_0 ? 0 : 1;  // owned, and never released
+}
+
+TEST_F(CleaningLog, ATurnAbandonedByAWriterThatEndedIsTakenAtOnce) {
+    HANDLE thread = CreateThread(nullptr, 0, TakeTurnAndEnd, nullptr, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    ASSERT_EQ(WaitForSingleObject(thread, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+    DWORD code = 1;
+    GetExitCodeThread(thread, &code);
+    CloseHandle(thread);
+    ASSERT_EQ(code, 0u);
+    Clean();
+    EXPECT_EQ(Records(ReadAll(log_)), 1) << "the record went to the log, not to wait beside it";
+}
+
 }  // namespace

@@ -5,12 +5,14 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <thread>
 
 #include "hostwin/machine.h"
 #include "messaging/messaging_support.h"
+#include "shellhost/linked_extension.h"
 #include "support/platforms.h"
 
 namespace {
@@ -294,8 +296,8 @@ TEST_F(MessagingHostTest, AReceiverIsNeverHalfBuilt) {
         const char* trace;  // what is traced as the receiver gives up
     };
     const Case kCases[] = {
-        {"InitializeSecurityDescriptor", true, "Failed to receive or parse packet on MessengerThread"},
-        {"SetSecurityDescriptorDacl", true, "Failed to receive or parse packet on MessengerThread"},
+        {"InitializeSecurityDescriptor", true, "Could not create pipe.  Error: 8"},
+        {"SetSecurityDescriptorDacl", true, "Could not create pipe.  Error: 8"},
         {"CreateSemaphoreA", true, "Error Creating Thread"},
         {"CreateSemaphoreA", false, "Could not create the mailbox semaphore."},
     };
@@ -314,6 +316,7 @@ TEST_F(MessagingHostTest, AReceiverIsNeverHalfBuilt) {
             EXPECT_TRUE(traces_.WaitFor(c.trace));
             EXPECT_EQ(traces_.Count("Pipe Created"), 0);
             EXPECT_EQ(FindWindowA("Messenger", "Router6"), nullptr);
+            EXPECT_FALSE(TransferData::IsReceiving());
             Machine::ClearFailures();
         }
         if (c.nt && std::string(c.api) != "CreateSemaphoreA") {
@@ -489,6 +492,88 @@ TEST_F(MessagingHostTest, OnlyVistaAndLaterAreAskedToRefuseRemoteClients) {
         EXPECT_EQ((TransferData::ReceivingPipeMode(version) & PIPE_REJECT_REMOTE_CLIENTS) != 0, c.refuses);
     }
     nt_ = false;  // no endpoint was opened
+}
+
+// Another process takes the endpoint's pipe name between two of its clients
+// (a second copy of the component starting just then): the receiving thread
+// waits for the name instead of ending, and serves again once it is free.
+TEST_F(MessagingHostTest, AReceiverWhoseNameWasTakenBetweenTwoClientsWaitsForIt) {
+    Machine::UseVirtualSleep(false);  // the thread's waits for its name are real
+    TransferData& endpoint = Open(NMWatch);
+    const DWORD self = GetCurrentThreadId();
+    std::mutex lock;
+    std::condition_variable changed;
+    HANDLE taken = INVALID_HANDLE_VALUE;
+    // The thread makes its next instance right after its first client.
+    Machine::OnApiCall([&](const char* api) {
+        if (std::string(api) != "InitializeSecurityDescriptor" || GetCurrentThreadId() == self)
+            return;
+        std::lock_guard<std::mutex> guard(lock);
+        if (taken != INVALID_HANDLE_VALUE)
+            return;
+        taken = CreateNamedPipeA(nmtest::PipeName(NMWatch).c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE, 1, 0, 0, 0,
+                                 nullptr);
+        changed.notify_all();
+    });
+    ASSERT_TRUE(nmtest::WriteToPipe(NMWatch, nmtest::ExamplePacket()));
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        ASSERT_TRUE(changed.wait_for(guard, std::chrono::seconds(10), [&] { return taken != INVALID_HANDLE_VALUE; }));
+    }
+    EXPECT_TRUE(traces_.WaitFor("Could not create pipe.  Error: 231"));
+    Machine::OnApiCall(nullptr);
+    CloseHandle(taken);  // the other process goes
+
+    ASSERT_TRUE(nmtest::WriteToPipe(NMWatch, nmtest::ExamplePacket()));
+    ASSERT_TRUE(traces_.WaitFor(">>> Incoming", 2));
+    TransferPacket packet{};
+    ASSERT_TRUE(endpoint.GetPacket(&packet, 5));
+    TransferData::FreePacketData(&packet);
+    EXPECT_EQ(traces_.Count("Thread Closed"), 0);
+}
+
+// The shell runs command after command in one process for as long as it
+// lives: each command's endpoint, its receiving thread among them, must be
+// gone when the command returns.  Ten runs of a hundred commands, each run
+// ending with the handles and the threads it began with.
+int HostThreads() {
+    int n = 0;
+    for ([[maybe_unused]] const auto& task : std::filesystem::directory_iterator("/proc/self/task")) ++n;
+    return n;
+}
+
+// At most `count`: a thread of an earlier test may still be on its way out.
+bool ThreadsReturnTo(int count) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (HostThreads() > count) {
+        if (std::chrono::steady_clock::now() > limit)
+            return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+TEST_F(MessagingHostTest, TenRunsOfAHundredCommandsLeaveNoHandleOrThreadBehind) {
+    LinkedExtension ext;
+    ASSERT_NE(ext.menu(), nullptr);
+    ASSERT_EQ(ext.Initialize({"C:\\"}), S_OK);
+    CMINVOKECOMMANDINFO info{};
+    info.cbSize = sizeof info;
+    info.lpVerb = MAKEINTRESOURCEA(3);  // Scan Drives for Deleted Data: "C" to the tray
+    const std::vector<BYTE> request{0x04, 0x03, 0x06, 0x00, 0x00, 0x00, 0x03, 'C', 0x00, 0x00};
+    for (int run = 1; run <= 10; ++run) {
+        SCOPED_TRACE(testing::Message() << "run " << run);
+        const size_t handles = Machine::OpenHandles();
+        const int threads = HostThreads();
+        for (int command = 0; command < 100; ++command) {
+            nmtest::RawPipeServer tray(NMTray);
+            ASSERT_EQ(ext.menu()->InvokeCommand(&info), S_OK);
+            ASSERT_EQ(tray.Join(), request);
+        }
+        EXPECT_TRUE(HandlesReturnTo(handles)) << Machine::OpenHandles() << " open, " << handles << " before";
+        EXPECT_TRUE(ThreadsReturnTo(threads)) << HostThreads() << " threads, " << threads << " before";
+    }
+    nt_ = false;  // every endpoint was the commands' own
 }
 
 }  // namespace

@@ -227,6 +227,42 @@ TEST_F(PipeEndpointTest, MalformedInputEndsTheThreadWithItsText) {
     }
 }
 
+// A close request names the receiving thread it is for: one that names
+// another thread (another process's endpoint on the same pipe name) is
+// dropped, and the thread serves on.
+TEST_F(PipeEndpointTest, ACloseRequestForAnotherThreadIsIgnored) {
+    Open(NMAgent);
+    const DWORD other = GetCurrentThreadId();
+    ASSERT_TRUE(nmtest::WriteToPipe(NMAgent, {TransferData::kCloseByte, BYTE(other >> 24), BYTE(other >> 16),
+                                              BYTE(other >> 8), BYTE(other)}));
+    ASSERT_TRUE(nmtest::WriteToPipe(NMAgent, nmtest::ExamplePacket()));
+    TransferPacket packet{};
+    ASSERT_TRUE(endpoint_->GetPacket(&packet, 5)) << TransferData::GetLastErrorText();
+    EXPECT_EQ(packet.dataLength, 18u);
+    TransferData::FreePacketData(&packet);
+    EXPECT_EQ(traces_.Count("Close request for another receiving thread: ignored"), 1);
+    EXPECT_EQ(traces_.Count("Thread Closed"), 0);
+    EXPECT_TRUE(TransferData::IsReceiving());
+}
+
+// Another process holds the identity's pipe (a second copy of a component,
+// or another Explorer's command): this endpoint says that it cannot
+// receive, and its end sends nothing to the pipe that is not its own.
+TEST(SharedIdentityTest, AnEndpointWhosePipeIsHeldElsewhereSaysSoAndStopsNothing) {
+    nmtest::TraceRecorder traces;
+    nmtest::RawPipeServer holder(NMVuz);
+    ASSERT_TRUE(holder.created());
+    {
+        TransferData endpoint;
+        endpoint.Initialize(NMVuz, GetModuleHandleA(nullptr));
+        EXPECT_FALSE(TransferData::IsReceiving());
+        EXPECT_EQ(TransferData::GetLastErrorText(), "Could not create pipe");
+        EXPECT_EQ(traces.Count("Pipe Created"), 0);
+    }
+    EXPECT_EQ(holder.Finish(), std::vector<BYTE>{}) << "the holder got a close request";
+    EXPECT_TRUE(holder.served());
+}
+
 // The receiving pipe answers this machine only, where the system knows how
 // to say so; a pipe made that way still takes a client of this machine.
 TEST(ReceivingPipeTest, ReceivingPipeOnlyForThisMachineWhereKnown) {

@@ -67,4 +67,40 @@ for row in 'rw|1|none' 'r|0|1'; do
     fi
 done
 
+# --- cleaning components in separate processes logging at the same moment:
+# five at once, eight rounds, each on an empty log.  Every record must be in
+# the log, whole (newest first in the order the writers got their turn), and
+# nothing left beside it.
+cl_rows=('C: quick' 'C: deep' 'G: quick' 'G: deep' 'Z: quick')
+cl_expected=$(printf '%s\n' 'C Deep Clean' 'C Quick Clean' 'G Deep Clean' 'G Quick Clean' 'Z Quick Clean')
+cl_bad=""
+for round in $(seq 8); do
+    rm -f "$cl_log" "$cl_log".*
+    cl_jobs=()
+    for row in "${cl_rows[@]}"; do
+        # shellcheck disable=SC2086  # drive and kind are two words
+        nm_wine "$NM_BIN/nmutil.exe" clean-log $row >/dev/null &
+        cl_jobs+=($!)
+    done
+    wait "${cl_jobs[@]}"
+    # Each record: its six lines in their order; "DRIVE OPERATION" per record.
+    cl_got=$(tr -d '\r' <"$cl_log" 2>/dev/null | awk '
+        NR % 6 == 1 { ok = sub(/^Drive: /, ""); drive = $0 }
+        NR % 6 == 2 { ok = ok && sub(/^Operation: /, ""); op = $0 }
+        NR % 6 == 3 { ok = ok && /^Date and time operation was started: / }
+        NR % 6 == 4 { ok = ok && /^Date and time operation was completed: / }
+        NR % 6 == 5 { ok = ok && /^Total elapsed time \(HH:MM:SS\): / }
+        NR % 6 == 0 { print (ok && $0 == "-------------------------------------------------") ? drive " " op : "broken record" }
+        END { if (NR % 6 != 0) print "broken record" }' | sort)
+    cl_beside=$(cd "$vol/g/Nullmark" && ls -A | grep -vx NMCleaningLog.txt)
+    if [ "$cl_got" != "$cl_expected" ] || [ -n "$cl_beside" ]; then
+        cl_bad+="round $round: $(tr '\n' ',' <<<"$cl_got") beside: [$cl_beside]"$'\n'
+    fi
+done
+if [ -z "$cl_bad" ]; then
+    wine_pass "cleaning log: five writers in five processes at once, eight rounds, every record whole"
+else
+    wine_fail "cleaning log: five writers in five processes at once, eight rounds, every record whole" "$cl_bad"
+fi
+
 nm_stop_prefix

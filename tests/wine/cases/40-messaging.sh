@@ -15,23 +15,87 @@ msg_reg 'HKEY_CURRENT_USER\Software\Wine\Drivers' Graphics null
 nm_stop_prefix
 
 # msg_start NAME PROGRAM ARGS...: runs a component in the background, its
-# output in $msg_dir/NAME.out, and waits until it is ready.
-msg_start() {
-    local name=$1 program=$2
-    shift 2
-    (cd "$msg_dir" && timeout 120 "$WINE64" "$NM_BIN/$program" "$@" 2>/dev/null | sed -u 's/\r$//' >"$msg_dir/$name.out") &
-    msg_wait "$name" ' ready' || true
+# output in $msg_dir/NAME.out, and waits until it is ready (or says that it
+# cannot receive).  msg_start_in LOADER BIN NAME PROGRAM ARGS...: the same
+# with the programs of another build (the 32-bit one).
+msg_start() { msg_start_in "$WINE64" "$NM_BIN" "$@"; }
+msg_start_in() {
+    local loader=$1 bin=$2 name=$3 program=$4
+    shift 4
+    (cd "$msg_dir" && timeout 300 "$loader" "$bin/$program" "$@" 2>/dev/null | sed -u 's/\r$//' >"$msg_dir/$name.out") &
+    msg_wait "$name" ' ready|cannot receive' || true
 }
-# msg_wait NAME TEXT: waits up to 20 s for a line containing TEXT.
+# msg_wait NAME PATTERN: waits up to 20 s for a line matching PATTERN (ERE).
 msg_wait() {
     local i
     for i in $(seq 1 200); do
-        grep -qF -- "$2" "$msg_dir/$1.out" 2>/dev/null && return 0
+        grep -qE -- "$2" "$msg_dir/$1.out" 2>/dev/null && return 0
         sleep 0.1
     done
     return 1
 }
 msg_send() { nm_wine "$NM_BIN/nmsend.exe" "$@"; }
+msg_send_in() { timeout 120 "$1" "$2/nmsend.exe" "${@:3}" 2>/dev/null | tr -d '\r'; }
+# The requests a component started with --trace took in: its mailbox keeps
+# only the newest, but its receiving thread traces every one.
+msg_requests() { grep -c -- "^trace: >>> Incoming .*$2" "$msg_dir/$1.out" 2>/dev/null || true; }
+
+# Every process that hosts the extension, and every copy of a component,
+# uses its identity's one pipe name.  msg_processes LABEL LOADER BIN [LOADER
+# BIN], with the tray waiting for the commands:
+# - a second process with the identity of a running one cannot receive and
+#   says so, and its end stops nothing of the first, which takes the next
+#   request: a second nmzap4, and the extension's command in a second
+#   Explorer while a receiver holds the extension's own pipe;
+# - 10 runs of 100 Scan commands in one process, as a long-lived Explorer
+#   runs them: each run ends with the handles and threads it began with, and
+#   the DLL goes once released;
+# - two Explorer-like processes (the second with the other LOADER and BIN,
+#   if given) run 100 commands each at the same moment: every request
+#   arrives, and neither leaves anything behind.
+msg_processes() {
+    local label=$1 loader=$2 bin=$3 loader2=${4:-$2} bin2=${5:-$3} out before pairs
+    msg_start_in "$loader" "$bin" tray-$label nmtray.exe --log "tray-$label.log" --timeout 0 --trace
+
+    msg_start_in "$loader" "$bin" zap1 nmzap4.exe --log zap1.log --timeout 60
+    out=$(cd "$msg_dir" && timeout 60 "$loader" "$bin/nmzap4.exe" --log zap2.log --timeout 5 2>/dev/null | tr -d '\r')
+    msg_send_in "$loader" "$bin" --as NMService --to NMVuz --op ZOVU_DEFAULT_MESSAGE CONFIRM 'C:\a.txt' >/dev/null
+    msg_wait zap1 'NMVuz stops'
+    nm_expect "$label: a second nmzap4 says that it cannot receive" "$out" \
+        "NMVuz cannot receive on Router0: Could not create pipe"
+    nm_expect "$label: the first nmzap4 takes the next request" "$(cat "$msg_dir/zap1.out")" \
+        'NMVuz <- NMService ZOVU_DEFAULT_MESSAGE ["CONFIRM", "C:\a.txt"]' "NMVuz stops"
+
+    msg_start_in "$loader" "$bin" own4 nmwatch.exe --as NMShellExt --log own4.log --timeout 120
+    out=$(cd "$msg_dir" && timeout 60 "$loader" "$bin/nmshell.exe" invoke 3 'C:\' 2>/dev/null | tr -d '\r')
+    msg_send_in "$loader" "$bin" --as NMService --to NMShellExt --op ZOVU_DEFAULT_MESSAGE x >/dev/null
+    msg_wait own4 'ZOVU_DEFAULT_MESSAGE'
+    msg_send_in "$loader" "$bin" --as NMService --to NMShellExt --op ZOVU_STOP_WATCH >/dev/null
+    nm_expect "$label: a command in another Explorer stops nothing of the process that holds Router4" \
+        "$out"$'\n'"$(cat "$msg_dir/own4.out")" "InvokeCommand(3): S_OK" \
+        "NMShellExt ready on Router4" 'NMShellExt <- NMService ZOVU_DEFAULT_MESSAGE ["x"]'
+
+    out=$(cd "$msg_dir" && timeout 600 "$loader" "$bin/nm_command_soak.exe" 10 100 3 'C:\' 2>/dev/null | tr -d '\r')
+    nm_expect "$label: 10 runs of 100 commands leave no handle or thread behind" "$out" \
+        "soak: 10 runs, 0 left something behind" "DllCanUnloadNow: S_OK, then the DLL unloaded"
+    grep 'LEFT BEHIND' <<<"$out" | sed "s/^/  note  $label: /"
+
+    before=$(msg_requests "tray-$label" ZOVU_RUN_NULLSCAN)
+    (cd "$msg_dir" && timeout 600 "$loader" "$bin/nm_command_soak.exe" 2 50 3 'C:\' 2>/dev/null >pair1.out) &
+    local first=$!
+    (cd "$msg_dir" && timeout 600 "$loader2" "$bin2/nm_command_soak.exe" 2 50 3 'C:\' 2>/dev/null >pair2.out) &
+    wait "$first" $!
+    msg_send_in "$loader" "$bin" --as NMService --to NMTray --op ZOVU_STOP_TRAY >/dev/null
+    msg_wait "tray-$label" 'NMTray stops'
+    pairs=$(cat "$msg_dir/pair1.out" "$msg_dir/pair2.out" | tr -d '\r')
+    nm_expect "$label: two Explorers at once, every request arrives" \
+        "requests: $(($(msg_requests "tray-$label" ZOVU_RUN_NULLSCAN) - before))" "requests: 202"
+    if [ "$(grep -cx 'soak: 2 runs, 0 left something behind' <<<"$pairs")" = 2 ]; then
+        wine_pass "$label: two Explorers at once, neither leaves anything behind"
+    else
+        wine_fail "$label: two Explorers at once, neither leaves anything behind" "$pairs"
+    fi
+}
 
 # --- NT family: named pipes between processes
 msg_start watch nmwatch.exe --hex --timeout 60
@@ -111,6 +175,15 @@ wait
 nm_expect "pipes: the service times out without a box" "$out$(cat "$msg_dir/box12.out")" \
     "nmsend: NMService -> NMTray ZOVU_RUN_NULLSCAN: failed"
 grep -q '^box: ' "$msg_dir/box12.out" && wine_fail "pipes: the service shows no box" "$(cat "$msg_dir/box12.out")"
+
+msg_processes 64-bit "$WINE64" "$NM_BIN"
+if [ -n "$NM_BIN32" ]; then
+    msg_processes32() {
+        msg_processes 32-bit "$WINE32" "$NM_BIN32" "$WINE64" "$NM_BIN"
+        nm_stop_prefix
+    }
+    nm_wine32_check "messaging: the 32-bit DLL, beside a 64-bit one" msg_processes32
+fi
 
 # --- Windows 98: the window transport
 msg_reg 'HKEY_CURRENT_USER\Software\Wine' Version win98
