@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ioutils/ansi_walk.h"
+#include "ioutils/find_handle.h"
 #include "ioutils/handle_walker.h"
 #include "ioutils/protected_files.h"
 #include "ioutils/removal_records.h"
@@ -16,22 +17,6 @@ namespace {
 using removal::Depth;
 
 constexpr size_t kShortestFolder = 4;  // "C:\a"; "C:\" and "C:" are roots
-
-// Closes a search however it ends.
-class FindHandle {
-public:
-    explicit FindHandle(HANDLE h) : h_(h) {}
-    ~FindHandle() {
-        if (h_ != INVALID_HANDLE_VALUE)
-            FindClose(h_);
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE h_;
-};
 
 // Whether the folder a caller named shows itself as a link to a search.  The
 // handle the walk opens says so too on Windows; under Wine a handle opened

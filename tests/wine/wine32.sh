@@ -5,7 +5,9 @@
 # 32-bit checks.  Where this kernel runs 32-bit programs they run at once.
 # Where it refuses them (or NM_VM32=1 asks), each is queued with a copy of its
 # prefix as it stands, and all of them run at the end of the suite, one after
-# the other, in one boot of the emulated machine (scripts/vm32).
+# the other, in one boot of the emulated machine (scripts/vm32).  The seam's
+# own probes are queued on every kernel, so that this path is tried by every
+# run, not only where it is the only one.
 NM_VM32_QUEUE="$NM_WINE_ROOT/vm32-queue"
 rm -rf "$NM_VM32_QUEUE"
 nm_wine32_where=here
@@ -15,39 +17,98 @@ nm_vm32_run=("$NM_ROOT/scripts/vm32" run)  # COMMAND...: COMMAND in the machine
 
 # nm_wine32_check NAME FUNCTION [ARG...]: FUNCTION ARGS... runs the checks in
 # the current prefix, its processes stopped first (in the emulated machine
-# none of them would be there), so it starts whatever it needs itself.  A
-# queued check takes the suite's functions and variables with it, and finds
-# its copy of the prefix in $WINEPREFIX.
+# none of them would be there), so it starts whatever it needs itself.
 nm_wine32_check() {
-    local name=$1
-    shift
-    nm_stop_prefix
     if [ "$nm_wine32_where" = here ]; then
-        "$@"
+        nm_stop_prefix
+        "${@:2}"
         return
     fi
-    nm_vm32_queued=$((nm_vm32_queued + 1))
-    local job
-    job="$NM_VM32_QUEUE/$(printf %02d "$nm_vm32_queued")"
-    mkdir -p "$job" && nm_copy_prefix "$WINEPREFIX" "$job/prefix"
-    # Drives mapped to folders of the prefix are the copy's own.
-    local link target
-    for link in "$job/prefix/dosdevices/"*; do
-        target=$(readlink "$link") || continue
-        [[ $target == "$WINEPREFIX"/* ]] && ln -sfn "$job/prefix${target#"$WINEPREFIX"}" "$link"
+    nm_vm32_queue "$@"
+}
+
+# nm_vm32_queue NAME FUNCTION [ARG...]: FUNCTION ARGS... queued for the
+# emulated machine whatever this kernel runs, with a copy of the prefix as it
+# stands.  The check is a new bash there: it gets the suite's shell options,
+# functions and variables, and every path in the prefix that they name, as
+# the drives do, names the same path in the copy.  The seam's own locals start
+# with "_": the check must see a case's variable, not a local of the same name.
+nm_vm32_queue() {
+    local _name=$1 _job _link _target
+    shift
+    nm_stop_prefix
+    _job="$NM_VM32_QUEUE/$(printf %02d $((nm_vm32_queued + 1)))"
+    if ! { mkdir -p "$_job" && nm_copy_prefix "$WINEPREFIX" "$_job/prefix"; }; then
+        wine_fail "$_name: not queued: cannot copy the prefix into $_job"
+        rm -rf "$_job"
+        return 1
+    fi
+    for _link in "$_job/prefix/dosdevices/"*; do
+        _target=$(readlink "$_link") || continue
+        nm_vm32_repoint "$WINEPREFIX" "$_job/prefix" "$_target"
+        [ "$_nm_repointed" = "$_target" ] || ln -sfn "$_nm_repointed" "$_link"
     done
     {
-        declare -p $(compgen -v | grep -E '^([a-z][A-Za-z0-9_]*|NM_[A-Z0-9_]+|WINE[A-Z0-9_]*)$') 2>/dev/null
+        set +o
+        shopt -p
+        nm_vm32_variables "$WINEPREFIX" "$_job/prefix"
         declare -f
-        printf 'export WINEPREFIX=%q\n' "$job/prefix"
         echo 'nm_wine32_where=here wine_passed=0 wine_failed=0'
-        printf 'echo %q\n' "wine $name (32-bit, emulated machine):"
+        printf 'echo %q\n' "wine $_name (32-bit, emulated machine):"
         printf '%q ' "$@"
         echo
         echo 'nm_stop_prefix'
         echo 'echo "wine: $wine_passed passed, $wine_failed failed"'
-    } >"$job/check.sh"
-    echo "  note  $name: queued for the emulated 32-bit machine"
+    } >"$_job/check.sh"
+    nm_vm32_queued=$((nm_vm32_queued + 1))
+    echo "  note  $_name: queued for the emulated 32-bit machine"
+}
+
+# What a queued check carries: the suite's variables, not bash's own.
+nm_vm32_carried='^([a-z][A-Za-z0-9_]*|NM_[A-Z0-9_]+|WINE[A-Z0-9_]*)$'
+
+# nm_vm32_variables FROM TO: declarations of the variables a queued check
+# carries, each value (each element of an array) re-pointed from the prefix
+# FROM to its copy TO.
+nm_vm32_variables() {
+    local _from=$1 _to=$2
+    (
+        set +u  # some are declared without a value
+        _names=$(compgen -v | grep -E "$nm_vm32_carried")
+        for _name in $_names; do
+            declare -n _var=$_name
+            if [[ ${_var@a} == *[aA]* ]]; then
+                for _key in "${!_var[@]}"; do
+                    nm_vm32_repoint "$_from" "$_to" "${_var[$_key]}"
+                    [ "$_nm_repointed" = "${_var[$_key]}" ] || _var[$_key]=$_nm_repointed
+                done
+            else
+                nm_vm32_repoint "$_from" "$_to" "$_var"
+                [ "$_nm_repointed" = "$_var" ] || _var=$_nm_repointed
+            fi
+        done
+        declare -p $_names 2>/dev/null
+    )
+}
+
+# nm_vm32_repoint FROM TO VALUE: VALUE with every path in the folder FROM made
+# the same path in TO, in _nm_repointed: FROM itself or a path below it, alone
+# or inside a longer text, with slashes or with backslashes (a Z: path).  A
+# name that only begins like FROM ("FROM-other", "FROM.old") is another folder.
+nm_vm32_repoint() {
+    _nm_repointed=$3
+    nm_vm32_replace_folder "$1" "$2"
+    nm_vm32_replace_folder "${1//\//\\}" "${2//\//\\}"
+}
+nm_vm32_replace_folder() {  # FROM TO: in _nm_repointed
+    local _rest=$_nm_repointed _before
+    _nm_repointed=""
+    while [[ $_rest == *"$1"* ]]; do
+        _before=${_rest%%"$1"*}
+        _rest=${_rest#*"$1"}
+        if [[ $_rest == [A-Za-z0-9._-]* ]]; then _nm_repointed+=$_before$1; else _nm_repointed+=$_before$2; fi
+    done
+    _nm_repointed+=$_rest
 }
 
 # Runs the queued checks in one boot and counts what they report.

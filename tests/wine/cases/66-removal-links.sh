@@ -85,6 +85,7 @@ mkdir -p "$r_vol/h/t2/数据夹"
 echo x >"$r_vol/h/t2/数据.txt"
 echo x >"$r_vol/h/t2/数据夹/ß.txt"
 echo x >"$r_vol/h/t2/plain.txt"
+nm_sees_tree "names: the program sees the folder it is to remove, name for name" 64 'H:\t2' "$r_vol/h/t2"
 out=$(r_util remove 'H:\t2'; echo "status $?")
 nm_expect "names: a folder holding non-ANSI names is removed, exit status 0" "$out" "removed: yes" "status 0"
 r_left=$(cd "$r_vol/h/t2" && find . | sort | tr '\n' ' ')

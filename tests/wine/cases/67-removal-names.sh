@@ -23,10 +23,11 @@ n_snapshot() {
         find . -path "./$2" -prune -o -type f -exec md5sum {} + | LC_ALL=C sort)
 }
 
-# The reproductions, in a folder of their own for each bitness.
+# The reproductions, in a folder of their own for each bitness.  The program
+# of that bitness first lists the drive: every check after it that finds
+# nothing left, or the outside unchanged, is about a tree the program saw.
 n_reproductions() {
     local bits=$1 top="$n_vol/n/r$1" before out left stream
-    mkdir -p "$top"
 
     # look-alikes of "..\" and "../" lead out of the folder when listed names become paths
     mkdir -p "$top/clean/..／outside" "$top/outside/sub"
@@ -35,6 +36,17 @@ n_reproductions() {
     echo v >"$top/victim.txt"
     echo x >"$top/clean/..＼victim.txt"
     echo y >"$top/clean/..／outside/in.txt"
+    # a trailing dot or space, a full-width letter beside its ASCII twin
+    mkdir -p "$top/t2/abc." "$top/t2/sp "
+    echo 1 >"$top/t2/abc./f"
+    echo 2 >"$top/t2/sp /f"
+    echo 3 >"$top/t2/a.txt"
+    echo 4 >"$top/t2/ａ.txt"
+    # a file at the drive's root, for the streams below
+    echo keep >"$n_vol/n/keep.txt"
+    nm_sees_tree "$bits-bit: the program sees the drive's trees, name for name, before removing" \
+        "$bits" 'N:\' "$n_vol/n"
+
     before=$(n_snapshot "$top" clean)
     out=$(n_util "$bits" remove "N:\\r$bits\\clean"; echo "status $?")
     nm_expect "$bits-bit look-alikes: the folder's contents go, exit status 0" "$out" "removed: yes" "status 0"
@@ -46,12 +58,6 @@ n_reproductions() {
     [ "$left" = ". " ] && wine_pass "$bits-bit look-alikes: nothing is left in the folder" ||
         wine_fail "$bits-bit look-alikes: nothing is left in the folder" "$left"
 
-    # a trailing dot or space, a full-width letter beside its ASCII twin
-    mkdir -p "$top/t2/abc." "$top/t2/sp "
-    echo 1 >"$top/t2/abc./f"
-    echo 2 >"$top/t2/sp /f"
-    echo 3 >"$top/t2/a.txt"
-    echo 4 >"$top/t2/ａ.txt"
     out=$(n_util "$bits" remove "N:\\r$bits\\t2"; echo "status $?")
     nm_expect "$bits-bit exact names: trailing dots and spaces go too, exit status 0" "$out" "removed: yes" "status 0"
     left=$(cd "$top/t2" && find . | sort | tr '\n' ' ')
@@ -59,7 +65,6 @@ n_reproductions() {
         wine_fail "$bits-bit exact names: nothing is left in the folder" "$left"
 
     # a stream of the root folder names the root itself
-    echo keep >"$n_vol/n/keep.txt"
     for stream in 'N:\:$I30:$INDEX_ALLOCATION' '\\?\N:\:$I30:$INDEX_ALLOCATION' "N:\\r$bits\\t2:\$I30:\$INDEX_ALLOCATION"; do
         out=$(n_util "$bits" remove "$stream"; echo "status $?")
         nm_expect "$bits-bit streams: '$stream' refused with the root record" "$out" "removed: no" "Drive: $stream" \
