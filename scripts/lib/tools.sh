@@ -35,6 +35,9 @@ nm_ensure_tools() {
     # Authenticode: the test certificates, signing and an independent verifier.
     command -v openssl >/dev/null || need+=(openssl)
     command -v osslsigncode >/dev/null || need+=(osslsigncode)
+    # Emulated processors: the i686 DLL's guard below its floor, and the
+    # emulated machine for 32-bit programs.
+    command -v qemu-system-i386 >/dev/null || need+=(qemu-system-x86)
     [ ${#need[@]} -eq 0 ] && return 0
     echo "installing: ${need[*]}"
     if [ "$(id -u)" != 0 ]; then

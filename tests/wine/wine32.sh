@@ -12,6 +12,9 @@ NM_VM32_QUEUE="$NM_WINE_ROOT/vm32-queue"
 rm -rf "$NM_VM32_QUEUE"
 nm_wine32_where=here
 nm_wine32_native || nm_wine32_where=vm32
+# "yes" inside the emulated machine: a check of thousands of rounds (a soak)
+# runs fewer of them there, with the same program and the same bounds.
+nm_wine32_emulated=""
 nm_vm32_queued=0
 nm_vm32_run=("$NM_ROOT/scripts/vm32" run)  # COMMAND...: COMMAND in the machine
 
@@ -53,7 +56,7 @@ nm_vm32_queue() {
         shopt -p
         nm_vm32_variables "$WINEPREFIX" "$_job/prefix"
         declare -f
-        echo 'nm_wine32_where=here wine_passed=0 wine_failed=0'
+        echo 'nm_wine32_where=here nm_wine32_emulated=yes wine_passed=0 wine_failed=0'
         printf 'echo %q\n' "wine $_name (32-bit, emulated machine):"
         printf '%q ' "$@"
         echo
