@@ -2,6 +2,7 @@
 #include "logs/cleaning_log_turn.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <functional>
 
@@ -21,6 +22,7 @@ constexpr char kWritersMutexPlain[] = "NMCleaningLog.txt";
 constexpr char kWaitingSuffix[] = ".wait";
 constexpr int kWaitingNamesPerMoment = 100;
 constexpr char kRecordStart[] = "Drive: ";
+constexpr char kRecordEnd[] = "-------------------------------------------------\r\n";
 constexpr DWORD kLargestRecord = 1024;
 
 // Open to every account, as the log's writers may run under several (the
@@ -45,14 +47,45 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-std::string ReadRecord(const std::string& path) {
+// The name of a file KeepRecordWaiting made: the log's name, a dot, 16 hex
+// digits, a dash, 2 digits, ".wait".  Anything else that matches the search
+// is not ours, and its order among ours would be whatever its name says.
+bool IsWaitingName(const std::string& name, const std::string& logName) {
+    constexpr size_t kStamp = 1 + 16 + 1 + 2;
+    constexpr size_t kSuffix = sizeof kWaitingSuffix - 1;
+    if (name.size() != logName.size() + kStamp + kSuffix || name.compare(0, logName.size(), logName) != 0 ||
+        name.compare(name.size() - kSuffix, kSuffix, kWaitingSuffix) != 0)
+        return false;
+    const char* stamp = name.c_str() + logName.size();
+    if (stamp[0] != '.' || stamp[17] != '-')
+        return false;
+    for (int i = 1; i <= 16; ++i)  // as "%08lX%08lX" writes them
+        if (!std::isdigit(static_cast<unsigned char>(stamp[i])) && (stamp[i] < 'A' || stamp[i] > 'F'))
+            return false;
+    return std::isdigit(static_cast<unsigned char>(stamp[18])) && std::isdigit(static_cast<unsigned char>(stamp[19]));
+}
+
+enum class Waiting { kRecord, kBroken, kBusy };
+
+// A waiting file holds one whole record, or it is the rest of a write that
+// broke off.  One that cannot be opened is still being written (its writer
+// holds it alone until the record is whole) and is left for a later turn.
+Waiting ReadRecord(const std::string& path, std::string* record) {
     FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    char bytes[kLargestRecord];
+    if (!file.valid())
+        return Waiting::kBusy;
+    char bytes[kLargestRecord + 1];
     DWORD read = 0;
-    if (!file.valid() || !ReadFile(file.get(), bytes, sizeof bytes, &read, nullptr))
-        return "";
-    return std::string(bytes, read);
+    if (!ReadFile(file.get(), bytes, sizeof bytes, &read, nullptr))
+        return Waiting::kBusy;
+    record->assign(bytes, read);
+    // Longer than any record, or cut inside one: taken in, it would break
+    // a line of the log.
+    constexpr size_t kEnd = sizeof kRecordEnd - 1;
+    const bool whole = read <= kLargestRecord && record->rfind(kRecordStart, 0) == 0 && record->size() > kEnd &&
+                       record->compare(record->size() - kEnd, kEnd, kRecordEnd) == 0;
+    return whole ? Waiting::kRecord : Waiting::kBroken;
 }
 
 }  // namespace
@@ -82,11 +115,16 @@ WaitingRecords FindWaitingRecords(const std::string& logPath) {
     for (bool more = search.valid(); more; more = FindNextFileA(search.get(), &found))
         names.push_back(found.cFileName);
     std::sort(names.begin(), names.end(), std::greater<>());  // newest first
+    const std::string logName = logPath.substr(folder.size());
     for (const auto& name : names) {
-        const std::string record = ReadRecord(folder + name);
-        // One that does not begin with a record is the rest of a write that
-        // broke off: nothing to take in, and nothing to keep.
-        if (record.rfind(kRecordStart, 0) == 0)
+        if (!IsWaitingName(name, logName))
+            continue;
+        std::string record;
+        const Waiting kind = ReadRecord(folder + name, &record);
+        if (kind == Waiting::kBusy)
+            continue;
+        // A broken one: nothing to take in, and nothing to keep.
+        if (kind == Waiting::kRecord)
             waiting.text += record;
         waiting.files.push_back(folder + name);
     }

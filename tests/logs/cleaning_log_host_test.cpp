@@ -400,4 +400,68 @@ TEST_F(CleaningLogTroubleTest, WaitingRecordsComeInBelowTheNextRecordNewestFirst
     EXPECT_EQ(FilesBesideTheLog(), 0);
 }
 
+
+// A writer that found no turn is still writing its record (it holds the file
+// alone) when the turn's holder looks beside the log; it finishes during that
+// turn.  The record must wait for the next turn, not be deleted unread.
+TEST_F(CleaningLogTroubleTest, ARecordStillBeingKeptWaitsForTheNextTurn) {
+    const std::string old = "old line\r\n";
+    const std::string kept = Record('D', "Deep Clean", "03/07/03 9:05 PM", "04:02:00");
+    SetLog(old);
+    HANDLE writer = CreateFileA("C:\\Program Files\\Nullmark\\NMCleaningLog.txt.01C2E4A1B2C3D4E5-00.wait",
+                                GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    DWORD done = 0;
+    ASSERT_TRUE(WriteFile(writer, kept.data(), static_cast<DWORD>(kept.size()), &done, nullptr));
+    Machine::OnApiCall([&](const char* api) {
+        if (writer != INVALID_HANDLE_VALUE && std::string(api) == "MoveFileExA") {
+            CloseHandle(writer);
+            writer = INVALID_HANDLE_VALUE;
+        }
+    });
+    s.WriteQuickCleanLog('C', kStarted);
+    Machine::OnApiCall(nullptr);
+    ASSERT_EQ(writer, INVALID_HANDLE_VALUE);
+    const std::string record = Record('C', "Quick Clean", "03/07/03 9:05 PM", "04:02:00");
+    EXPECT_EQ(Log(), record + old);
+    ASSERT_EQ(WaitingFiles().size(), 1u);
+
+    s.WriteQuickCleanLog('C', kStarted);
+    EXPECT_EQ(Log(), record + kept + record + old);
+    EXPECT_EQ(FilesBesideTheLog(), 0);
+}
+
+// Files beside the log that match the waiting records' search but are no
+// whole record of ours: none of their text reaches the log.  Broken ones of
+// our naming are removed; names that are not ours are left as they are.
+TEST_F(CleaningLogTroubleTest, OnlyWholeWaitingRecordsOfOurNamingAreTakenIn) {
+    const std::string record = Record('C', "Quick Clean", "03/07/03 9:05 PM", "04:02:00");
+    const std::string other = Record('D', "Deep Clean", "03/07/03 9:05 PM", "04:02:00");
+    struct Row {
+        const char* name;
+        std::string text;
+        bool left;
+    };
+    const Row rows[] = {
+        {"a record longer than any", "Drive: D\r\n" + std::string(5000, 'x') + "\r\n", false},
+        {"a record cut inside a line", other.substr(0, 40), false},
+        {"a record cut before its last line end", other.substr(0, other.size() - 1), false},
+        {"text that is no record", "hello\r\n", false},
+        {"a name in lower case", other, true},
+        {"a name of another shape", other, true},
+    };
+    const char* names[] = {".01C2E4A1B2C3D4E5-00.wait", ".01C2E4A1B2C3D4E5-01.wait", ".01C2E4A1B2C3D4E5-02.wait",
+                           ".01C2E4A1B2C3D4E5-03.wait", ".01c2e4a1b2c3d4e5-00.wait", ".zz.wait"};
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(rows[i].name);
+        const std::string path = log_ + names[i];
+        SetLog("old line\r\n");
+        std::ofstream(path, std::ios::binary) << rows[i].text;
+        s.WriteQuickCleanLog('C', kStarted);
+        EXPECT_EQ(Log(), record + "old line\r\n");
+        EXPECT_EQ(std::filesystem::exists(path), rows[i].left);
+        std::filesystem::remove(path);
+    }
+}
+
 }  // namespace
