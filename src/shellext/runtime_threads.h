@@ -8,3 +8,9 @@
 // what it keeps for a thread (the C++ exception state) when the thread
 // ends, and its own list of such destructors when the module goes.
 void RuntimeThreadNotice(HINSTANCE module, DWORD reason, LPVOID reserved);
+
+// The DLL keeps the C++ exception state itself (exception_state.cpp, linked
+// into the DLL alone) and registers here what frees it at a thread's end and
+// at the module's; RuntimeThreadNotice passes those notices on.
+using ThreadEndNotice = void (*)(DWORD reason);
+void SetExceptionStateNotice(ThreadEndNotice notice);

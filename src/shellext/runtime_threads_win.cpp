@@ -10,6 +10,14 @@
 // process detach those of the last thread, and it frees the list.
 extern "C" BOOL __mingw_TLScallback(HANDLE module, DWORD reason, LPVOID reserved);
 
+namespace {
+ThreadEndNotice g_exceptionState = nullptr;
+}  // namespace
+
+void SetExceptionStateNotice(ThreadEndNotice notice) {
+    g_exceptionState = notice;
+}
+
 void RuntimeThreadNotice(HINSTANCE module, DWORD reason, LPVOID reserved) {
     // Thread attach stays the runtime's business no more than it was: its
     // answer to it resets the new thread's floating-point unit, which the
@@ -17,4 +25,6 @@ void RuntimeThreadNotice(HINSTANCE module, DWORD reason, LPVOID reserved) {
     // threads.
     if (reason != DLL_THREAD_ATTACH)
         __mingw_TLScallback(module, reason, reserved);
+    if (g_exceptionState != nullptr)
+        g_exceptionState(reason);
 }

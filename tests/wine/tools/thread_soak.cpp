@@ -7,10 +7,14 @@
 // receiving thread to close, so not every thread can).  Then the thread
 // ends.  What the runtime keeps for a thread must go with it: the process's
 // heaps hold no more after the soak than before it (after a warm-up, so that
-// what the DLL and the system set up once is in both).
+// what the DLL and the system set up once is in both).  Then the DLL is
+// unloaded and loaded again kLoads times, one such thread each time, as the
+// shell unloads an idle extension and loads it for the next menu: each copy
+// must give back what it took of the process, its TLS slots counted.
 //   nm_thread_soak THREADS OFFSET PATH...
 // Prints the threads, the heap bytes in use and the process's private bytes
-// before and after, the count of unexpected answers, and "heaps: no growth
+// before and after, the loads' TLS slots and "TLS slots: none lost" (or "N
+// lost"), the count of unexpected answers, and "heaps: no growth
 // beyond L bytes" or "heaps: grew by N bytes (more than L)"; exits 0 only
 // when every call answered as expected and the heaps did not grow.
 #include <windows.h>
@@ -34,6 +38,9 @@ constexpr int kSendEvery = 500;
 // A leak of one small block per thread would pass this many times over
 // 10,000 threads; what the system itself keeps varies by a few pages.
 constexpr SIZE_T kGrowthLimit = 64 * 1024;
+// A process has 1,088 TLS slots; a copy that kept one would be seen long
+// before they ran out.
+constexpr int kLoads = 100;
 
 struct Soak {
     const ServerModule* server = nullptr;
@@ -157,6 +164,32 @@ bool RunThreads(Soak& soak, int count) {
 
 // --- what the process holds ------------------------------------------------
 
+// The TLS slots still to be had: every one taken, counted and given back.
+int FreeTlsSlots() {
+    std::vector<DWORD> taken;
+    for (DWORD slot = TlsAlloc(); slot != TLS_OUT_OF_INDEXES; slot = TlsAlloc())
+        taken.push_back(slot);
+    for (const DWORD slot : taken)
+        TlsFree(slot);
+    return static_cast<int>(taken.size());
+}
+
+// kLoads times: the DLL loaded, one thread through it, the DLL unloaded.
+// False when a copy would not load or stayed loaded.
+bool RunLoads(Soak& soak, ServerModule& server, std::string* error) {
+    for (int i = 0; i < kLoads; ++i) {
+        if (!server.Load(DefaultServerPath(), error) || !HookMalloc(GetModuleHandleA("NMShell402.dll")) ||
+            !RunThreads(soak, 1))
+            return false;
+        server.Unload();
+        if (GetModuleHandleA("NMShell402.dll") != nullptr) {
+            *error = "the DLL stayed loaded after load " + std::to_string(i + 1);
+            return false;
+        }
+    }
+    return true;
+}
+
 struct Holdings {
     SIZE_T heapBytes = 0;     // busy blocks of every heap of the process
     SIZE_T privateBytes = 0;  // committed memory of the process alone
@@ -228,6 +261,19 @@ int main(int argc, char** argv) {
                 static_cast<unsigned long>(after.heapBytes));
     std::printf("private bytes: before %lu, after %lu\n", static_cast<unsigned long>(before.privateBytes),
                 static_cast<unsigned long>(after.privateBytes));
+    server.Unload();
+    const int slotsBefore = FreeTlsSlots();
+    if (!RunLoads(soak, server, &error)) {
+        std::printf("loads: %s\n", error.c_str());
+        return 1;
+    }
+    const int slotsAfter = FreeTlsSlots();
+    std::printf("loads: %d, free TLS slots before %d, after %d\n", kLoads, slotsBefore, slotsAfter);
+    const bool slotsLost = slotsAfter < slotsBefore;
+    if (slotsLost)
+        std::printf("TLS slots: %d lost\n", slotsBefore - slotsAfter);
+    else
+        std::printf("TLS slots: none lost\n");
     std::printf("unexpected answers: %d%s%s\n", soak.failures, soak.failures ? ", the first: " : "",
                 soak.firstFailure.c_str());
     const bool grew = growth > kGrowthLimit;
@@ -236,5 +282,5 @@ int main(int argc, char** argv) {
                     static_cast<unsigned long>(kGrowthLimit));
     else
         std::printf("heaps: no growth beyond %lu bytes\n", static_cast<unsigned long>(kGrowthLimit));
-    return soak.failures == 0 && !grew ? 0 : 1;
+    return soak.failures == 0 && !grew && !slotsLost ? 0 : 1;
 }
