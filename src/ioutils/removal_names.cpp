@@ -59,3 +59,32 @@ std::string AnsiFromWide(const WideName& name) {
     WideCharToMultiByte(CP_ACP, 0, name.data(), static_cast<int>(name.size()), &text[0], length, nullptr, nullptr);
     return text;
 }
+
+bool IsOneName(const WideName& name) {
+    if (name.empty() || (name.size() == 1 && name[0] == '.') || (name.size() == 2 && name[0] == '.' && name[1] == '.'))
+        return false;
+    for (WCHAR c : name)
+        if (c == 0 || c == '\\' || c == '/')
+            return false;
+    return true;
+}
+
+namespace {
+
+WCHAR Upper(WCHAR c) {
+    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0xFF41 && c <= 0xFF5A) ||
+        (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) || (c >= 0x430 && c <= 0x44F))
+        return static_cast<WCHAR>(c - 0x20);
+    if (c >= 0x450 && c <= 0x45F)
+        return static_cast<WCHAR>(c - 0x50);
+    return c;
+}
+
+}  // namespace
+
+bool SameNameIgnoringCase(const WCHAR* a, const WCHAR* b, size_t length) {
+    for (size_t i = 0; i < length; ++i)
+        if (a[i] != b[i] && Upper(a[i]) != Upper(b[i]))
+            return false;
+    return true;
+}

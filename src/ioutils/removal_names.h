@@ -22,3 +22,13 @@ WideName WideFromAnsi(const std::string& text);
 // An exact name as a person reads it in the ANSI code page; only ever
 // shown, never used to reach a file.
 std::string AnsiFromWide(const WideName& name);
+
+// Whether a listed name is one name of its folder: not empty, not "." or
+// "..", and holding no separator or NUL that would make it a path of several
+// names (Wine lists Unix names such as "lnk\victim.txt" as they are).
+bool IsOneName(const WideName& name);
+// Whether two names are the same without regard to case, as the file
+// systems compare them for the letters a person types: ASCII, Latin-1, the
+// full-width Latin letters, Greek and Cyrillic.  A letter outside those only
+// ever makes two names differ, which keeps an entry rather than removing it.
+bool SameNameIgnoringCase(const WCHAR* a, const WCHAR* b, size_t length);
