@@ -36,6 +36,15 @@ bool IsKeptFile(const WideName& name) {
 
 bool Deleted(Status status) { return status >= 0 || IsGone(status); }
 
+// An entry as the records name it, below its folder's name.  Built a piece
+// at a time: GCC warns of an overlap on a joined temporary.
+std::string ShownChild(const std::string& folder, const WideName& name) {
+    std::string shown = folder;
+    shown += '\\';
+    shown += AnsiFromWide(name);
+    return shown;
+}
+
 // A name below a folder's own name; a volume's root is "\".
 void AppendName(WideName* path, const WideName& name) {
     if (path->empty() || path->back() != '\\')
@@ -192,7 +201,7 @@ bool HandleWalker::Walk(HANDLE root, const std::string& shown, const WideName& r
         if (listedFolder ? depth == Depth::kFilesOnly : IsKeptFile(entry.name))
             continue;
         const auto stays = [&](const char* problem) {
-            LogFailure(shown_ + "\\" + AnsiFromWide(entry.name), problem);
+            LogFailure(ShownChild(shown_, entry.name), problem);
             top.result = false;
         };
         if (!IsOneName(entry.name)) {
@@ -212,7 +221,8 @@ bool HandleWalker::Walk(HANDLE root, const std::string& shown, const WideName& r
             case Met::kEntered:
                 next.indexInParent = index;
                 AppendName(&name_, entry.name);
-                shown_ += "\\" + AnsiFromWide(entry.name);
+                shown_ += '\\';
+                shown_ += AnsiFromWide(entry.name);
                 next.nameLength = name_.size();
                 next.shownLength = shown_.size();
                 stack.push_back(std::move(next));  // `top` and `entry` are no longer valid
@@ -249,7 +259,7 @@ bool HandleWalker::SeenGone(Frame& frame) {
         if (!stillListed || entries_.DeletePending(frame.handle, entry))
             continue;
         const bool folder = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        LogFailure(shown_ + "\\" + AnsiFromWide(entry.name), folder ? kFolderProblem : kFileProblem);
+        LogFailure(ShownChild(shown_, entry.name), folder ? kFolderProblem : kFileProblem);
         result = false;
     }
     return result;

@@ -731,35 +731,42 @@ TEST_F(RecursiveRemoveTest, AnEntryCountsAsGoneOnlyWhenItsFolderShowsIt) {
     }
     const struct {
         const char* name;
-        const char* api;    // the walk's call at whose start another program acts
-        const char* entry;  // ... on the walk's way to this entry
+        const char* entry;  // another program acts at the start of the walk's open of this entry
+        const char* away;   // ... moving it here, and back at the walk's next question to C:\t
+        const char* stays;
+        const std::string problem;
     } cases[] = {
-        {"moved away as the walk opens it, back as the walk asks", "NtCreateFile", "C:\\t\\sub"},
-        {"made again after its delete", "NtCreateFile", "C:\\t\\z.txt"},
+        {"a folder moved away as the walk opens it, back as the walk asks", "C:\\t\\sub", "C:\\away", "C:\\t\\sub",
+         kFolderProblem},
+        {"a file moved away as the walk opens it, back as the walk asks", "C:\\t\\y.txt", "C:\\away.txt",
+         "C:\\t\\y.txt", kFileProblem},
+        {"a folder made again after its delete", "C:\\t\\z.txt", nullptr, "C:\\t\\sub", kFolderProblem},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Make("C:\\t\\sub\\f.txt", 0, "kept");
+        Make("C:\\t\\y.txt");
         Make("C:\\t\\z.txt");
         int step = 0;
         Machine::OnFileCall([&](const char* api, const std::string& path) {
-            if (step == 0 && std::string(api) == c.api && path == c.entry) {
+            if (step == 0 && std::string(api) == "NtCreateFile" && path == c.entry) {
                 ++step;
-                if (std::string(c.entry) == "C:\\t\\sub")
-                    MoveFileA("C:\\t\\sub", "C:\\away");
+                if (c.away != nullptr)
+                    MoveFileA(c.entry, c.away);
                 else
-                    Make("C:\\t\\sub\\f.txt", 0, "made again");  // the delete of sub comes before z.txt
-            } else if (step == 1 && std::string(c.entry) == "C:\\t\\sub" && path == "C:\\t") {
+                    Make("C:\\t\\sub\\f.txt", 0, "made again");  // sub's delete comes before z.txt
+            } else if (step == 1 && c.away != nullptr && path == "C:\\t") {
                 ++step;
-                MoveFileA("C:\\away", "C:\\t\\sub");
+                MoveFileA(c.away, c.entry);
             }
         });
         const std::string before = Records();
         EXPECT_FALSE(IO_RecursiveRM("C:\\t"));
         Machine::OnFileCall(nullptr);
-        EXPECT_TRUE(Exists("C:\\t\\sub\\f.txt"));
-        EXPECT_EQ(Records(), before + Record("C", kFolderProblem, "C:\\t\\sub"));
+        EXPECT_TRUE(Exists(c.stays));
+        EXPECT_EQ(Records(), before + Record("C", c.problem, c.stays));
         nmtest::RemoveTree("C:\\t\\sub");
+        DeleteFileA("C:\\t\\y.txt");
     }
 }
 
