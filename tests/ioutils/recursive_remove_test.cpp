@@ -664,24 +664,39 @@ TEST_F(RecursiveRemoveTest, AReadOnlyFileWithANameOutsideKeepsItsAttributes) {
 
 // A listed name is one name of its folder or it is never opened: Unix names
 // may hold a backslash ("lnk\victim.txt", a folder "lnk\sub") beside a link
-// "lnk" to a folder outside, and opened through the folder they would be
-// paths through that link.  They stay, each with its record.
+// "lnk" to a folder outside that stays, and opened through the folder they
+// would be paths through that link.  They stay, each with its record.
 TEST_F(RecursiveRemoveTest, ANameHoldingABackslashIsNeverOpened) {
-    Make("C:\\out\\victim.txt", 0, "victim");
-    Make("C:\\out\\sub\\f.txt", 0, "deeper");
-    const std::string t = Machine::HostPath("C:\\t");
-    ASSERT_EQ(::symlink(Machine::HostPath("C:\\out").c_str(), (t + "/lnk").c_str()), 0);
-    std::ofstream(t + "/lnk\\victim.txt") << "x";
-    ASSERT_TRUE(std::filesystem::create_directory(t + "/lnk\\sub"));
-    std::ofstream(t + "/plain.txt") << "x";
-    EXPECT_FALSE(IO_RecursiveRM("C:\\t"));
-    EXPECT_EQ(ReadFileText("C:\\out\\victim.txt"), "victim");
-    EXPECT_EQ(ReadFileText("C:\\out\\sub\\f.txt"), "deeper");
-    EXPECT_TRUE(std::filesystem::exists(t + "/lnk\\victim.txt"));
-    EXPECT_TRUE(std::filesystem::exists(t + "/lnk\\sub"));
-    EXPECT_FALSE(std::filesystem::exists(t + "/plain.txt"));
-    EXPECT_EQ(Records(), Record("C", kFolderProblem, "C:\\t\\lnk\\sub") + Record("C", kFileProblem, "C:\\t\\lnk\\victim.txt"));
-    EXPECT_EQ(Machine::OpenHandles(), 0u);
+    // Before Windows 10 1607 nothing refuses a link on the way of a path.
+    for (const DWORD major : {5, 10}) {
+        SCOPED_TRACE(major == 5 ? "Windows XP" : "Windows 10 1809");
+        Machine::SetWindowsNT(major, major == 5 ? 1 : 0, major == 5 ? 2600 : 17763);
+        Make("C:\\out\\victim.txt", 0, "victim");
+        Make("C:\\out\\sub\\f.txt", 0, "deeper");
+        const std::string t = Machine::HostPath("C:\\t");
+        ASSERT_EQ(::symlink(Machine::HostPath("C:\\out").c_str(), (t + "/lnk").c_str()), 0);
+        std::ofstream(t + "/lnk\\victim.txt") << "x";
+        ASSERT_TRUE(std::filesystem::create_directory(t + "/lnk\\sub"));
+        std::ofstream(t + "/plain.txt") << "x";
+        // Another program holds the link, so that it stays, as Wine's do.
+        HANDLE holder = CreateFileA("C:\\t\\lnk", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        const std::string before = Records();
+        EXPECT_FALSE(IO_RecursiveRM("C:\\t"));
+        CloseHandle(holder);
+        EXPECT_EQ(ReadFileText("C:\\out\\victim.txt"), "victim");
+        EXPECT_EQ(ReadFileText("C:\\out\\sub\\f.txt"), "deeper");
+        EXPECT_TRUE(std::filesystem::exists(t + "/lnk\\victim.txt"));
+        EXPECT_TRUE(std::filesystem::exists(t + "/lnk\\sub"));
+        EXPECT_FALSE(std::filesystem::exists(t + "/plain.txt"));
+        EXPECT_EQ(Records(), before + Record("C", kFolderProblem, "C:\\t\\lnk") +
+                                 Record("C", kFolderProblem, "C:\\t\\lnk\\sub") +
+                                 Record("C", kFileProblem, "C:\\t\\lnk\\victim.txt"));
+        EXPECT_EQ(Machine::OpenHandles(), 0u);
+        std::filesystem::remove_all(t);
+        std::filesystem::create_directory(t);
+    }
 }
 
 // Another program moves a file of the walk out of its folder at the walk's
