@@ -45,11 +45,15 @@ std::string ShownChild(const std::string& folder, const WideName& name) {
     return shown;
 }
 
-// A name below a folder's own name; a volume's root is "\".
-void AppendName(WideName* path, const WideName& name) {
-    if (path->empty() || path->back() != '\\')
-        path->push_back('\\');
-    path->append(name);
+// Whether path is name below the folder's own name (a volume's root is
+// "\"), compared as the file systems compare names.
+bool IsNameBelow(const WideName& path, const WideName& folder, const WideName& name) {
+    const size_t separator = folder.empty() || folder.back() != '\\' ? 1 : 0;
+    if (path.size() != folder.size() + separator + name.size())
+        return false;
+    return SameNameIgnoringCase(path.data(), folder.data(), folder.size()) &&
+           (separator == 0 || path[folder.size()] == '\\') &&
+           SameNameIgnoringCase(path.data() + folder.size() + separator, name.data(), name.size());
 }
 
 // The folder a named entry lies in, as a path: "C:\a\b" -> "C:\a",
@@ -114,7 +118,7 @@ HandleWalker::Named HandleWalker::OpenNamedFolder(const std::string& full, HANDL
         // The folder's own handle says what it is: under Wine a Unix link
         // (or a link beside a case twin of the name) opens as its target,
         // whose name is another.
-        if (!IsListedEntry(handle, parentName, entry)) {
+        if (!IsListedEntry(handle, parent, parentName, entry)) {
             CloseHandle(handle);
             return Named::kRefused;
         }
@@ -155,10 +159,16 @@ bool HandleWalker::RemoveContents(const std::string& shown, const std::string& f
     return Walk(handle, shown, name, depth);
 }
 
-bool HandleWalker::IsListedEntry(HANDLE handle, const WideName& folderName, const ListedEntry& entry) {
-    expected_.assign(folderName);
-    AppendName(&expected_, entry.name);
-    return entries_.NameIs(handle, expected_);
+bool HandleWalker::IsListedEntry(HANDLE handle, HANDLE parent, const WideName& folderName, const ListedEntry& entry) {
+    if (!entries_.OwnName(handle, &reported_))
+        return false;
+    if (IsNameBelow(reported_, folderName, entry.name))
+        return true;
+    // Wine reports every name without its trailing dots and spaces: such an
+    // entry is still the one listed where no twin of that name lies beside it.
+    const WideName trimmed = WithoutTrailingDotsAndSpaces(entry.name);
+    return !trimmed.empty() && trimmed.size() != entry.name.size() && IsNameBelow(reported_, folderName, trimmed) &&
+           !entries_.StillListed(parent, trimmed, true);
 }
 
 bool HandleWalker::Walk(HANDLE root, const std::string& shown, const WideName& rootName, Depth depth) {
@@ -220,7 +230,7 @@ bool HandleWalker::Walk(HANDLE root, const std::string& shown, const WideName& r
         switch (OpenSubfolder(top.handle, entry, &next)) {
             case Met::kEntered:
                 next.indexInParent = index;
-                AppendName(&name_, entry.name);
+                name_ = reported_;  // its own name, as its children will report theirs
                 shown_ += '\\';
                 shown_ += AnsiFromWide(entry.name);
                 next.nameLength = name_.size();
@@ -273,7 +283,7 @@ HandleWalker::Met HandleWalker::OpenSubfolder(HANDLE parent, const ListedEntry& 
     if (opened != Opened::kHeld)
         return Met::kStays;
     HeldEntry held;
-    if (!IsListedEntry(handle, name_, entry) || !entries_.Inspect(handle, &held)) {
+    if (!IsListedEntry(handle, parent, name_, entry) || !entries_.Inspect(handle, &held)) {
         CloseHandle(handle);
         return Met::kStays;
     }
@@ -323,7 +333,7 @@ HandleWalker::Outcome HandleWalker::RemoveFile(HANDLE parent, const WideName& fo
         if (opened == Opened::kHeld) {
             FileHandle file(handle);
             HeldEntry held;
-            if (!IsListedEntry(handle, folderName, entry) || !entries_.Inspect(handle, &held))
+            if (!IsListedEntry(handle, parent, folderName, entry) || !entries_.Inspect(handle, &held))
                 return Outcome::kStays;
             const bool link = IsLink(held.attributes, held.tag);
             if ((listedLink && !link) || (held.directory && !link))
@@ -355,7 +365,7 @@ bool HandleWalker::EmptyInPlace(HANDLE parent, const WideName& folderName, const
         return false;
     FileHandle file(handle);
     HeldEntry held;
-    if (!IsListedEntry(handle, folderName, entry) || !entries_.Inspect(handle, &held) || held.links != 1 ||
+    if (!IsListedEntry(handle, parent, folderName, entry) || !entries_.Inspect(handle, &held) || held.links != 1 ||
         held.directory || (held.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
         return false;
     return entries_.EmptyThrough(handle);

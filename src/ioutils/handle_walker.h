@@ -59,9 +59,10 @@ private:
     // as a link.
     enum class Met { kEntered, kDeleted, kAbsent, kStays };
     Met OpenSubfolder(HANDLE parent, const ListedEntry& entry, Frame* child);
-    // Whether the handle opened for entry of the folder whose own name is
-    // folderName names that entry.
-    bool IsListedEntry(HANDLE handle, const WideName& folderName, const ListedEntry& entry);
+    // Whether the handle opened for entry of the folder held by parent, whose
+    // own name is folderName, names that entry; its own name is left in
+    // reported_.
+    bool IsListedEntry(HANDLE handle, HANDLE parent, const WideName& folderName, const ListedEntry& entry);
     bool EmptyInPlace(HANDLE parent, const WideName& folderName, const ListedEntry& entry);
     // The entries of a finished folder whose delete was accepted, seen gone;
     // those still there keep their records.
@@ -72,7 +73,7 @@ private:
     // name in the records, each entry's appended only while it is looked at.
     WideName name_;
     std::string shown_;
-    WideName expected_;  // an entry's name below its folder's, while it is compared
+    WideName reported_;  // the last handle's own name, as its file system reports it
 };
 
 }  // namespace removal

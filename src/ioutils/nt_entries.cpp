@@ -163,10 +163,13 @@ bool NtEntries::DeletePending(HANDLE folder, const ListedEntry& entry) {
 }
 
 bool NtEntries::OwnName(HANDLE handle, WideName* name) {
-    std::vector<ULONG> buffer(130);  // room for 256 characters; grown for a longer name
+    std::vector<ULONG>& buffer = ownName_;
+    if (buffer.empty())
+        buffer.resize(130);  // room for 256 characters; grown for a longer name
     for (;;) {
         const ULONG bytes = static_cast<ULONG>(buffer.size() * sizeof(ULONG));
         IoStatusBlock io{};
+        buffer[0] = 0;
         const Status status = calls_.queryInformation(handle, &io, buffer.data(), bytes, kFileNameInformation);
         const ULONG length = buffer[0];
         if (status == kBufferOverflow && length <= 0x10000 && length + sizeof(ULONG) > bytes) {
@@ -178,21 +181,6 @@ bool NtEntries::OwnName(HANDLE handle, WideName* name) {
         name->assign(reinterpret_cast<const WCHAR*>(buffer.data() + 1), length / sizeof(WCHAR));
         return true;
     }
-}
-
-bool NtEntries::NameIs(HANDLE handle, const WideName& expected) {
-    // Room for one character more than expected: a longer name overflows
-    // it, and is not the one expected.
-    std::vector<ULONG> buffer((expected.size() + 1) * sizeof(WCHAR) / sizeof(ULONG) + 2);
-    const ULONG bytes = static_cast<ULONG>(buffer.size() * sizeof(ULONG));
-    IoStatusBlock io{};
-    if (calls_.queryInformation(handle, &io, buffer.data(), bytes, kFileNameInformation) < 0)
-        return false;
-    const ULONG length = buffer[0];
-    if (length != expected.size() * sizeof(WCHAR) || length + sizeof(ULONG) > bytes)
-        return false;
-    const WCHAR* reported = reinterpret_cast<const WCHAR*>(buffer.data() + 1);
-    return SameNameIgnoringCase(reported, expected.data(), expected.size());
 }
 
 bool NtEntries::Inspect(HANDLE handle, HeldEntry* held) {

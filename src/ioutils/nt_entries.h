@@ -55,12 +55,9 @@ public:
     // Whether the entry the folder lists has its delete pending.
     bool DeletePending(HANDLE folder, const ListedEntry& entry);
     // The handle's own path on its volume, as the file system reports it.
+    // Under Wine a Unix link opens as what it leads to, and its handle names
+    // that.
     bool OwnName(HANDLE handle, WideName* name);
-    // Whether the handle's own name is `expected` (compared as the file
-    // systems compare names): an entry opened through its folder is the one
-    // listed only then.  Under Wine a Unix link opens as what it leads to,
-    // and its handle names that.
-    bool NameIs(HANDLE handle, const WideName& expected);
     bool Inspect(HANDLE handle, HeldEntry* held);
     // The entry goes when its last handle closes (at once where the system
     // has POSIX deletes).  A read-only one has that attribute cleared first;
@@ -82,8 +79,10 @@ private:
                 HANDLE* handle);
     bool SetAttributes(HANDLE handle, DWORD attributes);
 
-    // One listing buffer for the whole walk, grown only for a name too long for it.
+    // One listing buffer for the whole walk, grown only for a name too long
+    // for it, and one for the handles' own names.
     std::vector<ULONGLONG> listing_;
+    std::vector<ULONG> ownName_;
 
     ntfile::Calls calls_;
     bool dontReparse_ = true;  // until the system says it does not know the flag

@@ -88,3 +88,10 @@ bool SameNameIgnoringCase(const WCHAR* a, const WCHAR* b, size_t length) {
             return false;
     return true;
 }
+
+WideName WithoutTrailingDotsAndSpaces(const WideName& name) {
+    size_t end = name.size();
+    while (end > 0 && (name[end - 1] == '.' || name[end - 1] == ' '))
+        --end;
+    return name.substr(0, end);
+}

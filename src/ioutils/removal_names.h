@@ -32,3 +32,6 @@ bool IsOneName(const WideName& name);
 // full-width Latin letters, Greek and Cyrillic.  A letter outside those only
 // ever makes two names differ, which keeps an entry rather than removing it.
 bool SameNameIgnoringCase(const WCHAR* a, const WCHAR* b, size_t length);
+// The name without the dots and spaces it ends in, as a path's last name
+// loses them (Wine also reports a handle's own name so).
+WideName WithoutTrailingDotsAndSpaces(const WideName& name);

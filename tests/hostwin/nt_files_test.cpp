@@ -220,7 +220,9 @@ TEST_F(NtFiles, NamesTheHandlesOwnPathOnItsVolume) {
         LONG status;
         const auto [length, text] = nameOf(h, 1024, &status);
         EXPECT_EQ(status, kSuccess);
-        const std::u16string expected = name.empty() ? folderName : folderName + u"\\" + name;
+        // Wine 8 reports a name without its trailing dots, as a path's last name loses them.
+        const std::u16string shown = IsWine() && name == u"abc." ? u"abc" : name;
+        const std::u16string expected = name.empty() ? folderName : folderName + u"\\" + shown;
         EXPECT_EQ(length, expected.size() * 2);
         EXPECT_EQ(folded(text), folded(expected)) << std::string(text.begin(), text.end());
         const auto [cutLength, cut] = nameOf(h, 8, &status);

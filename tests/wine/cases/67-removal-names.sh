@@ -170,6 +170,7 @@ n_swapper() {
                 mv "$n_prop/p$t/swap" "$n_prop/park/p$t" 2>/dev/null && ln -s "$n_prop/outside" "$n_prop/p$t/swap"
             fi
         done
+        sleep 0.02
     done
 }
 n_swapper &

@@ -42,9 +42,9 @@ k_left() {  # NAME DIR EXPECTED: what is left below DIR, as find lists it
 k_checks() {
     local bits=$1 top="$k_vol/k/r$1" out before holder i out_text
     out="$top/out"
-    mkdir -p "$out/sub" "$top/fl" "$top/tw/ClEAN" "$top/bs/lnk\\sub" "$top/hl" "$top/im" "$top/sw/zsub"
+    mkdir -p "$out/sub" "$top/fl" "$top/tw/ClEAN" "$top/bs/lnk\\sub" "$top/hl" "$top/im" "$top/sw"
     echo victim >"$out/victim.txt"
-    echo deeper >"$out/sub/f.txt"
+    # (out/sub stays empty: the program's listing of "lnk\sub" would go through lnk)
     echo ro >"$out/ro.txt"
     chmod 444 "$out/ro.txt"
     # file links, absolute and relative, beside a plain file
@@ -66,7 +66,7 @@ k_checks() {
     echo x >"$top/im/free.txt"
     # a folder swapped for a link while the walk waits on a held file
     echo x >"$top/sw/a-held.txt"
-    echo x >"$top/sw/zsub/f.txt"
+    for i in $(seq 12); do mkdir "$top/sw/s$i" && echo x >"$top/sw/s$i/f.txt"; done
     nm_sees_tree "$bits-bit: the program sees the trees, name for name, before removing" "$bits" "K:\\r$bits" "$top"
     before=$(k_state "$out")
 
@@ -102,7 +102,9 @@ k_checks() {
     fi
 
     # The walk lists sw, then waits on a-held.txt (held by another program)
-    # for two seconds; meanwhile zsub becomes a link to the outside.
+    # for two seconds; meanwhile every folder beside it that is still there
+    # (those listed after it, in the Unix side's order) becomes a link to
+    # the outside.
     holder="$WINEPREFIX/hold-$bits.out"
     (timeout 60 "$WINE64" "$NM_BIN/nm_hold_file.exe" "K:\\r$bits\\sw\\a-held.txt" r 6 2>/dev/null >"$holder" &)
     for _ in $(seq 300); do grep -q holding "$holder" 2>/dev/null && break; sleep 0.05; done
@@ -112,7 +114,10 @@ k_checks() {
         sleep 0.01
     done
     sleep 0.3
-    mv "$top/sw/zsub" "$top/zsub-old" && ln -s "$out" "$top/sw/zsub"
+    mkdir -p "$top/old"
+    for i in $(seq 12); do
+        [ -d "$top/sw/s$i" ] && mv "$top/sw/s$i" "$top/old/s$i" && ln -s "$out" "$top/sw/s$i"
+    done
     wait
     nm_expect "$bits-bit swapped folder: not walked, exit status 1" "$(cat "$WINEPREFIX/sw-$bits.out")" \
         "removed: no" "status 1"
