@@ -45,6 +45,13 @@ std::string ShownChild(const std::string& folder, const WideName& name) {
     return shown;
 }
 
+// A name below a folder's own name; a volume's root is "\\".
+void AppendName(WideName* path, const WideName& name) {
+    if (path->empty() || path->back() != '\\')
+        path->push_back('\\');
+    path->append(name);
+}
+
 // Whether path is name below the folder's own name (a volume's root is
 // "\"), compared as the file systems compare names.
 bool IsNameBelow(const WideName& path, const WideName& folder, const WideName& name) {
@@ -123,7 +130,16 @@ HandleWalker::Named HandleWalker::OpenNamedFolder(const std::string& full, HANDL
             return Named::kRefused;
         }
     }
-    if (!entries_.OwnName(handle, name) || !entries_.Inspect(handle, held) || IsLink(held->attributes, held->tag)) {
+    if (start != full.size()) {
+        // Its children are named below the name it was reached by, which
+        // Wine may report without trailing dots and spaces.
+        *name = reported_.substr(0, reported_.size() - (reported_.size() - reported_.find_last_of('\\') - 1));
+        *name += WideFromAnsi(full.substr(start));
+    } else if (!entries_.OwnName(handle, name)) {
+        CloseHandle(handle);
+        return Named::kRefused;
+    }
+    if (!entries_.Inspect(handle, held) || IsLink(held->attributes, held->tag)) {
         CloseHandle(handle);
         return Named::kRefused;
     }
@@ -164,11 +180,17 @@ bool HandleWalker::IsListedEntry(HANDLE handle, HANDLE parent, const WideName& f
         return false;
     if (IsNameBelow(reported_, folderName, entry.name))
         return true;
-    // Wine reports every name without its trailing dots and spaces: such an
-    // entry is still the one listed where no twin of that name lies beside it.
-    const WideName trimmed = WithoutTrailingDotsAndSpaces(entry.name);
-    return !trimmed.empty() && trimmed.size() != entry.name.size() && IsNameBelow(reported_, folderName, trimmed) &&
-           !entries_.StillListed(parent, trimmed, true);
+    // Wine reports names without their trailing dots and spaces: such a
+    // name is still the one listed where no twin of it, so trimmed, lies
+    // beside it.  (The folders above were each checked so when entered.)
+    expected_ = folderName;
+    if (expected_.empty() || expected_.back() != '\\')
+        expected_.push_back('\\');
+    expected_ += entry.name;
+    bool lastTrimmed = false;
+    if (!SamePathButTrailingDots(reported_, expected_, &lastTrimmed))
+        return false;
+    return !lastTrimmed || !entries_.StillListed(parent, WithoutTrailingDotsAndSpaces(entry.name), true);
 }
 
 bool HandleWalker::Walk(HANDLE root, const std::string& shown, const WideName& rootName, Depth depth) {
@@ -230,7 +252,7 @@ bool HandleWalker::Walk(HANDLE root, const std::string& shown, const WideName& r
         switch (OpenSubfolder(top.handle, entry, &next)) {
             case Met::kEntered:
                 next.indexInParent = index;
-                name_ = reported_;  // its own name, as its children will report theirs
+                AppendName(&name_, entry.name);
                 shown_ += '\\';
                 shown_ += AnsiFromWide(entry.name);
                 next.nameLength = name_.size();

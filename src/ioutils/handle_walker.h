@@ -74,6 +74,7 @@ private:
     WideName name_;
     std::string shown_;
     WideName reported_;  // the last handle's own name, as its file system reports it
+    WideName expected_;  // an entry's name below its folder's, while it is compared
 };
 
 }  // namespace removal

@@ -1,5 +1,7 @@
 #include "ioutils/removal_names.h"
 
+#include <algorithm>
+
 namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
@@ -94,4 +96,31 @@ WideName WithoutTrailingDotsAndSpaces(const WideName& name) {
     while (end > 0 && (name[end - 1] == '.' || name[end - 1] == ' '))
         --end;
     return name.substr(0, end);
+}
+
+bool SamePathButTrailingDots(const WideName& reported, const WideName& expected, bool* lastTrimmed) {
+    *lastTrimmed = false;
+    size_t r = 0, e = 0;
+    for (;;) {
+        const size_t rEnd = std::min(reported.find('\\', r), reported.size());
+        const size_t eEnd = std::min(expected.find('\\', e), expected.size());
+        size_t eTrimmed = eEnd;
+        while (eTrimmed > e && (expected[eTrimmed - 1] == '.' || expected[eTrimmed - 1] == ' '))
+            --eTrimmed;
+        const size_t rLength = rEnd - r;
+        const bool same = rLength == eEnd - e && SameNameIgnoringCase(&reported[0] + r, &expected[0] + e, rLength);
+        const bool trimmed = !same && eTrimmed > e && rLength == eTrimmed - e &&
+                             SameNameIgnoringCase(&reported[0] + r, &expected[0] + e, rLength);
+        if (!same && !trimmed)
+            return false;
+        const bool rLast = rEnd == reported.size(), eLast = eEnd == expected.size();
+        if (rLast != eLast)
+            return false;
+        if (rLast) {
+            *lastTrimmed = trimmed;
+            return true;
+        }
+        r = rEnd + 1;
+        e = eEnd + 1;
+    }
 }

@@ -35,3 +35,8 @@ bool SameNameIgnoringCase(const WCHAR* a, const WCHAR* b, size_t length);
 // The name without the dots and spaces it ends in, as a path's last name
 // loses them (Wine also reports a handle's own name so).
 WideName WithoutTrailingDotsAndSpaces(const WideName& name);
+// Whether a path a handle reports is `expected`, each name compared without
+// regard to case and taken as the same when the reported one lacks the
+// trailing dots and spaces of the expected one (Wine reports names so).
+// *lastTrimmed says whether the last name matched only that way.
+bool SamePathButTrailingDots(const WideName& reported, const WideName& expected, bool* lastTrimmed);
