@@ -107,9 +107,11 @@ bool SamePathButTrailingDots(const WideName& reported, const WideName& expected,
         size_t eTrimmed = eEnd;
         while (eTrimmed > e && (expected[eTrimmed - 1] == '.' || expected[eTrimmed - 1] == ' '))
             --eTrimmed;
+        // Wine may drop some or all of the dots and spaces a name ends in,
+        // never the whole name.
         const size_t rLength = rEnd - r;
         const bool same = rLength == eEnd - e && SameNameIgnoringCase(&reported[0] + r, &expected[0] + e, rLength);
-        const bool trimmed = !same && eTrimmed > e && rLength == eTrimmed - e &&
+        const bool trimmed = !same && eTrimmed > e && rLength >= eTrimmed - e && rLength < eEnd - e &&
                              SameNameIgnoringCase(&reported[0] + r, &expected[0] + e, rLength);
         if (!same && !trimmed)
             return false;

@@ -36,7 +36,8 @@ bool SameNameIgnoringCase(const WCHAR* a, const WCHAR* b, size_t length);
 // loses them (Wine also reports a handle's own name so).
 WideName WithoutTrailingDotsAndSpaces(const WideName& name);
 // Whether a path a handle reports is `expected`, each name compared without
-// regard to case and taken as the same when the reported one lacks the
-// trailing dots and spaces of the expected one (Wine reports names so).
+// regard to case and taken as the same when the reported one lacks some or
+// all of the trailing dots and spaces of the expected one (Wine reports
+// names so), but never when nothing of it is left.
 // *lastTrimmed says whether the last name matched only that way.
 bool SamePathButTrailingDots(const WideName& reported, const WideName& expected, bool* lastTrimmed);

@@ -103,6 +103,8 @@ TEST(RemovalNamesTest, ReportedPathsAndSingleNames) {
         {u"\\t\\abc\\f", u"\\t\\abc.\\f", true, false},
         {u"\\t\\sp \\f", u"\\t\\sp \\f", true, false},
         {u"\\t\\x", u"\\t\\x. .", true, true},
+        {u"\\t\\x. \\g", u"\\t\\x. .\\g", true, false},
+        {u"\\t\\", u"\\t\\...", false, false},
         {u"\\out\\victim.txt", u"\\t\\clean\\victim.txt", false, false},
         {u"\\t\\clean", u"\\t\\clean\\x", false, false},
         {u"\\t\\clean\\x\\y", u"\\t\\clean\\x", false, false},

@@ -132,13 +132,15 @@ n_check_tree() {  # INDEX ANSWER RECORDS: prints what is wrong, nothing when rig
     fi
     [ "$records" -gt 0 ] || echo "p$1: answered no without a record"
     # What Wine shows as a plain file may be a link to one; a name holding a
-    # backslash is never opened; the swapped folder is another program's.
+    # backslash is never opened; Wine names a handle opened by a name of dots
+    # alone as another entry; the swapped folder is another program's.
     left=$(cd "$tree" && find . -mindepth 1 ! -type l ! -type d ! -name desktop.ini ! -name '*\\*' \
-        ! -path './swap' ! -path './swap/*')
+        ! -regex '.*/[. ]*' ! -path './swap' ! -path './swap/*')
     [ -z "$left" ] || echo "p$1: files left: $left"
     while IFS= read -r -d '' folder; do
         [[ "$folder" == ./swap* || "$folder" == *\\* ]] && continue
-        [ -n "$(find "$tree/$folder" -mindepth 1 \( -type l -o -name desktop.ini -o -name '*\\*' \) -print -quit)" ] ||
+        [ -n "$(find "$tree/$folder" -mindepth 1 \( -type l -o -name desktop.ini -o -name '*\\*' -o -regex '.*/[. ]*' \) \
+            -print -quit)" ] ||
             echo "p$1: a folder left with nothing that had to stay: $folder"
     done < <(cd "$tree" && find . -mindepth 1 -type d -print0)
 }
