@@ -133,12 +133,13 @@ n_check_tree() {  # INDEX ANSWER RECORDS: prints what is wrong, nothing when rig
     [ "$records" -gt 0 ] || echo "p$1: answered no without a record"
     # What Wine shows as a plain file may be a link to one; a name holding a
     # backslash is never opened; Wine names a handle opened by a name of dots
-    # alone as another entry; the swapped folder is another program's.
+    # alone as another entry, so it stays with what it holds; the swapped
+    # folder is another program's.
     left=$(cd "$tree" && find . -mindepth 1 ! -type l ! -type d ! -name desktop.ini ! -name '*\\*' \
-        ! -regex '.*/[. ]*' ! -path './swap' ! -path './swap/*')
+        ! -regex '.*/[. ]*' ! -regex '.*/[. ]*/.*' ! -path './swap' ! -path './swap/*')
     [ -z "$left" ] || echo "p$1: files left: $left"
     while IFS= read -r -d '' folder; do
-        [[ "$folder" == ./swap* || "$folder" == *\\* ]] && continue
+        [[ "$folder" == ./swap* || "$folder" == *\\* || "$folder" =~ /[.\ ]*(/|$) ]] && continue
         [ -n "$(find "$tree/$folder" -mindepth 1 \( -type l -o -name desktop.ini -o -name '*\\*' -o -regex '.*/[. ]*' \) \
             -print -quit)" ] ||
             echo "p$1: a folder left with nothing that had to stay: $folder"
