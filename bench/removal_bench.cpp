@@ -8,6 +8,10 @@
 //   past 260 characters), which must go whole, against the same removal of as
 //   many folders side by side: depth must cost nothing (Wine's rd /s /q answers
 //   success on such a tree and leaves it, so it is no baseline there);
+//   IO_RecursiveRM of a chain of 1,000 folders, per folder, against the
+//   40-level chain's cost per folder: each level costs the same, however deep
+//   (at most twice as much is the goal: each entry's name is checked against
+//   its folder's, which grows with the depth);
 //   ShortcutTarget over 1,000 shortcut files against reading their first
 //   4,096 bytes.
 #include <algorithm>
@@ -35,6 +39,11 @@ constexpr int kDeepNameLength = 20;
 // Depth may cost a quarter more than breadth: each level is one more open
 // folder held, nothing else.
 constexpr double kDeepGoal = 0.8;
+// One-character names keep the chain's paths within what a Unix path can
+// hold under Wine (2,000 characters and the drive's own).
+constexpr int kChainLevels = 1000;
+constexpr int kChainNameLength = 1;
+constexpr double kChainGoal = 0.5;
 
 double MsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -132,6 +141,26 @@ int DeepRemoval(const std::string& base) {
                   kDeepLevels, kDeepNameLength, length);
     nmbench::PrintFigure({subject, nmbench::Ratio::Speed, ms, baselineMs, "ms", "the same folders side by side",
                           kDeepGoal, "removed whole"});
+
+    const std::string chain = base + "\\chain";
+    CreateDirectoryA(chain.c_str(), nullptr);
+    if (!nmbench::MakeDeepTree(chain, kChainLevels, kChainNameLength)) {
+        std::puts("removal: cannot build the chain");
+        return 1;
+    }
+    start = Clock::now();
+    const bool chainRemoved = IO_RecursiveRM(chain.c_str()) && LeftEmpty(chain);
+    const double chainMs = MsSince(start);
+    RemoveDirectoryA(chain.c_str());
+    if (!chainRemoved) {
+        std::printf("removal: the chain of %d folders was not removed whole\n", kChainLevels);
+        return 1;
+    }
+    std::snprintf(subject, sizeof subject, "removal, a chain of %d folders, per folder", kChainLevels);
+    char against[80];
+    std::snprintf(against, sizeof against, "the tree %d levels deep, per folder", kDeepLevels);
+    nmbench::PrintFigure({subject, nmbench::Ratio::Speed, chainMs / kChainLevels, ms / kDeepLevels, "ms", against,
+                          kChainGoal, "removed whole"});
     return 0;
 }
 

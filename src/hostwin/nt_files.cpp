@@ -63,6 +63,7 @@ constexpr ULONG kFileOpenReparsePoint = 0x200000;
 constexpr int kFileFullDirectoryInformation = 2;
 constexpr int kFileBasicInformation = 4;
 constexpr int kFileStandardInformation = 5;
+constexpr int kFileNameInformation = 9;
 constexpr int kFileDispositionInformation = 13;
 constexpr int kFileAttributeTagInformation = 35;
 constexpr int kFileDispositionInformationEx = 64;
@@ -658,6 +659,26 @@ LONG WINAPI NtQueryInformationFile(HANDLE FileHandle, PVOID IoStatusRecord, PVOI
         standard.Directory = e.directory ? TRUE : FALSE;
         std::memcpy(FileInformation, &standard, sizeof standard);
         return Complete(IoStatus, kSuccess, sizeof standard);
+    }
+    case kFileNameInformation: {
+        // The path on its volume, "\\dir\\name", of what the handle holds: a
+        // link opened as itself, else what it led to.  Cut to the buffer, the
+        // whole length still told.
+        if (FileInformation == nullptr || Length < sizeof(ULONG))
+            return Complete(IoStatus, kInfoLengthMismatch);
+        std::string path = WindowsPathOfHost(info.host);
+        if (path.size() >= 2 && path[1] == ':')
+            path.erase(0, 2);
+        else
+            path = info.host;  // on no drive: a host path, which no path on a drive equals
+        const std::u16string name = HostToUtf16(path);
+        const ULONG nameBytes = static_cast<ULONG>(name.size() * sizeof(WCHAR));
+        const ULONG room = Length - sizeof(ULONG);
+        const ULONG copied = std::min(nameBytes, room) & ~ULONG{1};
+        auto* out = static_cast<BYTE*>(FileInformation);
+        std::memcpy(out, &nameBytes, sizeof nameBytes);
+        std::memcpy(out + sizeof(ULONG), name.data(), copied);
+        return Complete(IoStatus, copied < nameBytes ? kBufferOverflow : kSuccess, sizeof(ULONG) + copied);
     }
     case kFileAttributeTagInformation: {
         if (FileInformation == nullptr || Length < sizeof(FileAttributeTagInformation))

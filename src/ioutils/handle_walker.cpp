@@ -1,5 +1,6 @@
 #include "ioutils/handle_walker.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -35,170 +36,335 @@ bool IsKeptFile(const WideName& name) {
 
 bool Deleted(Status status) { return status >= 0 || IsGone(status); }
 
+// An entry as the records name it, below its folder's name.  Built a piece
+// at a time: GCC warns of an overlap on a joined temporary.
+std::string ShownChild(const std::string& folder, const WideName& name) {
+    std::string shown = folder;
+    shown += '\\';
+    shown += AnsiFromWide(name);
+    return shown;
+}
+
+// A name below a folder's own name; a volume's root is "\\".
+void AppendName(WideName* path, const WideName& name) {
+    if (path->empty() || path->back() != '\\')
+        path->push_back('\\');
+    path->append(name);
+}
+
+// Whether path is name below the folder's own name (a volume's root is
+// "\"), compared as the file systems compare names.
+bool IsNameBelow(const WideName& path, const WideName& folder, const WideName& name) {
+    const size_t separator = folder.empty() || folder.back() != '\\' ? 1 : 0;
+    if (path.size() != folder.size() + separator + name.size())
+        return false;
+    return SameNameIgnoringCase(path.data(), folder.data(), folder.size()) &&
+           (separator == 0 || path[folder.size()] == '\\') &&
+           SameNameIgnoringCase(path.data() + folder.size() + separator, name.data(), name.size());
+}
+
+// The folder a named entry lies in, as a path: "C:\a\b" -> "C:\a",
+// "C:\a" -> "C:\", "\\?\C:\a" -> "\\?\C:\"; a drive's root keeps its
+// separator, which names the folder and not the volume.
+std::string ParentPathOf(const std::string& full, size_t lastNameStart) {
+    std::string parent = full.substr(0, lastNameStart);
+    if (LastNameStart(parent) == parent.size() && parent.size() > 1) {
+        std::string shorter = parent.substr(0, parent.size() - 1);
+        const std::string last = shorter.substr(LastNameStart(shorter));
+        if (!(last.size() == 2 && last[1] == ':'))
+            parent = shorter;
+    }
+    return parent;
+}
+
 }  // namespace
 
 struct HandleWalker::Frame {
     HANDLE handle = INVALID_HANDLE_VALUE;  // closed when the frame is done, but the named folder's
-    std::string shown;
+    size_t nameLength = 0;                 // of name_ and shown_ while this folder's entries are looked at
+    size_t shownLength = 0;
     std::vector<ListedEntry> entries;
+    std::vector<size_t> deleted;  // entries whose delete was accepted, to be seen gone
     size_t next = 0;
-    DWORD attributes = 0;
+    size_t indexInParent = 0;
+    HeldEntry held;
     bool result = true;
 };
 
-bool HandleWalker::OpenFolder(const std::string& full, HANDLE* folder) {
-    const WideName path = NtPathOf(full);
-    if (path.empty())
-        return false;
+HandleWalker::Named HandleWalker::OpenNamedFolder(const std::string& full, HANDLE* folder, WideName* name,
+                                                  HeldEntry* held) {
+    const size_t start = LastNameStart(full);
     HANDLE handle;
-    if (entries_.OpenPath(path, kListDirectory | kReadAttributes, kShareHeldFolder, &handle) != Opened::kHeld)
-        return false;
-    HeldEntry held;
-    if (!entries_.Inspect(handle, &held) || !held.directory || IsLink(held.attributes, held.tag)) {
+    if (start == full.size()) {
+        // A root (RemoveDirectoryFiles takes one): no link, and nothing above it to name it by.
+        const WideName path = NtPathOf(full);
+        const Opened opened = path.empty() ? Opened::kFailed
+                                           : entries_.OpenPath(path, kListDirectory | kReadAttributes,
+                                                               kShareHeldFolder, &handle);
+        if (opened != Opened::kHeld)
+            return opened == Opened::kGone ? Named::kMissing : Named::kRefused;
+    } else {
+        const WideName parentPath = NtPathOf(ParentPathOf(full, start));
+        HANDLE parent;
+        const Opened opened = parentPath.empty() ? Opened::kFailed
+                                                 : entries_.OpenPath(parentPath, kListDirectory | kReadAttributes,
+                                                                     kShareAll, &parent);
+        if (opened != Opened::kHeld)
+            return opened == Opened::kGone ? Named::kMissing : Named::kRefused;
+        FileHandle above(parent);
+        WideName parentName;
+        if (!entries_.OwnName(parent, &parentName))
+            return Named::kRefused;
+        ListedEntry entry;
+        entry.name = WideFromAnsi(full.substr(start));
+        entry.givenByCaller = true;
+        const Opened child = entries_.OpenChild(parent, entry, kListDirectory | kReadAttributes, kShareHeldFolder,
+                                                &handle);
+        if (child != Opened::kHeld)
+            return child == Opened::kGone ? Named::kMissing : Named::kRefused;
+        // The folder's own handle says what it is: under Wine a Unix link
+        // (or a link beside a case twin of the name) opens as its target,
+        // whose name is another.
+        if (!IsListedEntry(handle, parent, parentName, entry)) {
+            CloseHandle(handle);
+            return Named::kRefused;
+        }
+    }
+    if (start != full.size()) {
+        // Its children are named below the name it was reached by, which
+        // Wine may report without trailing dots and spaces.
+        *name = reported_.substr(0, reported_.size() - (reported_.size() - reported_.find_last_of('\\') - 1));
+        *name += WideFromAnsi(full.substr(start));
+    } else if (!entries_.OwnName(handle, name)) {
         CloseHandle(handle);
-        return false;
+        return Named::kRefused;
+    }
+    if (!entries_.Inspect(handle, held) || IsLink(held->attributes, held->tag)) {
+        CloseHandle(handle);
+        return Named::kRefused;
+    }
+    if (!held->directory) {
+        CloseHandle(handle);
+        return Named::kMissing;  // a file: nothing inside to remove
     }
     *folder = handle;
-    return true;
+    return Named::kHeld;
+}
+
+bool HandleWalker::OpenFolder(const std::string& full, HANDLE* folder, WideName* name) {
+    HeldEntry held;
+    return OpenNamedFolder(full, folder, name, &held) == Named::kHeld;
 }
 
 bool HandleWalker::RemoveContents(const std::string& shown, const std::string& full, Depth depth) {
-    const WideName path = NtPathOf(full);
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    const Opened opened = path.empty() ? Opened::kFailed
-                                       : entries_.OpenPath(path, kListDirectory | kReadAttributes, kShareHeldFolder,
-                                                           &handle);
-    if (opened == Opened::kGone)
-        return true;  // nothing there to remove
-    if (opened != Opened::kHeld) {
-        LogFailure(shown, kFolderProblem);
-        return false;
+    HANDLE handle;
+    WideName name;
+    HeldEntry held;
+    switch (OpenNamedFolder(full, &handle, &name, &held)) {
+        case Named::kMissing:
+            return true;  // nothing there to remove
+        case Named::kRefused:
+            LogFailure(shown, kFolderProblem);
+            return false;
+        case Named::kHeld:
+            break;
     }
     // Held until the walk ends: the folder can be neither renamed nor
     // replaced by a link while its contents go.
     FileHandle folder(handle);
-    HeldEntry held;
-    if (!entries_.Inspect(handle, &held) || IsLink(held.attributes, held.tag)) {
-        LogFailure(shown, kFolderProblem);
-        return false;
-    }
-    if (!held.directory)
-        return true;  // nothing inside to remove
-    return Walk(handle, shown, depth);
+    return Walk(handle, shown, name, depth);
 }
 
-bool HandleWalker::Walk(HANDLE root, const std::string& shown, Depth depth) {
+bool HandleWalker::IsListedEntry(HANDLE handle, HANDLE parent, const WideName& folderName, const ListedEntry& entry) {
+    if (!entries_.OwnName(handle, &reported_))
+        return false;
+    if (IsNameBelow(reported_, folderName, entry.name))
+        return true;
+    // Wine reports names without their trailing dots and spaces: such a
+    // name is still the one listed where no twin of it, so trimmed, lies
+    // beside it.  (The folders above were each checked so when entered.)
+    expected_ = folderName;
+    if (expected_.empty() || expected_.back() != '\\')
+        expected_.push_back('\\');
+    expected_ += entry.name;
+    bool lastTrimmed = false;
+    if (!SamePathButTrailingDots(reported_, expected_, &lastTrimmed))
+        return false;
+    return !lastTrimmed || !entries_.StillListed(parent, WithoutTrailingDotsAndSpaces(entry.name), true);
+}
+
+bool HandleWalker::Walk(HANDLE root, const std::string& shown, const WideName& rootName, Depth depth) {
+    name_ = rootName;
+    shown_ = shown;
     std::vector<Frame> stack(1);
     stack[0].handle = root;
-    stack[0].shown = shown;
+    stack[0].nameLength = name_.size();
+    stack[0].shownLength = shown_.size();
     if (!entries_.List(root, &stack[0].entries)) {
         LogFailure(shown, kFolderProblem);
         return false;
     }
     for (;;) {
         Frame& top = stack.back();
+        name_.resize(top.nameLength);
+        shown_.resize(top.shownLength);
         if (top.next == top.entries.size()) {
+            top.result = SeenGone(top) && top.result;
             if (stack.size() == 1)
                 return top.result;
             // Emptied as far as it goes; it goes itself through the handle
             // it was walked by, or stays with one record.
             Frame done = std::move(top);
             stack.pop_back();
-            const Status status = entries_.DeleteThrough(done.handle, done.attributes);
+            const Status status = entries_.DeleteThrough(done.handle, done.held);
             CloseHandle(done.handle);
-            if (!Deleted(status)) {
-                LogFailure(done.shown, kFolderProblem);
+            if (Deleted(status)) {
+                stack.back().deleted.push_back(done.indexInParent);
+            } else {
+                LogFailure(shown_, kFolderProblem);
                 done.result = false;
             }
             stack.back().result = stack.back().result && done.result;
             continue;
         }
-        const ListedEntry entry = std::move(top.entries[top.next++]);
+        const size_t index = top.next++;
+        const ListedEntry& entry = top.entries[index];
         const bool listedFolder = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (listedFolder ? depth == Depth::kFilesOnly : IsKeptFile(entry.name))
             continue;
-        const std::string child = top.shown + "\\" + AnsiFromWide(entry.name);
+        const auto stays = [&](const char* problem) {
+            LogFailure(ShownChild(shown_, entry.name), problem);
+            top.result = false;
+        };
+        if (!IsOneName(entry.name)) {
+            stays(listedFolder ? kFolderProblem : kFileProblem);  // never opened: it would be a path
+            continue;
+        }
         if (!listedFolder) {
-            if (!RemoveFile(top.handle, entry, Effort::kRetriedThenEmptied)) {
-                LogFailure(child, kFileProblem);
-                top.result = false;
-            }
+            const Outcome outcome = RemoveFile(top.handle, name_, entry, Effort::kRetriedThenEmptied);
+            if (outcome == Outcome::kDeleted)
+                top.deleted.push_back(index);
+            else if (outcome == Outcome::kStays)
+                stays(kFileProblem);
             continue;
         }
         Frame next;
         switch (OpenSubfolder(top.handle, entry, &next)) {
             case Met::kEntered:
-                next.shown = child;
-                stack.push_back(std::move(next));  // `top` is no longer valid
+                next.indexInParent = index;
+                AppendName(&name_, entry.name);
+                shown_ += '\\';
+                shown_ += AnsiFromWide(entry.name);
+                next.nameLength = name_.size();
+                next.shownLength = shown_.size();
+                stack.push_back(std::move(next));  // `top` and `entry` are no longer valid
                 break;
-            case Met::kRemoved:
+            case Met::kDeleted:
+                top.deleted.push_back(index);
+                break;
+            case Met::kAbsent:
                 break;
             case Met::kStays:
-                LogFailure(child, kFolderProblem);
-                top.result = false;
+                stays(kFolderProblem);
                 break;
         }
     }
+}
+
+// One listing of the finished folder tells which of its deleted entries are
+// really gone; one still listed counts only if its delete is pending (another
+// program holds it and it goes when that program closes it).
+bool HandleWalker::SeenGone(Frame& frame) {
+    if (frame.deleted.empty())
+        return true;
+    std::vector<ListedEntry> listed;
+    const bool complete = entries_.List(frame.handle, &listed);
+    std::vector<WideName> names;
+    names.reserve(listed.size());
+    for (ListedEntry& entry : listed)
+        names.push_back(std::move(entry.name));
+    std::sort(names.begin(), names.end());
+    bool result = true;
+    for (size_t index : frame.deleted) {
+        const ListedEntry& entry = frame.entries[index];
+        const bool stillListed = !complete || std::binary_search(names.begin(), names.end(), entry.name);
+        if (!stillListed || entries_.DeletePending(frame.handle, entry))
+            continue;
+        const bool folder = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        LogFailure(ShownChild(shown_, entry.name), folder ? kFolderProblem : kFileProblem);
+        result = false;
+    }
+    return result;
 }
 
 HandleWalker::Met HandleWalker::OpenSubfolder(HANDLE parent, const ListedEntry& entry, Frame* child) {
     HANDLE handle;
     const Opened opened = entries_.OpenChild(parent, entry, kEntryAccess | kListDirectory, kShareHeldFolder, &handle);
     if (opened == Opened::kGone)  // removed by someone else meanwhile, or out of reach
-        return entries_.StillListed(parent, entry.name) ? Met::kStays : Met::kRemoved;
+        return entries_.GoneOrGoing(parent, entry) ? Met::kAbsent : Met::kStays;
     if (opened != Opened::kHeld)
         return Met::kStays;
     HeldEntry held;
-    if (!entries_.Inspect(handle, &held)) {
+    if (!IsListedEntry(handle, parent, name_, entry) || !entries_.Inspect(handle, &held)) {
         CloseHandle(handle);
         return Met::kStays;
     }
     if (IsLink(held.attributes, held.tag)) {
         // The link itself is held: it goes as an entry, whatever it leads to.
-        const Status status = entries_.DeleteThrough(handle, held.attributes);
+        const Status status = entries_.DeleteThrough(handle, held);
         CloseHandle(handle);
-        return Deleted(status) ? Met::kRemoved : Met::kStays;
+        return Deleted(status) ? Met::kDeleted : Met::kStays;
     }
     if (IsLink(entry.attributes, entry.tag) || !held.directory) {
-        // A link the system followed all the same (what the handle holds is
-        // its target, which is not ours to remove), or a file put in the
-        // folder's place: neither is walked.
+        // A link the system followed all the same to somewhere of the same
+        // name, or a file put in the folder's place: neither is walked.
         CloseHandle(handle);
         if (held.directory)
             return Met::kStays;
-        return RemoveFile(parent, entry, Effort::kRetriedThenEmptied) ? Met::kRemoved : Met::kStays;
+        switch (RemoveFile(parent, name_, entry, Effort::kRetriedThenEmptied)) {
+            case Outcome::kDeleted:
+                return Met::kDeleted;
+            case Outcome::kStays:
+                return Met::kStays;
+            default:
+                return Met::kAbsent;
+        }
     }
     entries_.ClearReadOnly(handle, held.attributes);
     child->handle = handle;
-    child->attributes = held.attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
+    child->held = held;
+    child->held.attributes &= ~DWORD{FILE_ATTRIBUTE_READONLY};
     if (!entries_.List(handle, &child->entries))
         child->entries.clear();  // its own deletion then tells whether it still holds anything
     return Met::kEntered;
 }
 
-bool HandleWalker::RemoveFile(HANDLE parent, const ListedEntry& entry, Effort effort) {
+HandleWalker::Outcome HandleWalker::RemoveFile(HANDLE parent, const WideName& folderName, const ListedEntry& entry,
+                                               Effort effort) {
+    if (!entry.givenByCaller && !IsOneName(entry.name))
+        return Outcome::kStays;
     const bool retry = effort == Effort::kRetriedThenEmptied;
     const bool listedLink = IsLink(entry.attributes, entry.tag);
     for (int attempt = 0;; ++attempt) {
         HANDLE handle;
         const Opened opened = entries_.OpenChild(parent, entry, kEntryAccess, kShareAll, &handle);
         if (opened == Opened::kGone)
-            return !entries_.StillListed(parent, entry.name);
+            return entries_.GoneOrGoing(parent, entry) ? Outcome::kAbsent : Outcome::kStays;
         if (opened == Opened::kFailed)
-            return false;
+            return Outcome::kStays;
         if (opened == Opened::kHeld) {
             FileHandle file(handle);
             HeldEntry held;
-            if (!entries_.Inspect(handle, &held))
-                return false;
+            if (!IsListedEntry(handle, parent, folderName, entry) || !entries_.Inspect(handle, &held))
+                return Outcome::kStays;
             const bool link = IsLink(held.attributes, held.tag);
             if ((listedLink && !link) || (held.directory && !link))
-                return false;  // a followed link's target, or a folder put in the file's place
-            const Status status = entries_.DeleteThrough(handle, held.attributes);
+                return Outcome::kStays;  // a followed link's target, or a folder put in the file's place
+            const Status status = entries_.DeleteThrough(handle, held);
             if (Deleted(status))
-                return true;
+                return Outcome::kDeleted;  // seen gone once this handle is closed
             if (status != kAccessDenied && status != kSharingViolation)
-                return false;
+                return Outcome::kStays;
         }
         // Held by another program: waited for, then tried again.
         if (!retry || attempt == kRetries)
@@ -206,41 +372,50 @@ bool HandleWalker::RemoveFile(HANDLE parent, const ListedEntry& entry, Effort ef
         Sleep(kRetryWaitMs);
     }
     // Emptying a link would empty what it leads to.
-    return retry && !listedLink && EmptyInPlace(parent, entry);
+    return retry && !listedLink && EmptyInPlace(parent, folderName, entry) ? Outcome::kEmptied : Outcome::kStays;
 }
 
 // The last resort for a file that cannot go: emptied where it is, through a
-// handle that shows a plain file with this one name.  Opened, like every
-// entry, as itself: a link put in its place since the listing is seen as a
-// link and left alone, and a second name (a hard link elsewhere) would be
-// emptied too.
-bool HandleWalker::EmptyInPlace(HANDLE parent, const ListedEntry& entry) {
+// handle that names this entry and shows a plain file with this one name.
+// Opened, like every entry, as itself: a link put in its place since the
+// listing is seen as a link and left alone, and a second name (a hard link
+// elsewhere) would be emptied too.
+bool HandleWalker::EmptyInPlace(HANDLE parent, const WideName& folderName, const ListedEntry& entry) {
     HANDLE handle;
     if (entries_.OpenChild(parent, entry, kWriteData | kReadAttributes, kShareRead | kShareWrite, &handle) !=
         Opened::kHeld)
         return false;
     FileHandle file(handle);
     HeldEntry held;
-    if (!entries_.Inspect(handle, &held) || held.links != 1 || held.directory ||
-        (held.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+    if (!IsListedEntry(handle, parent, folderName, entry) || !entries_.Inspect(handle, &held) || held.links != 1 ||
+        held.directory || (held.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
         return false;
     return entries_.EmptyThrough(handle);
 }
 
 DWORD HandleWalker::RemoveNamedFile(const std::string& full, const ListedEntry& listed) {
     const size_t start = LastNameStart(full);
-    std::string parentPath = full.substr(0, start);
-    if (parentPath.size() > 3 && LastNameStart(parentPath) == parentPath.size())
-        parentPath.pop_back();  // "C:\a\" is the folder "C:\a"; "C:\" stays a root
+    if (start == full.size())
+        return 0;
     HANDLE parent;
-    const WideName path = NtPathOf(parentPath);
+    const WideName path = NtPathOf(ParentPathOf(full, start));
     if (path.empty() || entries_.OpenPath(path, kListDirectory | kReadAttributes, kShareAll, &parent) != Opened::kHeld)
         return 0;
     FileHandle folder(parent);
+    WideName folderName;
+    if (!entries_.OwnName(parent, &folderName))
+        return 0;
     ListedEntry entry = listed;
     entry.name = WideFromAnsi(full.substr(start));
     entry.givenByCaller = true;
-    return RemoveFile(parent, entry, Effort::kRetriedThenEmptied) ? 1 : 0;
+    switch (RemoveFile(parent, folderName, entry, Effort::kRetriedThenEmptied)) {
+        case Outcome::kDeleted:
+            return entries_.GoneOrGoing(parent, entry) ? 1 : 0;
+        case Outcome::kStays:
+            return 0;
+        default:
+            return 1;
+    }
 }
 
 }  // namespace removal

@@ -25,7 +25,9 @@ constexpr ULONG kLargestListingBytes = 1024 * 1024;
 
 template <typename Visit>
 bool NtEntries::ForEachListed(HANDLE folder, ntfile::UnicodeString* filter, Visit visit) {
-    std::vector<ULONGLONG> buffer(kListingBytes / sizeof(ULONGLONG));  // entries are 8-byte aligned
+    std::vector<ULONGLONG>& buffer = listing_;  // entries are 8-byte aligned
+    if (buffer.empty())
+        buffer.resize(kListingBytes / sizeof(ULONGLONG));
     BOOLEAN restart = TRUE;
     for (;;) {
         const ULONG bytes = static_cast<ULONG>(buffer.size() * sizeof(ULONGLONG));
@@ -123,7 +125,7 @@ bool NtEntries::List(HANDLE folder, std::vector<ListedEntry>* entries) {
     });
 }
 
-bool NtEntries::StillListed(HANDLE folder, const WideName& name) {
+bool NtEntries::StillListed(HANDLE folder, const WideName& name, bool ignoreCase) {
     if (name.empty() || name.size() * sizeof(WCHAR) > kLongestName)
         return false;
     UnicodeString filter;
@@ -132,8 +134,53 @@ bool NtEntries::StillListed(HANDLE folder, const WideName& name) {
     bool found = false;
     // Where the filter is not honoured every entry comes back: the name is
     // looked for among them all.
-    const bool listed = ForEachListed(folder, &filter, [&](ListedEntry&& entry) { found = found || entry.name == name; });
-    return listed && found;
+    const bool listed = ForEachListed(folder, &filter, [&](ListedEntry&& entry) {
+        found = found || entry.name == name ||
+                (ignoreCase && entry.name.size() == name.size() &&
+                 SameNameIgnoringCase(entry.name.data(), name.data(), name.size()));
+    });
+    // A listing that fails says nothing: the entry is not seen gone.
+    return !listed || found;
+}
+
+bool NtEntries::GoneOrGoing(HANDLE folder, const ListedEntry& entry) {
+    return !StillListed(folder, entry.name, entry.givenByCaller) || DeletePending(folder, entry);
+}
+
+bool NtEntries::DeletePending(HANDLE folder, const ListedEntry& entry) {
+    HANDLE handle;
+    const Opened opened = OpenChild(folder, entry, kReadAttributes, kShareRead | kShareWrite | kShareDelete, &handle);
+    if (opened == Opened::kGone)
+        return lastStatus_ == kDeletePending;
+    if (opened != Opened::kHeld)
+        return false;
+    IoStatusBlock io{};
+    StandardInformation standard{};
+    const bool pending = calls_.queryInformation(handle, &io, &standard, sizeof standard, kFileStandardInformation) >= 0 &&
+                         standard.DeletePending != 0;
+    CloseHandle(handle);
+    return pending;
+}
+
+bool NtEntries::OwnName(HANDLE handle, WideName* name) {
+    std::vector<ULONG>& buffer = ownName_;
+    if (buffer.empty())
+        buffer.resize(130);  // room for 256 characters; grown for a longer name
+    for (;;) {
+        const ULONG bytes = static_cast<ULONG>(buffer.size() * sizeof(ULONG));
+        IoStatusBlock io{};
+        buffer[0] = 0;
+        const Status status = calls_.queryInformation(handle, &io, buffer.data(), bytes, kFileNameInformation);
+        const ULONG length = buffer[0];
+        if (status == kBufferOverflow && length <= 0x10000 && length + sizeof(ULONG) > bytes) {
+            buffer.resize(length / sizeof(ULONG) + 2);
+            continue;
+        }
+        if (status < 0 || length + sizeof(ULONG) > bytes)
+            return false;
+        name->assign(reinterpret_cast<const WCHAR*>(buffer.data() + 1), length / sizeof(WCHAR));
+        return true;
+    }
 }
 
 bool NtEntries::Inspect(HANDLE handle, HeldEntry* held) {
@@ -151,7 +198,7 @@ bool NtEntries::Inspect(HANDLE handle, HeldEntry* held) {
     return true;
 }
 
-Status NtEntries::DeleteThrough(HANDLE handle, DWORD attributes) {
+Status NtEntries::DeleteThrough(HANDLE handle, const HeldEntry& held) {
     IoStatusBlock io{};
     if (posixDelete_) {
         DispositionInformationEx ex{kDispositionDelete | kDispositionPosixSemantics | kDispositionIgnoreReadOnly};
@@ -162,20 +209,39 @@ Status NtEntries::DeleteThrough(HANDLE handle, DWORD attributes) {
         if (status == kInvalidInfoClass || status == kNotImplemented || status == kInvalidParameter)
             posixDelete_ = false;  // a system before POSIX deletes: the older class for the rest of the walk
     }
-    ClearReadOnly(handle, attributes);
     DispositionInformation disposition{TRUE};
-    return calls_.setInformation(handle, &io, &disposition, sizeof disposition, kFileDispositionInformation);
+    const bool readOnly = (held.attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (!readOnly)
+        return calls_.setInformation(handle, &io, &disposition, sizeof disposition, kFileDispositionInformation);
+    ClearReadOnly(handle, held.attributes);
+    const Status status = calls_.setInformation(handle, &io, &disposition, sizeof disposition, kFileDispositionInformation);
+    if (status >= 0 && held.links <= 1)
+        return status;
+    // The file stays under another name, or stays whole: it gets its
+    // attribute back, seen through the handle, or this name is not removed.
+    HeldEntry now;
+    const bool restored = SetAttributes(handle, held.attributes) && Inspect(handle, &now) &&
+                          (now.attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (status < 0 || restored)
+        return status;
+    DispositionInformation keep{FALSE};
+    calls_.setInformation(handle, &io, &keep, sizeof keep, kFileDispositionInformation);
+    SetAttributes(handle, held.attributes);
+    return kCannotDelete;
 }
 
-void NtEntries::ClearReadOnly(HANDLE handle, DWORD attributes) {
-    if ((attributes & FILE_ATTRIBUTE_READONLY) == 0)
-        return;
+bool NtEntries::SetAttributes(HANDLE handle, DWORD attributes) {
     BasicInformation basic{};
-    basic.FileAttributes = attributes & kSettableAttributes & ~ULONG{FILE_ATTRIBUTE_READONLY};
+    basic.FileAttributes = attributes & kSettableAttributes;
     if (basic.FileAttributes == 0)
         basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;  // 0 would leave them as they are
     IoStatusBlock io{};
-    calls_.setInformation(handle, &io, &basic, sizeof basic, kFileBasicInformation);
+    return calls_.setInformation(handle, &io, &basic, sizeof basic, kFileBasicInformation) >= 0;
+}
+
+void NtEntries::ClearReadOnly(HANDLE handle, DWORD attributes) {
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        SetAttributes(handle, attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
 }
 
 bool NtEntries::EmptyThrough(HANDLE handle) { return SetEndOfFile(handle) != FALSE; }

@@ -42,13 +42,29 @@ public:
     Opened OpenChild(HANDLE parent, const ListedEntry& entry, ULONG access, ULONG share, HANDLE* handle);
     // Every entry of the held folder but "." and "..".
     bool List(HANDLE folder, std::vector<ListedEntry>* entries);
-    // Whether the held folder still lists the exact name: an entry that
-    // cannot be opened by it (a Unix link to nothing, under Wine) is not gone.
-    bool StillListed(HANDLE folder, const WideName& name);
+    // Whether the held folder still lists the name (exactly, or for a
+    // caller's name without regard to case): an entry that cannot be opened
+    // by it (a Unix link to nothing, under Wine) is not gone.
+    bool StillListed(HANDLE folder, const WideName& name, bool ignoreCase = false);
+    // Whether an entry whose delete was asked is gone, or going: no longer
+    // listed, or listed with its delete pending until another program that
+    // holds it closes it.  Asked once the deleting handle is closed, since a
+    // delete the system accepted may still not happen (a file Wine's Unix
+    // side will not unlink).
+    bool GoneOrGoing(HANDLE folder, const ListedEntry& entry);
+    // Whether the entry the folder lists has its delete pending.
+    bool DeletePending(HANDLE folder, const ListedEntry& entry);
+    // The handle's own path on its volume, as the file system reports it.
+    // Under Wine a Unix link opens as what it leads to, and its handle names
+    // that.
+    bool OwnName(HANDLE handle, WideName* name);
     bool Inspect(HANDLE handle, HeldEntry* held);
     // The entry goes when its last handle closes (at once where the system
-    // has POSIX deletes); a read-only one once that attribute is cleared.
-    ntfile::Status DeleteThrough(HANDLE handle, DWORD attributes);
+    // has POSIX deletes).  A read-only one has that attribute cleared first;
+    // attributes belong to the file, not to a name, so a file with other
+    // names gets it back through the same handle before this returns, and
+    // stays if it cannot.
+    ntfile::Status DeleteThrough(HANDLE handle, const HeldEntry& held);
     // A folder whose read-only attribute would refuse deletions inside it
     // loses that attribute.
     void ClearReadOnly(HANDLE handle, DWORD attributes);
@@ -61,6 +77,12 @@ private:
     bool ForEachListed(HANDLE folder, ntfile::UnicodeString* filter, Visit visit);
     Opened Open(HANDLE root, const WideName& name, ULONG objectAttributes, ULONG access, ULONG share,
                 HANDLE* handle);
+    bool SetAttributes(HANDLE handle, DWORD attributes);
+
+    // One listing buffer for the whole walk, grown only for a name too long
+    // for it, and one for the handles' own names.
+    std::vector<ULONGLONG> listing_;
+    std::vector<ULONG> ownName_;
 
     ntfile::Calls calls_;
     bool dontReparse_ = true;  // until the system says it does not know the flag

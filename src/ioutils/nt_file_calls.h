@@ -60,6 +60,7 @@ constexpr ULONG kOpenReparsePoint = 0x200000;
 constexpr int kFileFullDirectoryInformation = 2;
 constexpr int kFileBasicInformation = 4;
 constexpr int kFileStandardInformation = 5;
+constexpr int kFileNameInformation = 9;
 constexpr int kFileDispositionInformation = 13;
 constexpr int kFileAttributeTagInformation = 35;
 constexpr int kFileDispositionInformationEx = 64;
@@ -123,6 +124,13 @@ struct StandardInformation {
     BOOLEAN Directory;
 };
 
+// The handle's own path on its volume ("\\dir\\name"), as the file system
+// reports it; a name longer than the buffer answers kBufferOverflow.
+struct NameInformation {
+    ULONG FileNameLength;  // in bytes
+    WCHAR FileName[1];
+};
+
 struct AttributeTagInformation {
     ULONG FileAttributes;
     ULONG ReparseTag;
@@ -144,6 +152,7 @@ static_assert(offsetof(FullDirectoryInformation, FileName) == 68, "FILE_FULL_DIR
 static_assert(sizeof(FullDirectoryInformation) == 72, "FILE_FULL_DIR_INFORMATION");
 static_assert(sizeof(BasicInformation) == 40, "FILE_BASIC_INFORMATION");
 static_assert(sizeof(StandardInformation) == 24, "FILE_STANDARD_INFORMATION");
+static_assert(offsetof(NameInformation, FileName) == 4, "FILE_NAME_INFORMATION's name");
 static_assert(sizeof(AttributeTagInformation) == 8, "FILE_ATTRIBUTE_TAG_INFORMATION");
 static_assert(sizeof(DispositionInformationEx) == 4, "FILE_DISPOSITION_INFORMATION_EX");
 

@@ -10,7 +10,6 @@
 #include "ioutils/protected_files.h"
 #include "ioutils/removal_records.h"
 #include "ioutils/removal_root.h"
-#include "ioutils/reparse_kinds.h"
 
 namespace {
 
@@ -18,19 +17,9 @@ using removal::Depth;
 
 constexpr size_t kShortestFolder = 4;  // "C:\a"; "C:\" and "C:" are roots
 
-// Whether the folder a caller named shows itself as a link to a search.  The
-// handle the walk opens says so too on Windows; under Wine a handle opened
-// on a Unix link shows what the link leads to, and only this shows the link.
-bool NamedFolderIsLink(const std::string& folder) {
-    const DWORD attributes = GetFileAttributesA(folder.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
-        return false;
-    WIN32_FIND_DATAA found;
-    FindHandle search(FindFirstFileA(folder.c_str(), &found));
-    return !search.valid() || removal::IsLink(found.dwFileAttributes, found.dwReserved0);
-}
-
 std::string FullPathOf(const std::string& path) {
+    if (IsVerbatimPath(path))
+        return path;
     const DWORD needed = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
     if (needed == 0)
         return std::string();
@@ -43,16 +32,13 @@ std::string FullPathOf(const std::string& path) {
 }
 
 // The walk of the folder a caller named, shown in records as `shown`.  A
-// folder that is itself a link is not entered: what it shows is another
-// folder's contents, which nobody asked to remove.
+// folder that is itself a link is not entered (the walk sees that through
+// the folder's own handle): what it shows is another folder's contents,
+// which nobody asked to remove.
 bool RemoveNamedFolder(const std::string& shown, const std::string& full, Depth depth) {
     const ntfile::Calls calls = ntfile::FindCalls();
     if (!calls.present())
         return removal::AnsiRemoveContents(shown, depth);
-    if (NamedFolderIsLink(full)) {
-        removal::LogFailure(shown, removal::kFolderProblem);
-        return false;
-    }
     removal::HandleWalker walker(calls);
     return walker.RemoveContents(shown, full, depth);
 }

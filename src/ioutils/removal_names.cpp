@@ -1,5 +1,7 @@
 #include "ioutils/removal_names.h"
 
+#include <algorithm>
+
 namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
@@ -58,4 +60,69 @@ std::string AnsiFromWide(const WideName& name) {
     std::string text(static_cast<size_t>(length), '\0');
     WideCharToMultiByte(CP_ACP, 0, name.data(), static_cast<int>(name.size()), &text[0], length, nullptr, nullptr);
     return text;
+}
+
+bool IsOneName(const WideName& name) {
+    if (name.empty() || (name.size() == 1 && name[0] == '.') || (name.size() == 2 && name[0] == '.' && name[1] == '.'))
+        return false;
+    for (WCHAR c : name)
+        if (c == 0 || c == '\\' || c == '/')
+            return false;
+    return true;
+}
+
+namespace {
+
+WCHAR Upper(WCHAR c) {
+    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0xFF41 && c <= 0xFF5A) ||
+        (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) || (c >= 0x430 && c <= 0x44F))
+        return static_cast<WCHAR>(c - 0x20);
+    if (c >= 0x450 && c <= 0x45F)
+        return static_cast<WCHAR>(c - 0x50);
+    return c;
+}
+
+}  // namespace
+
+bool SameNameIgnoringCase(const WCHAR* a, const WCHAR* b, size_t length) {
+    for (size_t i = 0; i < length; ++i)
+        if (a[i] != b[i] && Upper(a[i]) != Upper(b[i]))
+            return false;
+    return true;
+}
+
+WideName WithoutTrailingDotsAndSpaces(const WideName& name) {
+    size_t end = name.size();
+    while (end > 0 && (name[end - 1] == '.' || name[end - 1] == ' '))
+        --end;
+    return name.substr(0, end);
+}
+
+bool SamePathButTrailingDots(const WideName& reported, const WideName& expected, bool* lastTrimmed) {
+    *lastTrimmed = false;
+    size_t r = 0, e = 0;
+    for (;;) {
+        const size_t rEnd = std::min(reported.find('\\', r), reported.size());
+        const size_t eEnd = std::min(expected.find('\\', e), expected.size());
+        size_t eTrimmed = eEnd;
+        while (eTrimmed > e && (expected[eTrimmed - 1] == '.' || expected[eTrimmed - 1] == ' '))
+            --eTrimmed;
+        // Wine may drop some or all of the dots and spaces a name ends in,
+        // never the whole name.
+        const size_t rLength = rEnd - r;
+        const bool same = rLength == eEnd - e && SameNameIgnoringCase(&reported[0] + r, &expected[0] + e, rLength);
+        const bool trimmed = !same && eTrimmed > e && rLength >= eTrimmed - e && rLength < eEnd - e &&
+                             SameNameIgnoringCase(&reported[0] + r, &expected[0] + e, rLength);
+        if (!same && !trimmed)
+            return false;
+        const bool rLast = rEnd == reported.size(), eLast = eEnd == expected.size();
+        if (rLast != eLast)
+            return false;
+        if (rLast) {
+            *lastTrimmed = trimmed;
+            return true;
+        }
+        r = rEnd + 1;
+        e = eEnd + 1;
+    }
 }

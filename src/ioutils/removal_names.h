@@ -22,3 +22,22 @@ WideName WideFromAnsi(const std::string& text);
 // An exact name as a person reads it in the ANSI code page; only ever
 // shown, never used to reach a file.
 std::string AnsiFromWide(const WideName& name);
+
+// Whether a listed name is one name of its folder: not empty, not "." or
+// "..", and holding no separator or NUL that would make it a path of several
+// names (Wine lists Unix names such as "lnk\victim.txt" as they are).
+bool IsOneName(const WideName& name);
+// Whether two names are the same without regard to case, as the file
+// systems compare them for the letters a person types: ASCII, Latin-1, the
+// full-width Latin letters, Greek and Cyrillic.  A letter outside those only
+// ever makes two names differ, which keeps an entry rather than removing it.
+bool SameNameIgnoringCase(const WCHAR* a, const WCHAR* b, size_t length);
+// The name without the dots and spaces it ends in, as a path's last name
+// loses them (Wine also reports a handle's own name so).
+WideName WithoutTrailingDotsAndSpaces(const WideName& name);
+// Whether a path a handle reports is `expected`, each name compared without
+// regard to case and taken as the same when the reported one lacks some or
+// all of the trailing dots and spaces of the expected one (Wine reports
+// names so), but never when nothing of it is left.
+// *lastTrimmed says whether the last name matched only that way.
+bool SamePathButTrailingDots(const WideName& reported, const WideName& expected, bool* lastTrimmed);

@@ -68,9 +68,19 @@ WideName NtPathOf(const std::string& full) {
     return WideName(prefix, 4) + wide;
 }
 
+bool IsVerbatimPath(const std::string& path) { return path.compare(0, 4, "\\\\?\\") == 0; }
+
 bool ResolveRemovalFolder(const char* folder, std::string* resolved) {
     if (folder == nullptr || *folder == '\0')
         return false;
+    // Taken as given, as the system's own calls take it: nothing folded,
+    // nothing trimmed; only the root rule applies.
+    if (IsVerbatimPath(folder)) {
+        if (!IsFolderBelowRoot(folder))
+            return false;
+        *resolved = folder;
+        return true;
+    }
     const DWORD needed = GetFullPathNameA(folder, 0, nullptr, nullptr);
     if (needed == 0)
         return false;

@@ -14,6 +14,10 @@
 // names the folder it belongs to, which may be the root).
 bool IsFolderBelowRoot(const std::string& full);
 
+// Whether path is in the verbatim form "\\?\...", which the system takes as
+// given: no "." or ".." folded, no trailing dot or space trimmed.
+bool IsVerbatimPath(const std::string& path);
+
 // The NT family's own name for a full narrow path ("\??\C:\dir",
 // "\??\UNC\server\share\dir"); empty when it has no drive or share form.
 WideName NtPathOf(const std::string& full);

@@ -53,7 +53,8 @@ ULONGLONG MeasureByHandle(char drive, const ntfile::Calls& calls) {
     std::snprintf(folder, sizeof folder, kFolderFormat, drive);
     removal::HandleWalker walker(calls);
     HANDLE handle;
-    if (!walker.OpenFolder(folder, &handle))
+    WideName name;
+    if (!walker.OpenFolder(folder, &handle, &name))
         return 0;
     FileHandle held(handle);
     std::vector<removal::ListedEntry> entries;
@@ -66,7 +67,7 @@ ULONGLONG MeasureByHandle(char drive, const ntfile::Calls& calls) {
         // Only the low 32 bits of a size are looked at, as always.
         const DWORD size = static_cast<DWORD>(entry.size);
         if (size > kSecuredSpacePruneLimit) {
-            walker.RemoveFile(handle, entry, removal::HandleWalker::Effort::kOnce);  // it stays if it cannot go
+            walker.RemoveFile(handle, name, entry, removal::HandleWalker::Effort::kOnce);  // it stays if it cannot go
             continue;
         }
         total += size;

@@ -3,9 +3,11 @@
 // up at run time as the product looks them up: runs on hostwin and under Wine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/win32.h"
@@ -185,6 +187,53 @@ TEST_F(NtFiles, TellsKindSizeLinksAndAttributesThroughTheHandle) {
         EXPECT_EQ(Query(h, &standard, sizeof standard - 1, 5), kInfoLengthMismatch);
         CloseHandle(h);
     }
+    CloseHandle(folder);
+}
+
+// The handle's own path on its volume, as the file system names it: the
+// folder's, and each entry's opened relative to it (a link opened as itself
+// names itself).  A buffer too small gets what fits and the whole length.
+TEST_F(NtFiles, NamesTheHandlesOwnPathOnItsVolume) {
+    ScratchFolder dir("nt-name");
+    ASSERT_TRUE(WriteFileText(dir / "a.txt", "x"));
+    ASSERT_TRUE(MakeExactEntry(dir.path(), u"abc.", true));
+    HANDLE folder;
+    ASSERT_EQ(OpenFolder(dir.path(), &folder), kSuccess);
+    const auto nameOf = [&](HANDLE h, ULONG room, LONG* status) {
+        std::vector<ULONG> buffer(room / sizeof(ULONG));
+        *status = Query(h, buffer.data(), room, 9);
+        const ULONG copied = std::min<ULONG>(buffer[0], room - sizeof(ULONG));
+        return std::make_pair(buffer[0], std::u16string(reinterpret_cast<const char16_t*>(&buffer[1]), copied / 2));
+    };
+    const auto folded = [](std::u16string s) {
+        for (char16_t& c : s)
+            c = c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c;
+        return s;
+    };
+    const std::u16string folderName = Wide(dir.path().substr(2));  // "\dir\...": no drive
+    for (const std::u16string& name : {std::u16string(), std::u16string(u"a.txt"), std::u16string(u"abc.")}) {
+        SCOPED_TRACE(std::string(name.begin(), name.end()));
+        HANDLE h = folder;
+        if (!name.empty()) {
+            ASSERT_EQ(Open(folder, name, &h), kSuccess);
+        }
+        LONG status;
+        const auto [length, text] = nameOf(h, 1024, &status);
+        EXPECT_EQ(status, kSuccess);
+        // Wine 8 reports a name without its trailing dots, as a path's last name loses them.
+        const std::u16string shown = IsWine() && name == u"abc." ? u"abc" : name;
+        const std::u16string expected = name.empty() ? folderName : folderName + u"\\" + shown;
+        EXPECT_EQ(length, expected.size() * 2);
+        EXPECT_EQ(folded(text), folded(expected)) << std::string(text.begin(), text.end());
+        const auto [cutLength, cut] = nameOf(h, 8, &status);
+        EXPECT_EQ(status, kBufferOverflow);
+        EXPECT_EQ(cutLength, expected.size() * 2) << "the whole length, told in a buffer too small";
+        EXPECT_EQ(cut, text.substr(0, 2));
+        if (h != folder)
+            CloseHandle(h);
+    }
+    ULONG tooSmall = 0;
+    EXPECT_EQ(Query(folder, &tooSmall, 3, 9), kInfoLengthMismatch);
     CloseHandle(folder);
 }
 

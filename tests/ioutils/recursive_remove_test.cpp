@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -13,6 +14,7 @@
 #include "hostwin/machine.h"
 #include "support/exact_names.h"
 #include "support/file_helpers.h"
+#include "support/nt_calls.h"
 #include "support/scratch_folder.h"
 
 namespace {
@@ -67,8 +69,12 @@ protected:
 TEST_F(RecursiveRemoveTest, ADriveRootIsRefusedWithOneRecord) {
     Make("C:\\keep.txt");
     Make("C:\\a\\inner.txt");
+    // Three characters that name a folder below the current one (C:\logs)
+    // are still too short to be anything but a root.
+    Make("C:\\logs\\a\\kept.txt");
+    Make("C:\\logs\\ab\\kept.txt");
     for (const char* root : {"C:\\", "C:", "C:\\.", "C:\\..", "C:\\a\\..", "C:\\\\", "C:/.", "\\\\srv\\share\\",
-                             "C:\\t\\..\\a\\..\\.", "", static_cast<const char*>(nullptr)}) {
+                             "C:\\t\\..\\a\\..\\.", "C:a", "ab\\", "", static_cast<const char*>(nullptr)}) {
         SCOPED_TRACE(root != nullptr ? root : "(null)");
         const std::string before = Records();
         EXPECT_FALSE(IO_RecursiveRM(root));
@@ -78,6 +84,8 @@ TEST_F(RecursiveRemoveTest, ADriveRootIsRefusedWithOneRecord) {
     EXPECT_FALSE(RemoveDirectoryFiles(nullptr)) << "no name is no folder, not the current drive's root";
     EXPECT_TRUE(Exists("C:\\keep.txt"));
     EXPECT_TRUE(Exists("C:\\a\\inner.txt"));
+    EXPECT_TRUE(Exists("C:\\logs\\a\\kept.txt"));
+    EXPECT_TRUE(Exists("C:\\logs\\ab\\kept.txt"));
     EXPECT_TRUE(Exists("C:\\t"));
 }
 
@@ -337,7 +345,7 @@ TEST_F(RecursiveRemoveTest, AFolderSwappedForALinkDuringTheWalkIsNotFollowed) {
 }
 
 // The named folder stays held, without delete sharing, from its check to
-// the walk's end: at every call of the walk but the one that first opens it,
+// the walk's end: at every call of the walk but those that first open it,
 // another process tries to rename it and put a link to a folder outside in
 // its place, and never can.
 TEST_F(RecursiveRemoveTest, TheNamedFolderCannotBeSwappedWhileItsContentsGo) {
@@ -346,14 +354,11 @@ TEST_F(RecursiveRemoveTest, TheNamedFolderCannotBeSwappedWhileItsContentsGo) {
     Make("C:\\t\\sub\\b.txt");
     Make("C:\\t\\sub\\deeper\\c.txt");
     int calls = 0, swaps = 0;
-    bool opened = false;
     Machine::OnFileCall([&](const char* api, const std::string& path) {
         if (path != "C:\\t" && path.rfind("C:\\t\\", 0) != 0)
             return;
-        if (!opened && path == "C:\\t" && std::string(api) == "NtCreateFile") {
-            opened = true;  // its first open: nothing holds it yet
-            return;
-        }
+        if (calls == 0 && path == "C:\\t" && std::string(api) == "NtCreateFile")
+            return;  // its first open (tried again where the system refuses a flag): nothing holds it yet
         ++calls;
         if (MoveFileA("C:\\t", "C:\\t-old")) {
             ++swaps;
@@ -613,6 +618,200 @@ TEST_F(RecursiveRemoveTest, AReadOnlyLinkGoesAndItsTargetKeepsItsAttributes) {
     EXPECT_EQ(ReadFileText("C:\\keep\\kept.txt"), "data");
     EXPECT_NE(GetFileAttributesA("C:\\keep\\kept.txt") & FILE_ATTRIBUTE_READONLY, 0u);
     EXPECT_NE(GetFileAttributesA("C:\\keep") & FILE_ATTRIBUTE_READONLY, 0u);
+}
+
+// Attributes belong to the file, not to a name: a read-only file whose
+// second name is inside loses that name, and the file keeps its bytes and
+// every attribute under the name outside, with and without POSIX deletes.
+// One that cannot go (held) stays whole, attributes and all.
+TEST_F(RecursiveRemoveTest, AReadOnlyFileWithANameOutsideKeepsItsAttributes) {
+    struct Case {
+        const char* name;
+        DWORD major, minor, build;
+        bool held;
+    } cases[] = {
+        {"Windows XP", 5, 1, 2600, false},
+        {"Windows XP, held by another program", 5, 1, 2600, true},
+        {"Windows 10 1809", 10, 0, 17763, false},
+    };
+    const DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Machine::SetWindowsNT(c.major, c.minor, c.build);
+        Make("C:\\out\\ro.txt", kept, "outside");
+        Make("C:\\t\\alone.txt", kept);
+        ASSERT_EQ(::link(Machine::HostPath("C:\\out\\ro.txt").c_str(), (Machine::HostPath("C:\\t") + "/second.txt").c_str()), 0);
+        const DWORD attributes = GetFileAttributesA("C:\\out\\ro.txt");
+        ASSERT_EQ(attributes & kept, kept);
+        HANDLE holder = c.held ? CreateFileA("C:\\t\\second.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                             0, nullptr)
+                               : INVALID_HANDLE_VALUE;
+        const std::string before = Records();
+        EXPECT_EQ(IO_RecursiveRM("C:\\t"), !c.held);
+        if (holder != INVALID_HANDLE_VALUE)
+            CloseHandle(holder);
+        EXPECT_EQ(GetFileAttributesA("C:\\out\\ro.txt"), attributes);
+        EXPECT_EQ(ReadFileText("C:\\out\\ro.txt"), "outside");
+        EXPECT_FALSE(Exists("C:\\t\\alone.txt"));
+        EXPECT_EQ(Exists("C:\\t\\second.txt"), c.held);
+        EXPECT_EQ(Records(), before + (c.held ? Record("C", kFileProblem, "C:\\t\\second.txt") : ""));
+        for (const char* path : {"C:\\t\\second.txt", "C:\\out\\ro.txt"}) {
+            SetFileAttributesA(path, 0);
+            DeleteFileA(path);
+        }
+    }
+}
+
+// A listed name is one name of its folder or it is never opened: Unix names
+// may hold a backslash ("lnk\victim.txt", a folder "lnk\sub") beside a link
+// "lnk" to a folder outside that stays, and opened through the folder they
+// would be paths through that link.  They stay, each with its record.
+TEST_F(RecursiveRemoveTest, ANameHoldingABackslashIsNeverOpened) {
+    // Before Windows 10 1607 nothing refuses a link on the way of a path.
+    for (const DWORD major : {5, 10}) {
+        SCOPED_TRACE(major == 5 ? "Windows XP" : "Windows 10 1809");
+        Machine::SetWindowsNT(major, major == 5 ? 1 : 0, major == 5 ? 2600 : 17763);
+        Make("C:\\out\\victim.txt", 0, "victim");
+        Make("C:\\out\\sub\\f.txt", 0, "deeper");
+        const std::string t = Machine::HostPath("C:\\t");
+        ASSERT_EQ(::symlink(Machine::HostPath("C:\\out").c_str(), (t + "/lnk").c_str()), 0);
+        std::ofstream(t + "/lnk\\victim.txt") << "x";
+        ASSERT_TRUE(std::filesystem::create_directory(t + "/lnk\\sub"));
+        std::ofstream(t + "/plain.txt") << "x";
+        // Another program holds the link, so that it stays, as Wine's do.
+        HANDLE holder = CreateFileA("C:\\t\\lnk", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        const std::string before = Records();
+        EXPECT_FALSE(IO_RecursiveRM("C:\\t"));
+        CloseHandle(holder);
+        EXPECT_EQ(ReadFileText("C:\\out\\victim.txt"), "victim");
+        EXPECT_EQ(ReadFileText("C:\\out\\sub\\f.txt"), "deeper");
+        EXPECT_TRUE(std::filesystem::exists(t + "/lnk\\victim.txt"));
+        EXPECT_TRUE(std::filesystem::exists(t + "/lnk\\sub"));
+        EXPECT_FALSE(std::filesystem::exists(t + "/plain.txt"));
+        EXPECT_EQ(Records(), before + Record("C", kFolderProblem, "C:\\t\\lnk") +
+                                 Record("C", kFolderProblem, "C:\\t\\lnk\\sub") +
+                                 Record("C", kFileProblem, "C:\\t\\lnk\\victim.txt"));
+        EXPECT_EQ(Machine::OpenHandles(), 0u);
+        std::filesystem::remove_all(t);
+        std::filesystem::create_directory(t);
+    }
+}
+
+// Another program moves a file of the walk out of its folder at the walk's
+// first question to the handle it opened: the handle then names a file
+// outside, which stays untouched, and the entry is recorded.
+TEST_F(RecursiveRemoveTest, AFileMovedOutWhileOpenIsNotDeletedThere) {
+    Make("C:\\t\\a.txt", 0, "moved");
+    Make("C:\\t\\b.txt");
+    ASSERT_TRUE(CreateDirectoryA("C:\\out", nullptr));
+    bool moved = false;
+    Machine::OnFileCall([&](const char* api, const std::string& path) {
+        if (!moved && std::string(api) == "NtQueryInformationFile" && path == "C:\\t\\a.txt")
+            moved = MoveFileA("C:\\t\\a.txt", "C:\\out\\a.txt") != FALSE;
+    });
+    EXPECT_FALSE(IO_RecursiveRM("C:\\t"));
+    Machine::OnFileCall(nullptr);
+    EXPECT_TRUE(moved);
+    EXPECT_EQ(ReadFileText("C:\\out\\a.txt"), "moved");
+    EXPECT_FALSE(Exists("C:\\t\\b.txt"));
+    EXPECT_EQ(Records(), Record("C", kFileProblem, "C:\\t\\a.txt"));
+}
+
+// "Gone" is what the folder shows once the deleting handle is closed.  An
+// entry that another program holds with its delete pending goes when that
+// program closes it: gone or going counts.  One whose open answers "not
+// found" while its folder still lists it, or one the folder lists again
+// after its delete, stays with its record.
+TEST_F(RecursiveRemoveTest, AnEntryCountsAsGoneOnlyWhenItsFolderShowsIt) {
+    nmtest::nt::NtCalls nt;
+    {
+        SCOPED_TRACE("a subfolder another program is deleting");
+        Make("C:\\t\\a.txt");
+        ASSERT_TRUE(CreateDirectoryA("C:\\t\\pending", nullptr));
+        HANDLE folder, holder;
+        ASSERT_EQ(nt.OpenFolder("C:\\t", &folder), 0);
+        ASSERT_EQ(nt.Open(folder, u"pending", &holder, DELETE | nmtest::nt::kSynchronize, nmtest::nt::kShareAll,
+                          nmtest::nt::kDirectoryFile | nmtest::nt::kSynchronousIo),
+                  0);
+        CloseHandle(folder);
+        BOOLEAN remove = TRUE;
+        ASSERT_EQ(nt.Set(holder, &remove, sizeof remove, 13), 0);
+        EXPECT_TRUE(IO_RecursiveRM("C:\\t"));
+        EXPECT_EQ(Records(), "");
+        CloseHandle(holder);
+        EXPECT_FALSE(Exists("C:\\t\\pending"));
+        EXPECT_FALSE(Exists("C:\\t\\a.txt"));
+    }
+    const struct {
+        const char* name;
+        const char* entry;  // another program acts at the start of the walk's open of this entry
+        const char* away;   // ... moving it here, and back at the walk's next question to C:\t
+        const char* stays;
+        const std::string problem;
+    } cases[] = {
+        {"a folder moved away as the walk opens it, back as the walk asks", "C:\\t\\sub", "C:\\away", "C:\\t\\sub",
+         kFolderProblem},
+        {"a file moved away as the walk opens it, back as the walk asks", "C:\\t\\y.txt", "C:\\away.txt",
+         "C:\\t\\y.txt", kFileProblem},
+        {"a folder made again after its delete", "C:\\t\\z.txt", nullptr, "C:\\t\\sub", kFolderProblem},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Make("C:\\t\\sub\\f.txt", 0, "kept");
+        Make("C:\\t\\y.txt");
+        Make("C:\\t\\z.txt");
+        int step = 0;
+        Machine::OnFileCall([&](const char* api, const std::string& path) {
+            if (step == 0 && std::string(api) == "NtCreateFile" && path == c.entry) {
+                ++step;
+                if (c.away != nullptr)
+                    MoveFileA(c.entry, c.away);
+                else
+                    Make("C:\\t\\sub\\f.txt", 0, "made again");  // sub's delete comes before z.txt
+            } else if (step == 1 && c.away != nullptr && path == "C:\\t") {
+                ++step;
+                MoveFileA(c.away, c.entry);
+            }
+        });
+        const std::string before = Records();
+        EXPECT_FALSE(IO_RecursiveRM("C:\\t"));
+        Machine::OnFileCall(nullptr);
+        EXPECT_TRUE(Exists(c.stays));
+        EXPECT_EQ(Records(), before + Record("C", c.problem, c.stays));
+        nmtest::RemoveTree("C:\\t\\sub");
+        DeleteFileA("C:\\t\\y.txt");
+    }
+}
+
+// A folder whose listing takes more than one buffer (1,000 names of 32
+// characters: about 130 KiB) is listed to its end.
+TEST_F(RecursiveRemoveTest, AFolderOfAThousandFilesGoesWhole) {
+    const std::string t = Machine::HostPath("C:\\t");
+    for (int i = 0; i < 1000; ++i) {
+        char name[40];
+        std::snprintf(name, sizeof name, "/a-file-with-a-longer-name-%04d.txt", i);
+        std::ofstream(t + name) << "x";
+    }
+    EXPECT_TRUE(IO_RecursiveRM("C:\\t"));
+    EXPECT_TRUE(std::filesystem::is_empty(t));
+    EXPECT_EQ(Records(), "");
+}
+
+// A verbatim path is taken as given: "clean." is not its twin "clean", and
+// a ".." in it climbs nowhere (the root rule refuses it).
+TEST_F(RecursiveRemoveTest, AVerbatimPathIsTakenAsGiven) {
+    Make("C:\\t\\clean\\twin.txt");
+    Make("C:\\t\\x\\keep.txt");
+    ASSERT_TRUE(nmtest::MakeExactEntry("C:\\t", u"clean.", true));
+    std::ofstream(Machine::HostPath("C:\\t") + "/clean./f.txt") << "x";
+    EXPECT_TRUE(IO_RecursiveRM("\\\\?\\C:\\t\\clean."));
+    EXPECT_TRUE(std::filesystem::is_empty(Machine::HostPath("C:\\t") + "/clean."));
+    EXPECT_TRUE(Exists("C:\\t\\clean\\twin.txt"));
+    EXPECT_FALSE(IO_RecursiveRM("\\\\?\\C:\\t\\x\\..\\clean"));
+    EXPECT_TRUE(Exists("C:\\t\\clean\\twin.txt"));
+    EXPECT_EQ(Records(), Record("\\\\?\\C:\\t\\x\\..\\clean", "Cleaning the root directory of a drive is not allowed!", ""));
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 // ever a folder below a root.
 #include <gtest/gtest.h>
 
+#include "ioutils/removal_names.h"
+
 #include <string>
 
 #include "ioutils/recursive_remove.h"
@@ -86,6 +88,43 @@ TEST(RemovalNames, OnlyFoldersBelowARootAreRemovalFolders) {
         std::string resolved;
         EXPECT_EQ(ResolveRemovalFolder(c.folder, &resolved), c.accepted);
     }
+}
+
+// A handle's own name against the name the walk expects: the same without
+// regard to case, or lacking only trailing dots and spaces as Wine reports
+// names; anything else, and a name one longer or shorter, differs.  An
+// entry is one name of its folder only when it holds no separator.
+TEST(RemovalNamesTest, ReportedPathsAndSingleNames) {
+    struct Case {
+        std::u16string reported, expected;
+        bool same, lastTrimmed;
+    } cases[] = {
+        {u"\\t\\clean\\a.txt", u"\\T\\Clean\\A.TXT", true, false},
+        {u"\\t\\abc\\f", u"\\t\\abc.\\f", true, false},
+        {u"\\t\\sp \\f", u"\\t\\sp \\f", true, false},
+        {u"\\t\\x", u"\\t\\x. .", true, true},
+        {u"\\t\\x. \\g", u"\\t\\x. .\\g", true, false},
+        {u"\\t\\", u"\\t\\...", false, false},
+        {u"\\out\\victim.txt", u"\\t\\clean\\victim.txt", false, false},
+        {u"\\t\\clean", u"\\t\\clean\\x", false, false},
+        {u"\\t\\clean\\x\\y", u"\\t\\clean\\x", false, false},
+        {u"\\t\\ab", u"\\t\\abc.", false, false},
+        {u"\\t\\abc.", u"\\t\\abc", false, false},
+        {u"\\t\\\uFF41", u"\\t\\\uFF21", true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.expected.begin(), c.expected.end()));
+        const WideName reported(c.reported.begin(), c.reported.end()), expected(c.expected.begin(), c.expected.end());
+        bool lastTrimmed = !c.lastTrimmed;
+        EXPECT_EQ(SamePathButTrailingDots(reported, expected, &lastTrimmed), c.same);
+        if (c.same) {
+            EXPECT_EQ(lastTrimmed, c.lastTrimmed);
+        }
+    }
+    for (const char16_t* name : {u"lnk\\victim.txt", u"a/b", u".", u"..", u""})
+        EXPECT_FALSE(IsOneName(WideName(name, name + std::char_traits<char16_t>::length(name))));
+    const std::u16string lookAlike = u"..\uFF3Cvictim.txt";
+    EXPECT_TRUE(IsOneName(WideName(lookAlike.begin(), lookAlike.end())));
 }
 
 }  // namespace

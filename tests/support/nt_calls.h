@@ -1,5 +1,5 @@
 // ntdll's handle calls on files as the product reaches them: looked up by
-// name, with ntdll's own records declared here.  For the tests that run on
+// name, with the records the product declares for them.  For the tests that run on
 // hostwin and under Wine, and for hostwin's own.
 #pragma once
 
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ioutils/nt_file_calls.h"
 #include "platform/win32.h"
 
 namespace nmtest::nt {
@@ -42,49 +43,13 @@ constexpr ULONG kOpenReparsePoint = 0x200000;
 constexpr DWORD kSynchronize = 0x100000;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-struct NtUnicodeString {
-    USHORT Length;
-    USHORT MaximumLength;
-    WCHAR* Buffer;
-};
-struct NtObjectAttributes {
-    ULONG Length;
-    HANDLE RootDirectory;
-    NtUnicodeString* ObjectName;
-    ULONG Attributes;
-    PVOID SecurityDescriptor;
-    PVOID SecurityQualityOfService;
-};
-static_assert(sizeof(NtObjectAttributes) == 6 * sizeof(void*));
-struct NtIoStatusBlock {
-    union {
-        LONG Status;
-        PVOID Pointer;
-    };
-    ULONG_PTR Information;
-};
-struct FullDirInformation {
-    ULONG NextEntryOffset;
-    ULONG FileIndex;
-    LARGE_INTEGER CreationTime, LastAccessTime, LastWriteTime, ChangeTime, EndOfFile, AllocationSize;
-    ULONG FileAttributes;
-    ULONG FileNameLength;
-    ULONG EaSize;
-    WCHAR FileName[1];
-};
-static_assert(offsetof(FullDirInformation, FileName) == 68);
-struct StandardInformation {
-    LARGE_INTEGER AllocationSize, EndOfFile;
-    ULONG NumberOfLinks;
-    BOOLEAN DeletePending;
-    BOOLEAN Directory;
-};
-static_assert(sizeof(StandardInformation) == 24);
-struct BasicInformation {
-    LARGE_INTEGER CreationTime, LastAccessTime, LastWriteTime, ChangeTime;
-    ULONG FileAttributes;
-};
-static_assert(sizeof(BasicInformation) == 40);
+// ntdll's records, as the product declares them.
+using NtUnicodeString = ntfile::UnicodeString;
+using NtObjectAttributes = ntfile::ObjectAttributes;
+using NtIoStatusBlock = ntfile::IoStatusBlock;
+using FullDirInformation = ntfile::FullDirectoryInformation;
+using StandardInformation = ntfile::StandardInformation;
+using BasicInformation = ntfile::BasicInformation;
 
 // The records travel as untyped pointers, as ntdll's exports take them.
 using NtCreateFileFn = LONG(WINAPI*)(PHANDLE, ULONG, PVOID /*NtObjectAttributes*/, PVOID /*NtIoStatusBlock*/,

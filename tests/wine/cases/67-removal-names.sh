@@ -84,9 +84,13 @@ n_reproductions 64
 n_seed=${NM_REMOVAL_SEED:-$((RANDOM * 32768 + RANDOM))}
 n_trees=${NM_REMOVAL_TREES:-200}
 n_prop="$n_vol/n/prop"
-mkdir -p "$n_prop/outside/sub" "$n_prop/outside/empty"
+mkdir -p "$n_prop/outside/sub" "$n_prop/outside/empty" "$n_prop/park"
 echo outside >"$n_prop/outside/a.txt"
 echo deeper >"$n_prop/outside/sub/b.txt"
+echo read-only >"$n_prop/outside/ro.txt"
+echo hidden >"$n_prop/outside/ro-hidden.txt"
+chmod 444 "$n_prop/outside/ro.txt" "$n_prop/outside/ro-hidden.txt"
+"$WINE64" cmd /c "attrib +h +r N:\\prop\\outside\\ro-hidden.txt" >/dev/null 2>&1
 echo victim >"$n_prop/victim.txt"
 n_names=("..／outside" "..＼victim.txt" "..／..／outside" "．．" "．" "..." "ａ.txt" "a.txt" "A.TXT" "abc." "sp "
     "x. ." "：\$I30" "Ｃ：＼outside" "desktop.ini" "ｄesktop.ini" "DATA" "data" "ｄａｔａ" "c:x" "数据" "ß.txt")
@@ -98,13 +102,22 @@ n_make_tree() {  # DIR DEPTH
         name=${n_names[RANDOM % ${#n_names[@]}]}
         ((RANDOM % 3 == 0)) && name="$((RANDOM % 10))$name"
         [ -e "$dir/$name" ] || [ -L "$dir/$name" ] && continue
-        kind=$((RANDOM % 24))
+        kind=$((RANDOM % 28))
         if ((kind >= 12 && kind < 19 && depth < 4)); then
             mkdir "$dir/$name" && n_make_tree "$dir/$name" $((depth + 1))
         elif ((kind == 19 || kind == 20)); then
             ln "$n_prop/outside/a.txt" "$dir/$name"
         elif ((kind == 21)); then
             ln -s "${n_links[RANDOM % ${#n_links[@]}]}" "$dir/$name"
+        elif ((kind == 22)); then  # second names of read-only files outside
+            ln "$n_prop/outside/$( ((RANDOM % 2)) && echo ro.txt || echo ro-hidden.txt)" "$dir/$name"
+        elif ((kind == 23)); then  # a link beside names that hold its name and a backslash
+            ln -s "${n_links[RANDOM % ${#n_links[@]}]}" "$dir/lnk$i" && echo x >"$dir/lnk$i\\victim.txt" &&
+                mkdir "$dir/lnk$i\\sub"
+        elif ((kind == 24)); then  # file links, absolute and relative
+            ln -s "$n_prop/outside/a.txt" "$dir/$name" && ln -s "../../outside/sub/b.txt" "$dir/r$name"
+        elif ((kind == 25)); then  # a folder and a link to the outside that differ only in case
+            mkdir "$dir/Twin$i" && echo x >"$dir/Twin$i/f" && ln -s "${n_links[RANDOM % ${#n_links[@]}]}" "$dir/tWIN$i"
         else
             printf '%s' "$name" >"$dir/$name"
         fi
@@ -113,15 +126,22 @@ n_make_tree() {  # DIR DEPTH
 n_check_tree() {  # INDEX ANSWER RECORDS: prints what is wrong, nothing when right
     local tree="$n_prop/p$1" answer=$2 records=$3 left
     if [ "$answer" = yes ]; then
-        left=$(cd "$tree" && find . -mindepth 1 ! -path './desktop.ini')
+        left=$(cd "$tree" && find . -mindepth 1 ! -path './desktop.ini' ! -path './swap' ! -path './swap/*')
         [ -z "$left" ] || echo "p$1: answered yes but left: $left"
         return
     fi
     [ "$records" -gt 0 ] || echo "p$1: answered no without a record"
-    left=$(cd "$tree" && find . -mindepth 1 ! -type l ! -type d ! -name desktop.ini)
+    # What Wine shows as a plain file may be a link to one; a name holding a
+    # backslash is never opened; Wine names a handle opened by a name of dots
+    # alone as another entry, so it stays with what it holds; the swapped
+    # folder is another program's.
+    left=$(cd "$tree" && find . -mindepth 1 ! -type l ! -type d ! -name desktop.ini ! -name '*\\*' \
+        ! -regex '.*/[. ]*' ! -regex '.*/[. ]*/.*' ! -path './swap' ! -path './swap/*')
     [ -z "$left" ] || echo "p$1: files left: $left"
     while IFS= read -r -d '' folder; do
-        [ -n "$(find "$tree/$folder" -mindepth 1 \( -type l -o -name desktop.ini \) -print -quit)" ] ||
+        [[ "$folder" == ./swap* || "$folder" == *\\* || "$folder" =~ /[.\ ]*(/|$) ]] && continue
+        [ -n "$(find "$tree/$folder" -mindepth 1 \( -type l -o -name desktop.ini -o -name '*\\*' -o -regex '.*/[. ]*' \) \
+            -print -quit)" ] ||
             echo "p$1: a folder left with nothing that had to stay: $folder"
     done < <(cd "$tree" && find . -mindepth 1 -type d -print0)
 }
@@ -138,15 +158,40 @@ for ((t = 0; t < n_trees; t++)); do
     fi
 done
 n_before=$(n_snapshot "$n_vol/n" 'prop/p*')
+n_before+=$'\n'$(stat -c '%a %n' "$n_prop"/outside/*)$'\n'$(python3 -c 'import os,sys
+print(sorted((p, [(a, os.getxattr(p, a)) for a in os.listxattr(p)]) for p in sys.argv[1:]))' "$n_prop"/outside/*)
+# Every fifth tree has a folder "swap" that another program keeps swapping
+# for a link to the outside and back while the removals run.
+for ((t = 0; t < n_trees; t += 5)); do mkdir -p "$n_prop/p$t/swap/in" && echo x >"$n_prop/p$t/swap/in/f"; done
+n_swapper() {
+    local t
+    while [ ! -e "$n_prop/park/stop" ]; do
+        for ((t = 0; t < n_trees; t += 5)); do
+            if [ -L "$n_prop/p$t/swap" ]; then
+                rm "$n_prop/p$t/swap" && mv "$n_prop/park/p$t" "$n_prop/p$t/swap"
+            elif [ -d "$n_prop/p$t/swap" ]; then
+                mv "$n_prop/p$t/swap" "$n_prop/park/p$t" 2>/dev/null && ln -s "$n_prop/outside" "$n_prop/p$t/swap"
+            fi
+        done
+        sleep 0.02
+    done
+}
+n_swapper &
+n_swapper_pid=$!
 n_out=$(cd "$WINEPREFIX/drive_c" && rm -f NMActionLog.txt && NM_WINE_TIMEOUT=600 nm_wine "$NM_BIN/nm_remove_trees.exe" 'N:\prop' "$n_trees")
+touch "$n_prop/park/stop"
+wait "$n_swapper_pid"
 n_problems=""
 [ "$(grep -c '^p[0-9]* ' <<<"$n_out")" = "$n_trees" ] || n_problems+="the removals did not all answer"$'\n'
 while read -r tree answer records; do
     n_problems+=$(n_check_tree "${tree#p}" "$answer" "${records#records=}")$'\n'
 
 done <<<"$n_out"
-if [ "$(n_snapshot "$n_vol/n" 'prop/p*')" != "$n_before" ]; then
-    n_problems+="outside changed: $(diff <(echo "$n_before") <(n_snapshot "$n_vol/n" 'prop/p*') | head -n 10)"
+n_after=$(n_snapshot "$n_vol/n" 'prop/p*')
+n_after+=$'\n'$(stat -c '%a %n' "$n_prop"/outside/*)$'\n'$(python3 -c 'import os,sys
+print(sorted((p, [(a, os.getxattr(p, a)) for a in os.listxattr(p)]) for p in sys.argv[1:]))' "$n_prop"/outside/*)
+if [ "$n_after" != "$n_before" ]; then
+    n_problems+="outside changed: $(diff <(echo "$n_before") <(echo "$n_after") | head -n 10)"
 fi
 n_problems=$(grep -v '^$' <<<"$n_problems")
 if [ -z "$n_problems" ]; then

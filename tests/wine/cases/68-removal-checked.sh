@@ -1,0 +1,129 @@
+# Removal that believes only what it has checked, on a Wine drive.  Wine shows
+# a Unix link as what it leads to (a link to a file lists as a plain file, a
+# link to a folder opens as that folder), lists Unix names that hold a
+# backslash as they are, lets names differ only in case, accepts a delete
+# that its Unix side then cannot do (chattr +i), and keeps attributes with
+# the file, not with a name.  Each check makes its trees first, has the
+# program of the same bitness list them, then removes and compares the
+# outside: bytes, modes (Wine's read-only) and extended attributes (its
+# hidden and system).
+nm_new_prefix removal-checked
+
+k_vol="$WINEPREFIX/vol"
+mkdir -p "$k_vol/k"
+ln -sfn "$k_vol/k" "$WINEPREFIX/dosdevices/k:"
+k_util() {  # BITS ARGS...: nmutil of that bitness, in a folder of its own log
+    local bits=$1
+    shift
+    (cd "$WINEPREFIX/drive_c" && rm -f NMActionLog.txt &&
+        if [ "$bits" = 32 ]; then nm_wine32 "$NM_BIN32/nmutil.exe" "$@"; else nm_wine "$NM_BIN/nmutil.exe" "$@"; fi)
+}
+# Every entry below $1 with its kind and mode, each file's bytes and every
+# entry's extended attributes.
+k_state() {
+    (cd "$1" && find . -printf '%y %m %p\n' | LC_ALL=C sort && find . -type f -exec md5sum {} + | LC_ALL=C sort &&
+        python3 -c 'import os,sys
+for d,ds,fs in sorted(os.walk(".")):
+    for n in sorted(ds+fs):
+        p=os.path.join(d,n)
+        print(p, sorted((a, os.getxattr(p,a,follow_symlinks=False)) for a in os.listxattr(p,follow_symlinks=False)))')
+}
+k_same() {  # NAME BEFORE DIR
+    local now
+    now=$(k_state "$3")
+    [ "$now" = "$2" ] && wine_pass "$1" || wine_fail "$1" "$(diff <(echo "$2") <(echo "$now"))"
+}
+k_left() {  # NAME DIR EXPECTED: what is left below DIR, as find lists it
+    local left
+    left=$(cd "$2" && find . -mindepth 1 | LC_ALL=C sort | tr '\n' ' ')
+    [ "$left" = "$3" ] && wine_pass "$1" || wine_fail "$1" "left: $left"
+}
+
+k_checks() {
+    local bits=$1 top="$k_vol/k/r$1" out before holder i out_text
+    out="$top/out"
+    mkdir -p "$out/sub" "$top/fl" "$top/tw/ClEAN" "$top/bs/lnk\\sub" "$top/hl" "$top/im" "$top/sw"
+    echo victim >"$out/victim.txt"
+    # (out/sub stays empty: the program's listing of "lnk\sub" would go through lnk)
+    echo ro >"$out/ro.txt"
+    chmod 444 "$out/ro.txt"
+    # file links, absolute and relative, beside a plain file
+    ln -s "$out/victim.txt" "$top/fl/abs.txt"
+    ln -s ../out/victim.txt "$top/fl/rel.txt"
+    echo x >"$top/fl/plain.txt"
+    # a real folder and a link to the outside that differ only in case
+    echo x >"$top/tw/ClEAN/f.txt"
+    ln -s "$out" "$top/tw/clEAN"
+    # names holding a backslash beside a link of their first part
+    ln -s "$out" "$top/bs/lnk"
+    echo x >"$top/bs/lnk\\victim.txt"
+    # a read-only file outside with a second name inside, and one of its own
+    ln "$out/ro.txt" "$top/hl/second.txt"
+    echo x >"$top/hl/alone.txt"
+    chmod 444 "$top/hl/alone.txt"
+    # a file the Unix side will not unlink
+    echo x >"$top/im/locked.txt"
+    echo x >"$top/im/free.txt"
+    # a folder swapped for a link while the walk waits on a held file
+    echo x >"$top/sw/a-held.txt"
+    for i in $(seq 12); do mkdir "$top/sw/s$i" && echo x >"$top/sw/s$i/f.txt"; done
+    nm_sees_tree "$bits-bit: the program sees the trees, name for name, before removing" "$bits" "K:\\r$bits" "$top"
+    before=$(k_state "$out")
+
+    out_text=$(k_util "$bits" remove "K:\\r$bits\\fl"; echo "status $?")
+    nm_expect "$bits-bit file links: each stays with its record, exit status 1" "$out_text" "removed: no" \
+        "K:\\r$bits\\fl\\abs.txt" "K:\\r$bits\\fl\\rel.txt" "status 1"
+    k_left "$bits-bit file links: the links stay, the plain file goes" "$top/fl" "./abs.txt ./rel.txt "
+
+    k_util "$bits" remove "K:\\r$bits\\tw\\clean" >/dev/null
+    k_same "$bits-bit case twins: the folder named, whichever twin it opens, leaves the outside as it was" \
+        "$before" "$out"
+    out_text=$(k_util "$bits" remove "K:\\r$bits\\tw"; echo "status $?")
+    nm_expect "$bits-bit case twins: the link stays with its record, exit status 1" "$out_text" "removed: no" \
+        "K:\\r$bits\\tw\\clEAN" "status 1"
+    k_left "$bits-bit case twins: the real folder goes, the link stays" "$top/tw" "./clEAN "
+
+    out_text=$(k_util "$bits" remove "K:\\r$bits\\bs"; echo "status $?")
+    nm_expect "$bits-bit backslash names: never opened, each recorded, exit status 1" "$out_text" "removed: no" \
+        "K:\\r$bits\\bs\\lnk\\victim.txt" "K:\\r$bits\\bs\\lnk\\sub" "status 1"
+
+    out_text=$(k_util "$bits" remove "K:\\r$bits\\hl"; echo "status $?")
+    nm_expect "$bits-bit second names: both names inside go, exit status 0" "$out_text" "removed: yes" "status 0"
+    k_left "$bits-bit second names: nothing is left inside" "$top/hl" ""
+
+    if chattr +i "$top/im/locked.txt" 2>/dev/null; then
+        out_text=$(k_util "$bits" remove "K:\\r$bits\\im"; echo "status $?")
+        chattr -i "$top/im/locked.txt"
+        nm_expect "$bits-bit a delete that does not happen: recorded, exit status 1" "$out_text" "removed: no" \
+            "K:\\r$bits\\im\\locked.txt" "status 1"
+        k_left "$bits-bit a delete that does not happen: the other file goes" "$top/im" "./locked.txt "
+    else
+        wine_pass "$bits-bit a delete that does not happen: skipped, chattr +i is refused here ($(id -un), $(stat -f -c %T "$top"))"
+    fi
+
+    # The walk lists sw, then waits on a-held.txt (held by another program)
+    # for two seconds; meanwhile every folder beside it that is still there
+    # (those listed after it, in the Unix side's order) becomes a link to
+    # the outside.
+    holder="$WINEPREFIX/hold-$bits.out"
+    (timeout 60 "$WINE64" "$NM_BIN/nm_hold_file.exe" "K:\\r$bits\\sw\\a-held.txt" r 6 2>/dev/null >"$holder" &)
+    for _ in $(seq 300); do grep -q holding "$holder" 2>/dev/null && break; sleep 0.05; done
+    (k_util "$bits" remove "K:\\r$bits\\sw" >"$WINEPREFIX/sw-$bits.out"; echo "status $?" >>"$WINEPREFIX/sw-$bits.out") &
+    for i in $(seq 600); do
+        ls -l /proc/[0-9]*/fd 2>/dev/null | grep -qF -- "-> $top/sw" && break
+        sleep 0.01
+    done
+    sleep 0.3
+    mkdir -p "$top/old"
+    for i in $(seq 12); do
+        [ -d "$top/sw/s$i" ] && mv "$top/sw/s$i" "$top/old/s$i" && ln -s "$out" "$top/sw/s$i"
+    done
+    wait
+    nm_expect "$bits-bit swapped folder: not walked, exit status 1" "$(cat "$WINEPREFIX/sw-$bits.out")" \
+        "removed: no" "status 1"
+    k_same "$bits-bit: everything outside is byte-, mode- and attribute-identical" "$before" "$out"
+}
+k_checks 64
+[ -n "$NM_BIN32" ] && nm_wine32_check "removal checked, 32-bit" k_checks 32
+
+nm_stop_prefix
