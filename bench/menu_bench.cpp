@@ -252,7 +252,7 @@ void PlatformCallsOnly(DropDataObject* data) {
 // count for the work and the baseline; the figure is per menu.  Short
 // samples: on a busy machine most pairs then fit into one time slice of the
 // scheduler, and the few it interrupts are tails.
-constexpr int kPairs = 601;
+constexpr int kPairs = 1001;
 constexpr int kWarmupPairs = 20;
 constexpr double kSampleUs = 300;
 

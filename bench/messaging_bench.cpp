@@ -260,7 +260,7 @@ int main() {
     ok = nmbench::MeasurePairs(
              {"messaging request, sender side", nmbench::Ratio::Cost, "us", "the mandated calls", kRequestGoal,
               "Initialize + SendPacket against a thread and its pipe, open+write+flush+close"},
-             301, 10,
+             601, 10,
              [&] {
                  bool sent = false;
                  const double us = ProtocolRequestUs(packet.size(), &sent);
@@ -282,7 +282,7 @@ int main() {
     std::snprintf(note, sizeof note, "own work beside %u ms of mandated waits", static_cast<unsigned>(kMandatedWaitMs));
     ok = nmbench::MeasurePairs({"messaging command Deep Clean", nmbench::Ratio::Cost, "us", "a raw request",
                                 kCommandGoal, note},
-                               101, 5, [&] { return DeepCleanUs(ext); },
+                               401, 10, [&] { return DeepCleanUs(ext); },
                                [&] {
                                    bool sent = false;
                                    const double us = RawRequestUs(packet, &sent);

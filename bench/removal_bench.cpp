@@ -37,7 +37,7 @@ constexpr double kDeepGoal = 0.8;
 // Pairs per figure: each pair of the removal builds two trees first.
 constexpr int kRemovalPairs = 21;
 constexpr int kDeepPairs = 41;
-constexpr int kShortcutPairs = 201;
+constexpr int kShortcutPairs = 401;
 constexpr int kShortcutSample = 100;
 
 bool WriteSmallFile(const std::string& path, const std::string& text) {

@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr int kPairs = 31;
+constexpr int kPairs = 101;
 constexpr int kWarmupPairs = 2;
 
 DiskVolume& Volume() {
