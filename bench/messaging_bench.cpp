@@ -13,10 +13,9 @@
 //     mandated part beside it, against the raw request;
 //   - PackStrings + UnpackStrings of 1,000 paths, against a plain split of
 //     the same bytes into a vector of strings.
-// Each timed figure is the fastest of its rounds: the machine's other load
-// only ever adds time.  Prints three figures (figure.h); scripts/bench turns
-// them into lines.
-#include <algorithm>
+// Each figure is the median of paired ratios (figure.h); scripts/bench turns
+// the records into lines.
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -45,7 +44,8 @@ private:
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using nmbench::Clock;
+using nmbench::MicrosecondsSince;
 
 // Close waits for its receiving thread to end rather than a fixed 500 ms:
 // with the receiver waiting, no wait of the command is prescribed.
@@ -60,10 +60,6 @@ constexpr DWORD kMandatedWaitMs = 0;
 constexpr double kRequestGoal = 1.1;
 constexpr double kPackGoal = 2.0;
 constexpr double kCommandGoal = 12.0;
-
-double MicrosecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
-}
 
 std::vector<std::string> Paths(int count) {
     std::vector<std::string> paths;
@@ -82,7 +78,7 @@ volatile size_t g_sink;  // keeps the compiler from dropping the measured work
 
 const std::vector<std::string> kRequest = {"CONFIRM", "C:\\docs\\report.txt", "C:\\docs\\budget.xls"};
 
-bool Delivered(RawPipeServer& receiver, size_t bytes) { return receiver.Join(5000).size() == bytes; }
+bool Delivered(RawPipeServer& receiver, size_t bytes) { return receiver.Join(30000).size() == bytes; }
 
 // The protocol's sender: a new endpoint (its receiving thread included), one
 // SendPacket.  The endpoint's own thread is then stopped by a close byte of
@@ -96,7 +92,10 @@ double ProtocolRequestUs(size_t packetSize, bool* ok) {
         sender.Initialize(NMShellExt, GetModuleHandleA(nullptr));
         const bool sent = sender.SendPacket(NMWatch, ZOVU_RUN_VUZ, kRequest);
         us = MicrosecondsSince(start);
-        *ok = sent && Delivered(watcher, packetSize) && WriteToPipe(NMShellExt, {TransferData::kCloseByte});
+        // An endpoint whose pipe name an earlier one's thread still held has
+        // no thread of its own to stop.
+        *ok = sent && Delivered(watcher, packetSize) &&
+              (!TransferData::IsReceiving() || WriteToPipe(NMShellExt, {TransferData::kCloseByte}));
     }
     return us;
 }
@@ -116,48 +115,58 @@ bool SendRaw(const std::vector<BYTE>& packet) {
 
 // The mandated calls alone: a receiving thread that creates its pipe as the
 // endpoint's does and waits for a client; the bench's client ends it,
-// outside the timing.
+// outside the timing, once the thread says its pipe is there.
 constexpr char kBaselinePipe[] = "\\\\.\\pipe\\nm-bench-mandated";
+constexpr DWORD kPatienceMs = 30000;  // a loaded machine may hold a thread back for seconds
 
-DWORD WINAPI MandatedReceiver(LPVOID) {
-    SECURITY_DESCRIPTOR descriptor;
-    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-    SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
-    SECURITY_ATTRIBUTES security{};
-    security.nLength = sizeof security;
-    security.lpSecurityDescriptor = &descriptor;
-    HANDLE pipe = CreateNamedPipeA(kBaselinePipe, PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
-                                   1, 0, 0, 0, &security);
-    if (pipe == INVALID_HANDLE_VALUE)
-        return 1;
-    ConnectNamedPipe(pipe, nullptr);
-    DisconnectNamedPipe(pipe);
-    CloseHandle(pipe);
-    return 0;
-}
+struct MandatedReceiver {
+    std::atomic<int> pipe{0};  // 1 made, -1 refused
 
-bool StopMandatedReceiver(HANDLE thread) {
-    for (int tries = 0; tries < 5000 && WaitForSingleObject(thread, 0) == WAIT_TIMEOUT; ++tries) {
-        HANDLE client = CreateFileA(kBaselinePipe, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (client != INVALID_HANDLE_VALUE) {
-            CloseHandle(client);
-            break;
-        }
-        Sleep(1);
+    static DWORD WINAPI Run(LPVOID self) {
+        SECURITY_DESCRIPTOR descriptor;
+        InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+        SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
+        SECURITY_ATTRIBUTES security{};
+        security.nLength = sizeof security;
+        security.lpSecurityDescriptor = &descriptor;
+        HANDLE pipe = CreateNamedPipeA(kBaselinePipe, PIPE_ACCESS_INBOUND,
+                                       PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, 0, 0, &security);
+        static_cast<MandatedReceiver*>(self)->pipe = pipe == INVALID_HANDLE_VALUE ? -1 : 1;
+        if (pipe == INVALID_HANDLE_VALUE)
+            return 1;
+        ConnectNamedPipe(pipe, nullptr);
+        DisconnectNamedPipe(pipe);
+        CloseHandle(pipe);
+        return 0;
     }
-    DWORD code = 1;
-    const bool ended = WaitForSingleObject(thread, 5000) == WAIT_OBJECT_0 && GetExitCodeThread(thread, &code);
-    CloseHandle(thread);
-    return ended && code == 0;
-}
+
+    bool Stop(HANDLE thread) {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(kPatienceMs);
+        while (pipe == 0 && Clock::now() < deadline)
+            Sleep(1);
+        while (pipe == 1 && WaitForSingleObject(thread, 0) == WAIT_TIMEOUT && Clock::now() < deadline) {
+            HANDLE client = CreateFileA(kBaselinePipe, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            if (client != INVALID_HANDLE_VALUE) {
+                CloseHandle(client);
+                break;
+            }
+            Sleep(1);
+        }
+        DWORD code = 1;
+        const bool ended = WaitForSingleObject(thread, kPatienceMs) == WAIT_OBJECT_0 && GetExitCodeThread(thread, &code);
+        CloseHandle(thread);
+        return ended && code == 0;
+    }
+};
 
 double MandatedCallsUs(const std::vector<BYTE>& packet, bool* ok) {
     RawPipeServer watcher(NMWatch);
+    MandatedReceiver receiver;
     const auto start = Clock::now();
-    HANDLE thread = CreateThread(nullptr, 0, MandatedReceiver, nullptr, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, MandatedReceiver::Run, &receiver, 0, nullptr);
     const bool sent = SendRaw(packet);
     const double us = MicrosecondsSince(start);
-    *ok = sent && Delivered(watcher, packet.size()) && thread != nullptr && StopMandatedReceiver(thread);
+    *ok = sent && Delivered(watcher, packet.size()) && thread != nullptr && receiver.Stop(thread);
     return us;
 }
 
@@ -172,42 +181,41 @@ double RawRequestUs(const std::vector<BYTE>& packet, bool* ok) {
 
 // --- one whole command
 
-// The receiver waits, so no open is retried; a round in which the
-// last-error text changed (a retry) is not counted.
-struct CommandTime {
-    double wholeUs = 1e300;
-    double mandatedMs = kMandatedWaitMs;
-    double ownUs() const { return wholeUs - mandatedMs * 1000; }
-};
-
-bool DeepClean(LinkedExtension& ext, CommandTime* time, bool* retried) {
-    RawPipeServer watcher(NMWatch);
-    CMINVOKECOMMANDINFO info{};
-    info.cbSize = sizeof info;
-    info.lpVerb = MAKEINTRESOURCEA(1);
-    const std::string before = TransferData::GetLastErrorText();
-    const auto start = Clock::now();
-    const HRESULT hr = ext.menu()->InvokeCommand(&info);
-    time->wholeUs = MicrosecondsSince(start);
-    *retried = TransferData::GetLastErrorText() != before;
-    // "NORMAL", "SECURE", "CANCEL", "CD": 7 + 25 bytes.
-    return hr == S_OK && Delivered(watcher, 32);
+// The receiver waits, so no open is retried; a command whose last-error text
+// changed (a retry) is run again, for its time would hold a retry's wait.
+// Its own time: the whole command less the waits the protocol mandates.
+double DeepCleanUs(LinkedExtension& ext) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        RawPipeServer watcher(NMWatch);
+        CMINVOKECOMMANDINFO info{};
+        info.cbSize = sizeof info;
+        info.lpVerb = MAKEINTRESOURCEA(1);
+        const std::string before = TransferData::GetLastErrorText();
+        const auto start = Clock::now();
+        const HRESULT hr = ext.menu()->InvokeCommand(&info);
+        const double us = MicrosecondsSince(start);
+        const bool retried = TransferData::GetLastErrorText() != before;
+        // "NORMAL", "SECURE", "CANCEL", "CD": 7 + 25 bytes.
+        if (hr != S_OK || !Delivered(watcher, 32))
+            return -1;
+        if (!retried)
+            return us - kMandatedWaitMs * 1000.0;
+    }
+    return -1;
 }
 
 // --- packing
 
-void PackAndUnpack() {
+bool PackAndUnpack() {
     const auto paths = Paths(1000);
     const DWORD length = TransferDataProbe::Pack(paths);
     const std::vector<BYTE> packet(TransferDataProbe::Packet(), TransferDataProbe::Packet() + 7 + length);
     TransferDataProbe::Release();
     const char* data = reinterpret_cast<const char*>(packet.data() + 7);
 
-    const int rounds = 200;
-    double protocol = 1e300, split = 1e300;
-    for (int round = 0; round < 5; ++round) {
-        auto start = Clock::now();
-        for (int i = 0; i < rounds; ++i) {
+    const auto protocol = [&](int runs) {
+        const auto start = Clock::now();
+        for (int i = 0; i < runs; ++i) {
             const DWORD n = TransferDataProbe::Pack(paths);
             const TransferPacket received{NMShellExt, NMWatch, ZOVU_RUN_VUZ, n,
                                           const_cast<BYTE*>(TransferDataProbe::Packet()) + 7};
@@ -216,10 +224,11 @@ void PackAndUnpack() {
             g_sink = g_sink + strings.size();
             TransferDataProbe::Release();
         }
-        protocol = std::min(protocol, MicrosecondsSince(start) / rounds);
-
-        start = Clock::now();
-        for (int i = 0; i < rounds; ++i) {
+        return MicrosecondsSince(start) / runs;
+    };
+    const auto split = [&](int runs) {
+        const auto start = Clock::now();
+        for (int i = 0; i < runs; ++i) {
             std::vector<std::string> strings;
             for (DWORD at = 0; at < length && data[at] != 0;) {
                 const size_t n = strnlen(data + at, length - at);
@@ -228,64 +237,59 @@ void PackAndUnpack() {
             }
             g_sink = g_sink + strings.size();
         }
-        split = std::min(split, MicrosecondsSince(start) / rounds);
-    }
+        return MicrosecondsSince(start) / runs;
+    };
+    const int runs = nmbench::RunsPerSample([&] { return split(1); }, 300);
     char subject[80];
     std::snprintf(subject, sizeof subject, "messaging pack+unpack, 1000 paths (%zu bytes)", packet.size());
-    nmbench::PrintFigure({subject, nmbench::Ratio::Cost, protocol, split, "us", "a plain split", kPackGoal,
-                          "per list"});
+    return nmbench::MeasurePairs({subject, nmbench::Ratio::Cost, "us", "a plain split", kPackGoal, "per list"}, 601,
+                                 20, [&] { return protocol(runs); }, [&] { return split(runs); });
 }
+
+// Each step fails as a whole when its request did not arrive.
+double OrFailed(bool ok, double us) { return ok ? us : -1; }
 
 }  // namespace
 
 int main() {
-    PackAndUnpack();
-    std::fflush(stdout);
+    bool ok = PackAndUnpack();
 
     const DWORD length = TransferDataProbe::Pack(kRequest);  // the same bytes as the protocol sends
     const std::vector<BYTE> packet(TransferDataProbe::Packet(), TransferDataProbe::Packet() + 7 + length);
     TransferDataProbe::Release();
-
-    const int rounds = 15;
-    double protocol = 1e300, mandated = 1e300, raw = 1e300;
-    bool ok = true;
-    for (int i = 0; i < rounds && ok; ++i) {
-        bool sent = false;
-        protocol = std::min(protocol, ProtocolRequestUs(packet.size(), &sent));
-        ok = ok && sent;
-        mandated = std::min(mandated, MandatedCallsUs(packet, &sent));
-        ok = ok && sent;
-        raw = std::min(raw, RawRequestUs(packet, &sent));
-        ok = ok && sent;
-    }
-    if (!ok) {
-        std::printf("messaging request: not delivered (%s)\n", TransferData::GetLastErrorText().c_str());
-        return 1;
-    }
-    nmbench::PrintFigure({"messaging request, sender side", nmbench::Ratio::Cost, protocol, mandated, "us",
-                          "the mandated calls", kRequestGoal,
-                          "Initialize + SendPacket against a thread and its pipe, open+write+flush+close"});
+    ok = nmbench::MeasurePairs(
+             {"messaging request, sender side", nmbench::Ratio::Cost, "us", "the mandated calls", kRequestGoal,
+              "Initialize + SendPacket against a thread and its pipe, open+write+flush+close"},
+             601, 10,
+             [&] {
+                 bool sent = false;
+                 const double us = ProtocolRequestUs(packet.size(), &sent);
+                 return OrFailed(sent, us);
+             },
+             [&] {
+                 bool sent = false;
+                 const double us = MandatedCallsUs(packet, &sent);
+                 return OrFailed(sent, us);
+             }) &&
+         ok;
 
     LinkedExtension ext;
     if (ext.menu() == nullptr || ext.Initialize({"C:\\", "D:\\"}) != S_OK) {
         std::printf("messaging command: no extension\n");
         return 1;
     }
-    CommandTime best;
-    for (int i = 0; i < 8; ++i) {
-        CommandTime time;
-        bool retried = false;
-        if (!DeepClean(ext, &time, &retried)) {
-            std::printf("messaging command: Deep Clean not delivered (%s)\n", TransferData::GetLastErrorText().c_str());
-            return 1;
-        }
-        if (!retried && time.ownUs() < best.ownUs())
-            best = time;
-    }
     char note[80];
-    std::snprintf(note, sizeof note, "own work beside %.0f ms of mandated waits, whole %.1f ms", best.mandatedMs,
-                  best.wholeUs / 1000);
-    nmbench::PrintFigure({"messaging command Deep Clean", nmbench::Ratio::Cost, best.ownUs(), raw, "us",
-                          "a raw request", kCommandGoal, note});
-    return 0;
+    std::snprintf(note, sizeof note, "own work beside %u ms of mandated waits", static_cast<unsigned>(kMandatedWaitMs));
+    ok = nmbench::MeasurePairs({"messaging command Deep Clean", nmbench::Ratio::Cost, "us", "a raw request",
+                                kCommandGoal, note},
+                               401, 10, [&] { return DeepCleanUs(ext); },
+                               [&] {
+                                   bool sent = false;
+                                   const double us = RawRequestUs(packet, &sent);
+                                   return OrFailed(sent, us);
+                               }) &&
+         ok;
+    if (!ok)
+        std::printf("messaging: last error text: %s\n", TransferData::GetLastErrorText().c_str());
+    return ok ? 0 : 1;
 }

@@ -10,4 +10,7 @@ constexpr char kVolumeDrive = 'V';
 // False when the volume is missing.
 bool PrepareVolume();
 
+// The least speed of the count against reading the same chunks.
+extern const double kVolumeGoal;
+
 }  // namespace nmbench

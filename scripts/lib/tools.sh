@@ -17,7 +17,6 @@ nm_ensure_tools() {
     command -v ninja >/dev/null || need+=(ninja-build)
     command -v clang++ >/dev/null || need+=(clang)
     [ -d /usr/src/googletest ] || need+=(googletest)
-    [ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
     # the screen for Wine: a virtual display, key presses, pictures, Wine's fonts
     command -v Xvfb >/dev/null || need+=(xvfb)
     command -v xdotool >/dev/null || need+=(xdotool)

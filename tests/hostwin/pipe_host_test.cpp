@@ -1,13 +1,14 @@
 // Named pipes of a shared machine: they live in its folder, so that another
 // process reaches them, and an instance left by an ended process is no
-// obstacle.  Also: a retry loop on virtual time still gives a server thread
-// the chance to come up.
+// obstacle.  Also: a retry loop on virtual time reaches a server thread that
+// comes up while it retries.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -104,30 +105,47 @@ TEST_F(SharedMachinePipes, AnInstanceLeftByAnEndedProcessIsNotInTheWay) {
     CloseHandle(server);
 }
 
+// The server thread comes up only once the client has been refused, and the
+// client then retries on virtual time: each Sleep moves the clock, and the
+// loop keeps going until the server's pipe takes it (10 s of real time at
+// most).  Nothing counts tries: a loaded machine may keep the thread from
+// running for a long while.  The server is released whatever happened, so
+// that the join cannot wait for a client that never came.
 TEST(VirtualSleepPipes, ARetryLoopStillReachesAServerThatComesUpAMomentLater) {
     Machine::Reset();
     Machine::UseVirtualSleep(true);
-    std::thread serverThread([] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        HANDLE server = CreateServer();
-        if (!ConnectNamedPipe(server, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED)
+    std::promise<void> refused, listening;
+    auto refusedFuture = refused.get_future();
+    auto listeningFuture = listening.get_future();
+    BYTE received = 0;
+    std::thread serverThread([&] {
+        if (refusedFuture.wait_for(std::chrono::seconds(10)) != std::future_status::ready)
             return;
-        BYTE b = 0;
-        DWORD got = 0;
-        ReadFile(server, &b, 1, &got, nullptr);
+        HANDLE server = CreateServer();
+        listening.set_value();
+        if (server == INVALID_HANDLE_VALUE)
+            return;
+        if (ConnectNamedPipe(server, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED) {
+            DWORD got = 0;
+            ReadFile(server, &received, 1, &got, nullptr);
+        }
         CloseHandle(server);
     });
     HANDLE client = OpenClient();
-    for (int tries = 9; client == INVALID_HANDLE_VALUE && tries > 0; --tries) {
+    EXPECT_EQ(client, INVALID_HANDLE_VALUE) << "a pipe before its server";
+    refused.set_value();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    int tries = 0;
+    while (client == INVALID_HANDLE_VALUE && std::chrono::steady_clock::now() < deadline) {
         Sleep(500);
         client = OpenClient();
+        ++tries;
     }
-    EXPECT_NE(client, INVALID_HANDLE_VALUE) << "ten attempts were over before the server thread ran";
-    EXPECT_GT(Machine::VirtualSleptMs(), 0);
-    for (int i = 0; i < 500 && client == INVALID_HANDLE_VALUE; ++i) {  // release the server thread all the same
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        client = OpenClient();
-    }
+    EXPECT_NE(client, INVALID_HANDLE_VALUE) << "no server after " << tries << " tries";
+    EXPECT_EQ(Machine::VirtualSleptMs(), 500LL * tries);
+    if (client == INVALID_HANDLE_VALUE &&
+        listeningFuture.wait_for(std::chrono::seconds(10)) == std::future_status::ready)
+        client = OpenClient();  // the server's one client, so that it ends
     if (client != INVALID_HANDLE_VALUE) {
         const BYTE b = 0x7E;
         DWORD written = 0;
@@ -135,6 +153,7 @@ TEST(VirtualSleepPipes, ARetryLoopStillReachesAServerThatComesUpAMomentLater) {
         CloseHandle(client);
     }
     serverThread.join();
+    EXPECT_EQ(received, 0x7E);
     Machine::Reset();
 }
 

@@ -12,6 +12,9 @@ namespace {
 
 using nmtest::Bytes;
 
+// How long a test waits for a receiving thread's next step before it fails.
+constexpr int kPatienceMs = 60000;
+
 std::vector<BYTE> Header(BYTE caller, BYTE destination, BYTE operation, DWORD length) {
     return {caller, destination, operation, BYTE(length >> 24), BYTE(length >> 16), BYTE(length >> 8), BYTE(length)};
 }
@@ -187,11 +190,16 @@ TEST_F(PipeEndpointTest, CloseByteEndsTheThreadAndOneWithoutItsStartRecordCarrie
 
     // A thread started without its start record says so, then serves the
     // endpoint's pipe from the class-wide state as any other.
+    // Each write waits for the thread's own word that its pipe is there: a
+    // loaded machine may keep it from running for many seconds.
+    const int pipes = traces_.Count("Pipe Created");
     HANDLE thread = CreateThread(nullptr, 0, TransferData::MessengerThread, nullptr, 0, nullptr);
     ASSERT_NE(thread, nullptr);
+    EXPECT_TRUE(traces_.WaitFor("Pipe Created", pipes + 1, kPatienceMs));
     EXPECT_TRUE(nmtest::WriteToPipe(NMAgent, nmtest::ExamplePacket()));
+    EXPECT_TRUE(traces_.WaitFor("Pipe Created", pipes + 2, kPatienceMs));
     EXPECT_TRUE(nmtest::WriteToPipe(NMAgent, {0x7E}));
-    EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(thread, kPatienceMs), WAIT_OBJECT_0);
     CloseHandle(thread);
     EXPECT_EQ(traces_.Count("Messenger Thread failed to receive a copy of the TransferData class"), 1);
     EXPECT_EQ(traces_.Count("Thread Closed"), 2);

@@ -5,6 +5,7 @@
 // hostwin and under Wine.
 #include <gtest/gtest.h>
 
+#include <latch>
 #include <thread>
 
 #include "messaging/messaging_support.h"
@@ -106,13 +107,13 @@ private:
 
 // The bytes a command of the shell extension carries: the header, each
 // text with its zero, and the closing zero.
-std::vector<BYTE> Packet(BYTE destination, const std::vector<std::string>& list) {
+std::vector<BYTE> Packet(BYTE destination, const std::vector<std::string>& list, BYTE caller = NMShellExt) {
     std::string data;
     for (const auto& s : list)
         data += s + '\0';
     data += '\0';
     const auto n = static_cast<DWORD>(data.size());
-    std::string packet = {char(NMShellExt), char(destination), char(ZOVU_RUN_VUZ), char(n >> 24), char(n >> 16),
+    std::string packet = {char(caller), char(destination), char(ZOVU_RUN_VUZ), char(n >> 24), char(n >> 16),
                           char(n >> 8), char(n)};
     return nmtest::Bytes(packet + data);
 }
@@ -141,6 +142,45 @@ TEST(WindowThreads, ASecondWindowsCommandArrivesWhileTheFirstWindowsComponentHan
     EXPECT_EQ(tray.Join(kPromptlyMs), Packet(NMTray, kSecondList)) << "the second window's command waited";
     EXPECT_EQ(hung.Release(), Packet(NMWatch, kFirstList)) << "the first window's command, once read";
     EXPECT_TRUE(first.Join());
+}
+
+// One thread sends while another gives the same endpoint its identity, as
+// two windows do when the second's command starts as the first one's is
+// sent: the packet arrives whole, from the old identity or the new.  Each
+// round starts both threads at one latch; the sanitizer build
+// sees any read of the identity or the transport that the endpoint's lock
+// does not order against Initialize's writes.
+TEST(WindowThreads, ASendBesideAnInitializeOfTheSameEndpointCarriesOneIdentity) {
+    nmtest::TraceRecorder traces;
+    const BYTE identities[] = {NMTray, NMAgent};
+    {
+        TransferData first;  // the pipe transport chosen before any round
+        nmtest::InitializeAndWait(first, identities[1], traces);
+    }
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        const BYTE before = identities[(round + 1) % 2], after = identities[round % 2];
+        nmtest::RawPipeServer watch(NMWatch);
+        const int pipes = traces.Count("Pipe Created");
+        bool sent = false;
+        {
+            TransferData endpoint;
+            std::latch start(2);
+            std::thread sending([&] {
+                start.arrive_and_wait();
+                sent = endpoint.SendPacket(NMWatch, ZOVU_RUN_VUZ, kFirstList);
+            });
+            start.arrive_and_wait();
+            endpoint.Initialize(after, GetModuleHandleA(nullptr));
+            sending.join();
+            // Close reaches the receiving thread only once it has its pipe.
+            EXPECT_TRUE(traces.WaitFor("Pipe Created", pipes + 1));
+        }
+        EXPECT_TRUE(sent);
+        const std::vector<BYTE> got = watch.Join(kPromptlyMs);
+        EXPECT_TRUE(got == Packet(NMWatch, kFirstList, before) || got == Packet(NMWatch, kFirstList, after))
+            << "caller byte " << (got.empty() ? -1 : int(got[0])) << ", " << got.size() << " bytes";
+    }
 }
 
 }  // namespace

@@ -64,7 +64,9 @@ cmd_row() {
     while [ "$1" != -- ]; do payload+=("$1"); shift; done
     shift
     paths=("$@")
-    local mark='<- NMShellExt' before out expected got
+    # A component logs a request's line, then its packet: the packet's line
+    # is the one to wait for, or the last one read may be the request before.
+    local mark="  packet: " before out expected got
     [ "$component" = nmzap4 ] && mark='stops'
     before=$(cmd_count "$component" "$mark")
     out=$(cmd_invoke "$offset" "${paths[@]}")
