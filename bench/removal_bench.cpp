@@ -38,23 +38,18 @@ constexpr int kDeepNameLength = 20;
 // Depth may cost a quarter more than breadth: each level is one more open
 // folder held, nothing else.
 constexpr double kDeepGoal = 0.8;
-<<<<<<< HEAD
 // One-character names keep the chain's paths within what a Unix path can
 // hold under Wine (2,000 characters and the drive's own).
 constexpr int kChainLevels = 1000;
 constexpr int kChainNameLength = 1;
 constexpr double kChainGoal = 0.5;
-
-double MsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-=======
 // Pairs per figure: each pair of the removal builds two trees first.
 constexpr int kRemovalPairs = 21;
 constexpr int kDeepPairs = 41;
+// A chain's removal takes seconds under Wine: few pairs, the median of them.
+constexpr int kChainPairs = 3;
 constexpr int kShortcutPairs = 401;
 constexpr int kShortcutSample = 100;
->>>>>>> i32-bench
 
 bool WriteSmallFile(const std::string& path, const std::string& text) {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -138,39 +133,24 @@ bool DeepRemoval(const std::string& base) {
     char subject[160];
     std::snprintf(subject, sizeof subject, "removal, a tree %d levels deep of %d-character names (paths of %d characters)",
                   kDeepLevels, kDeepNameLength, length);
-<<<<<<< HEAD
-    nmbench::PrintFigure({subject, nmbench::Ratio::Speed, ms, baselineMs, "ms", "the same folders side by side",
-                          kDeepGoal, "removed whole"});
-
-    const std::string chain = base + "\\chain";
-    CreateDirectoryA(chain.c_str(), nullptr);
-    if (!nmbench::MakeDeepTree(chain, kChainLevels, kChainNameLength)) {
-        std::puts("removal: cannot build the chain");
-        return 1;
-    }
-    start = Clock::now();
-    const bool chainRemoved = IO_RecursiveRM(chain.c_str()) && LeftEmpty(chain);
-    const double chainMs = MsSince(start);
-    RemoveDirectoryA(chain.c_str());
-    if (!chainRemoved) {
-        std::printf("removal: the chain of %d folders was not removed whole\n", kChainLevels);
-        return 1;
-    }
-    std::snprintf(subject, sizeof subject, "removal, a chain of %d folders, per folder", kChainLevels);
-    char against[80];
-    std::snprintf(against, sizeof against, "the tree %d levels deep, per folder", kDeepLevels);
-    nmbench::PrintFigure({subject, nmbench::Ratio::Speed, chainMs / kChainLevels, ms / kDeepLevels, "ms", against,
-                          kChainGoal, "removed whole"});
-    return 0;
-=======
-    return nmbench::MeasurePairs(
+    const auto deepTree = [](const std::string& f) { return nmbench::MakeDeepTree(f, kDeepLevels, kDeepNameLength); };
+    const auto chainTree = [](const std::string& f) { return nmbench::MakeDeepTree(f, kChainLevels, kChainNameLength); };
+    bool ok = nmbench::MeasurePairs(
         {subject, nmbench::Ratio::Speed, "ms", "the same folders side by side", kDeepGoal, "removed whole"}, kDeepPairs,
-        2,
-        [&] {
-            return removal(deep, [](const std::string& f) { return nmbench::MakeDeepTree(f, kDeepLevels, kDeepNameLength); });
-        },
-        [&] { return removal(wide, MakeWideTree); });
->>>>>>> i32-bench
+        2, [&] { return removal(deep, deepTree); }, [&] { return removal(wide, MakeWideTree); });
+
+    // Per folder: the chain's time over its levels against the 40-level tree's.
+    const auto perFolder = [](double ms, int levels) { return ms < 0 ? ms : ms / levels; };
+    char chainSubject[96], against[80];
+    std::snprintf(chainSubject, sizeof chainSubject, "removal, a chain of %d folders, per folder", kChainLevels);
+    std::snprintf(against, sizeof against, "the tree %d levels deep, per folder", kDeepLevels);
+    const std::string chain = base + "\\chain";
+    ok = nmbench::MeasurePairs(
+             {chainSubject, nmbench::Ratio::Speed, "ms", against, kChainGoal, "removed whole"}, kChainPairs, 0,
+             [&] { return perFolder(removal(chain, chainTree), kChainLevels); },
+             [&] { return perFolder(removal(deep, deepTree), kDeepLevels); }) &&
+         ok;
+    return ok;
 }
 
 bool Removal(const std::string& base) {
