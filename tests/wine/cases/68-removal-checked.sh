@@ -98,7 +98,9 @@ k_checks() {
             "K:\\r$bits\\im\\locked.txt" "status 1"
         k_left "$bits-bit a delete that does not happen: the other file goes" "$top/im" "./locked.txt "
     else
-        wine_pass "$bits-bit a delete that does not happen: skipped, chattr +i is refused here ($(id -un), $(stat -f -c %T "$top"))"
+        # Not a pass: nothing was checked.  (scripts/test runs as root, where
+        # chattr works on the build's own file system.)
+        echo "  note  $bits-bit a delete that does not happen: not checked, chattr +i is refused here ($(id -un), $(stat -f -c %T "$top"))"
     fi
 
     # The walk lists sw, then waits on a-held.txt (held by another program)
