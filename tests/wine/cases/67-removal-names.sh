@@ -126,7 +126,10 @@ n_make_tree() {  # DIR DEPTH
 n_check_tree() {  # INDEX ANSWER RECORDS: prints what is wrong, nothing when right
     local tree="$n_prop/p$1" answer=$2 records=$3 left
     if [ "$answer" = yes ]; then
-        left=$(cd "$tree" && find . -mindepth 1 ! -path './desktop.ini' ! -path './swap' ! -path './swap/*')
+        # A link that leads nowhere (a relative file link made at the top of
+        # a tree) is neither listed nor opened by Wine: invisible to every
+        # Win32 call, so no removal can see it, nor record it.
+        left=$(cd "$tree" && find . -mindepth 1 ! -xtype l ! -path './desktop.ini' ! -path './swap' ! -path './swap/*')
         [ -z "$left" ] || echo "p$1: answered yes but left: $left"
         return
     fi
