@@ -37,10 +37,11 @@ nm_wine32_check() {
 # the drives do, names the same path in the copy.  The seam's own locals start
 # with "_": the check must see a case's variable, not a local of the same name.
 nm_vm32_queue() {
-    local _name=$1 _job _link _target
+    local _name=$1 _job _link _target _number
     shift
     nm_stop_prefix
-    _job="$NM_VM32_QUEUE/$(printf %02d $((nm_vm32_queued + 1)))"
+    _number=$(printf %02d $((nm_vm32_queued + 1)))
+    _job="$NM_VM32_QUEUE/$_number"
     if ! { mkdir -p "$_job" && nm_copy_prefix "$WINEPREFIX" "$_job/prefix"; }; then
         wine_fail "$_name: not queued: cannot copy the prefix into $_job"
         rm -rf "$_job"
@@ -61,11 +62,16 @@ nm_vm32_queue() {
         printf '%q ' "$@"
         echo
         echo 'nm_stop_prefix'
-        echo 'echo "wine: $wine_passed passed, $wine_failed failed"'
+        # The report names this run and this check, so that no line a check
+        # prints (a program's, or one like the suite's own total) passes for it.
+        printf 'builtin printf %q "$wine_passed" "$wine_failed"\n' \
+            "$nm_vm32_report $_number: %s passed, %s failed\n"
     } >"$_job/check.sh"
     nm_vm32_queued=$((nm_vm32_queued + 1))
     echo "  note  $_name: queued for the emulated 32-bit machine"
 }
+# What starts a queued check's report: unique to this run.
+nm_vm32_report="vm32 report $(cat /proc/sys/kernel/random/uuid 2>/dev/null || echo "$$.$SECONDS.$SRANDOM")"
 
 # What a queued check carries: the suite's variables, not bash's own.
 nm_vm32_carried='^([a-z][A-Za-z0-9_]*|NM_[A-Z0-9_]+|WINE[A-Z0-9_]*)$'
@@ -114,17 +120,26 @@ nm_vm32_replace_folder() {  # FROM TO: in _nm_repointed
     _nm_repointed+=$_rest
 }
 
-# Runs the queued checks in one boot and counts what they report.
+# Runs the queued checks in one boot and counts what they report: each check
+# once, by the line that names this run and the check.
 nm_vm32_run_queue() {
     [ "$nm_vm32_queued" -gt 0 ] || return 0
     echo "wine 32-bit checks in the emulated machine ($nm_vm32_queued queued):"
-    local started=$SECONDS out line counted=0
+    local started=$SECONDS out line counted=0 number reported=" "
+    local report="^(.*)$nm_vm32_report ([0-9]+): ([0-9]+) passed, ([0-9]+) failed$"
     out=$(NM_VM32_KEEP=$NM_WINE_ROOT "${nm_vm32_run[@]}" \
         bash -c 'for check in "$1"/*/check.sh; do bash "$check"; done' - "$NM_VM32_QUEUE" 2>&1)
     while IFS= read -r line; do
-        if [[ $line =~ ^wine:\ ([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
-            wine_passed=$((wine_passed + BASH_REMATCH[1]))
-            wine_failed=$((wine_failed + BASH_REMATCH[2]))
+        if [[ $line =~ $report ]]; then
+            [ -z "${BASH_REMATCH[1]}" ] || printf '%s\n' "${BASH_REMATCH[1]}"
+            number=$((10#${BASH_REMATCH[2]}))
+            if ((number < 1 || number > nm_vm32_queued)) || [[ $reported == *" $number "* ]]; then
+                wine_fail "32-bit checks: a second report, or one for no check queued: ${BASH_REMATCH[0]}"
+                continue
+            fi
+            reported+="$number "
+            wine_passed=$((wine_passed + BASH_REMATCH[3]))
+            wine_failed=$((wine_failed + BASH_REMATCH[4]))
             counted=$((counted + 1))
         else
             printf '%s\n' "$line"
