@@ -37,28 +37,33 @@ nm_wine32_check() {
 # the drives do, names the same path in the copy.  The seam's own locals start
 # with "_": the check must see a case's variable, not a local of the same name.
 nm_vm32_queue() {
-    local _name=$1 _job _link _target _number
+    local _name=$1 _job _link _target _to _number
     shift
     nm_stop_prefix
     _number=$(printf %02d $((nm_vm32_queued + 1)))
     _job="$NM_VM32_QUEUE/$_number"
-    if ! { mkdir -p "$_job" && nm_copy_prefix "$WINEPREFIX" "$_job/prefix"; }; then
+    _to="$_job/prefix"
+    if ! { mkdir -p "$_job" && nm_copy_prefix "$WINEPREFIX" "$_to"; }; then
         wine_fail "$_name: not queued: cannot copy the prefix into $_job"
         rm -rf "$_job"
         return 1
     fi
-    for _link in "$_job/prefix/dosdevices/"*; do
+    # find, not a glob: a case may have set noglob or nullglob
+    while IFS= read -r _link; do
         _target=$(readlink "$_link") || continue
-        nm_vm32_repoint "$WINEPREFIX" "$_job/prefix" "$_target"
+        nm_vm32_repoint "$WINEPREFIX" "$_to" "$_target"
         [ "$_nm_repointed" = "$_target" ] || ln -sfn "$_nm_repointed" "$_link"
-    done
+    done < <(find "$_to/dosdevices" -mindepth 1 -maxdepth 1 -type l)
     {
         set +o
         shopt -p
-        nm_vm32_variables "$WINEPREFIX" "$_job/prefix"
+        nm_vm32_variables "$WINEPREFIX" "$_to"
         declare -f
+        # the folder the check would run in here (the copy's, if in the prefix)
+        nm_vm32_repoint "$WINEPREFIX" "$_to" "$PWD"
+        builtin printf 'cd -- %q || exit 1\n' "$_nm_repointed"
         echo 'nm_wine32_where=here nm_wine32_emulated=yes wine_passed=0 wine_failed=0'
-        printf 'echo %q\n' "wine $_name (32-bit, emulated machine):"
+        printf 'builtin echo %q\n' "wine $_name (32-bit, emulated machine):"
         printf '%q ' "$@"
         echo
         echo 'nm_stop_prefix'
@@ -80,23 +85,44 @@ nm_vm32_carried='^([a-z][A-Za-z0-9_]*|NM_[A-Z0-9_]+|WINE[A-Z0-9_]*)$'
 # carries, each value (each element of an array) re-pointed from the prefix
 # FROM to its copy TO.
 nm_vm32_variables() {
-    local _from=$1 _to=$2
     (
         set +u  # some are declared without a value
-        _names=$(compgen -v | grep -E "$nm_vm32_carried")
-        for _name in $_names; do
+        _names=()
+        while IFS= read -r _name; do
+            [[ $_name =~ $nm_vm32_carried ]] && _names+=("$_name")
+        done < <(compgen -v)
+        for _name in "${_names[@]}"; do
+            if [[ -R $_name ]]; then  # a name for another variable, carried itself
+                declare -p "$_name"
+                continue
+            fi
             declare -n _var=$_name
-            if [[ ${_var@a} == *[aA]* ]]; then
-                for _key in "${!_var[@]}"; do
-                    nm_vm32_repoint "$_from" "$_to" "${_var[$_key]}"
-                    [ "$_nm_repointed" = "${_var[$_key]}" ] || _var[$_key]=$_nm_repointed
+            _attributes=${_var@a}
+            _changed=no
+            _values=()
+            if [[ $_attributes == *[aA]* ]]; then
+                _keys=("${!_var[@]}")
+                for _key in "${_keys[@]}"; do
+                    nm_vm32_repoint "$1" "$2" "${_var[$_key]}"
+                    [ "$_nm_repointed" = "${_var[$_key]}" ] || _changed=yes
+                    _values+=("$_nm_repointed")
                 done
             else
-                nm_vm32_repoint "$_from" "$_to" "$_var"
-                [ "$_nm_repointed" = "$_var" ] || _var=$_nm_repointed
+                nm_vm32_repoint "$1" "$2" "$_var"
+                [ "$_nm_repointed" = "$_var" ] || _changed=yes
+                _values=("$_nm_repointed")
             fi
+            if [ "$_changed" = no ]; then
+                declare -p "$_name" 2>/dev/null
+            elif [[ $_attributes == *[aA]* ]]; then  # written out: a readonly one cannot be assigned
+                builtin printf 'declare -%s %s=(' "$_attributes" "$_name"
+                for _i in "${!_keys[@]}"; do builtin printf '[%q]=%q ' "${_keys[_i]}" "${_values[_i]}"; done
+                builtin printf ')\n'
+            else
+                builtin printf 'declare -%s %s=%q\n' "${_attributes:--}" "$_name" "${_values[0]}"
+            fi
+            unset -n _var
         done
-        declare -p $_names 2>/dev/null
     )
 }
 
