@@ -37,7 +37,7 @@ nm_wine32_check() {
 # the drives do, names the same path in the copy.  The seam's own locals start
 # with "_": the check must see a case's variable, not a local of the same name.
 nm_vm32_queue() {
-    local _name=$1 _job _link _target _to _number
+    local _name=$1 _job _link _target _to _from _real _froms _number
     shift
     nm_stop_prefix
     _number=$(printf %02d $((nm_vm32_queued + 1)))
@@ -48,19 +48,27 @@ nm_vm32_queue() {
         rm -rf "$_job"
         return 1
     fi
+    # The prefix as the case may have written it: without a trailing slash,
+    # and, where it is reached through a link, by its physical path too.
+    _from=$WINEPREFIX
+    while [[ $_from == ?*/ ]]; do _from=${_from%/}; done
+    _froms=("$_from")
+    _real=$(cd -P -- "$WINEPREFIX" 2>/dev/null && pwd -P) && [ "$_real" != "$_from" ] && _froms+=("$_real")
     # find, not a glob: a case may have set noglob or nullglob
     while IFS= read -r _link; do
         _target=$(readlink "$_link") || continue
-        nm_vm32_repoint "$WINEPREFIX" "$_to" "$_target"
+        nm_vm32_repoint "$_to" "$_target" "${_froms[@]}"
         [ "$_nm_repointed" = "$_target" ] || ln -sfn "$_nm_repointed" "$_link"
     done < <(find "$_to/dosdevices" -mindepth 1 -maxdepth 1 -type l)
     {
         set +o
         shopt -p
-        nm_vm32_variables "$WINEPREFIX" "$_to"
-        declare -f
+        nm_vm32_variables "$_to" "${_froms[@]}"
+        # a function may hold a path of the prefix written out (one made by eval)
+        nm_vm32_repoint "$_to" "$(declare -f)" "${_froms[@]}"
+        builtin printf '%s\n' "$_nm_repointed"
         # the folder the check would run in here (the copy's, if in the prefix)
-        nm_vm32_repoint "$WINEPREFIX" "$_to" "$PWD"
+        nm_vm32_repoint "$_to" "$PWD" "${_froms[@]}"
         builtin printf 'cd -- %q || exit 1\n' "$_nm_repointed"
         echo 'nm_wine32_where=here nm_wine32_emulated=yes wine_passed=0 wine_failed=0'
         printf 'builtin echo %q\n' "wine $_name (32-bit, emulated machine):"
@@ -81,12 +89,14 @@ nm_vm32_report="vm32 report $(cat /proc/sys/kernel/random/uuid 2>/dev/null || ec
 # What a queued check carries: the suite's variables, not bash's own.
 nm_vm32_carried='^([a-z][A-Za-z0-9_]*|NM_[A-Z0-9_]+|WINE[A-Z0-9_]*)$'
 
-# nm_vm32_variables FROM TO: declarations of the variables a queued check
+# nm_vm32_variables TO FROM...: declarations of the variables a queued check
 # carries, each value (each element of an array) re-pointed from the prefix
-# FROM to its copy TO.
+# (each FROM, one way of writing it) to its copy TO.
 nm_vm32_variables() {
     (
         set +u  # some are declared without a value
+        _to=$1
+        shift
         _names=()
         while IFS= read -r _name; do
             [[ $_name =~ $nm_vm32_carried ]] && _names+=("$_name")
@@ -103,12 +113,12 @@ nm_vm32_variables() {
             if [[ $_attributes == *[aA]* ]]; then
                 _keys=("${!_var[@]}")
                 for _key in "${_keys[@]}"; do
-                    nm_vm32_repoint "$1" "$2" "${_var[$_key]}"
+                    nm_vm32_repoint "$_to" "${_var[$_key]}" "$@"
                     [ "$_nm_repointed" = "${_var[$_key]}" ] || _changed=yes
                     _values+=("$_nm_repointed")
                 done
             else
-                nm_vm32_repoint "$1" "$2" "$_var"
+                nm_vm32_repoint "$_to" "$_var" "$@"
                 [ "$_nm_repointed" = "$_var" ] || _changed=yes
                 _values=("$_nm_repointed")
             fi
@@ -126,22 +136,33 @@ nm_vm32_variables() {
     )
 }
 
-# nm_vm32_repoint FROM TO VALUE: VALUE with every path in the folder FROM made
-# the same path in TO, in _nm_repointed: FROM itself or a path below it, alone
-# or inside a longer text, with slashes or with backslashes (a Z: path).  A
-# name that only begins like FROM ("FROM-other", "FROM.old") is another folder.
+# nm_vm32_repoint TO VALUE FROM...: VALUE with every path in the folder FROM
+# made the same path in TO, in _nm_repointed: FROM itself or a path below it,
+# alone or inside a longer text, with slashes or with backslashes (a Z: path).
+# A name that only begins or ends like FROM ("FROM-other", "FROM.old",
+# "/mnt/FROM") is another folder.  Each FROM is another way to write it.
 nm_vm32_repoint() {
-    _nm_repointed=$3
-    nm_vm32_replace_folder "$1" "$2"
-    nm_vm32_replace_folder "${1//\//\\}" "${2//\//\\}"
+    local _to=$1 _from
+    _nm_repointed=$2
+    shift 2
+    for _from; do
+        nm_vm32_replace_folder "$_from" "$_to"
+        nm_vm32_replace_folder "${_from//\//\\}" "${_to//\//\\}"
+    done
 }
 nm_vm32_replace_folder() {  # FROM TO: in _nm_repointed
-    local _rest=$_nm_repointed _before
+    local _rest=$_nm_repointed _before _previous=""
     _nm_repointed=""
     while [[ $_rest == *"$1"* ]]; do
         _before=${_rest%%"$1"*}
         _rest=${_rest#*"$1"}
-        if [[ $_rest == [A-Za-z0-9._-]* ]]; then _nm_repointed+=$_before$1; else _nm_repointed+=$_before$2; fi
+        [ -z "$_before" ] || _previous=${_before: -1}
+        if [[ $_previous == [A-Za-z0-9._~+-] || $_rest == [A-Za-z0-9._~+-]* ]]; then
+            _nm_repointed+=$_before$1
+        else
+            _nm_repointed+=$_before$2
+        fi
+        _previous=${1: -1}
     done
     _nm_repointed+=$_rest
 }
