@@ -69,7 +69,7 @@ nm_vm32_queue() {
         builtin printf '%s\n' "$_nm_repointed"
         # the folder the check would run in here (the copy's, if in the prefix)
         nm_vm32_repoint "$_to" "$PWD" "${_froms[@]}"
-        builtin printf 'cd -- %q || exit 1\n' "$_nm_repointed"
+        builtin printf 'builtin cd -- %q || exit 1\n' "$_nm_repointed"
         echo 'nm_wine32_where=here nm_wine32_emulated=yes wine_passed=0 wine_failed=0'
         printf 'builtin echo %q\n' "wine $_name (32-bit, emulated machine):"
         printf '%q ' "$@"
@@ -86,8 +86,9 @@ nm_vm32_queue() {
 # What starts a queued check's report: unique to this run.
 nm_vm32_report="vm32 report $(cat /proc/sys/kernel/random/uuid 2>/dev/null || echo "$$.$SECONDS.$SRANDOM")"
 
-# What a queued check carries: the suite's variables, not bash's own.
-nm_vm32_carried='^([a-z][A-Za-z0-9_]*|NM_[A-Z0-9_]+|WINE[A-Z0-9_]*)$'
+# What a queued check carries: the suite's variables, not bash's own, but for
+# IFS, which a case may set for the checks it queues as for the rest.
+nm_vm32_carried='^([a-z][A-Za-z0-9_]*|NM_[A-Z0-9_]+|WINE[A-Z0-9_]*|IFS)$'
 
 # nm_vm32_variables TO FROM...: declarations of the variables a queued check
 # carries, each value (each element of an array) re-pointed from the prefix
