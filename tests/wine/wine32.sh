@@ -37,7 +37,7 @@ nm_wine32_check() {
 # the drives do, names the same path in the copy.  The seam's own locals start
 # with "_": the check must see a case's variable, not a local of the same name.
 nm_vm32_queue() {
-    local _name=$1 _job _link _target _to _from _real _froms _number
+    local _name=$1 _job _link _target _to _from _real _froms _number _arg
     shift
     nm_stop_prefix
     _number=$(printf %02d $((nm_vm32_queued + 1)))
@@ -72,7 +72,10 @@ nm_vm32_queue() {
         builtin printf 'builtin cd -- %q || exit 1\n' "$_nm_repointed"
         echo 'nm_wine32_where=here nm_wine32_emulated=yes wine_passed=0 wine_failed=0'
         printf 'builtin echo %q\n' "wine $_name (32-bit, emulated machine):"
-        printf '%q ' "$@"
+        for _arg; do  # the function, then its arguments: re-pointed as values are
+            nm_vm32_repoint "$_to" "$_arg" "${_froms[@]}"
+            builtin printf '%q ' "$_nm_repointed"
+        done
         echo
         echo 'nm_stop_prefix'
         # The report names this run and this check, so that no line a check
