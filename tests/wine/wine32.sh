@@ -155,20 +155,38 @@ nm_vm32_repoint() {
     done
 }
 nm_vm32_replace_folder() {  # FROM TO: in _nm_repointed
-    local _rest=$_nm_repointed _before _previous=""
-    _nm_repointed=""
-    while [[ $_rest == *"$1"* ]]; do
-        _before=${_rest%%"$1"*}
-        _rest=${_rest#*"$1"}
-        [ -z "$_before" ] || _previous=${_before: -1}
-        if [[ $_previous == [A-Za-z0-9._~+-] || $_rest == [A-Za-z0-9._~+-]* ]]; then
-            _nm_repointed+=$_before$1
-        else
-            _nm_repointed+=$_before$2
-        fi
-        _previous=${1: -1}
+    [[ $_nm_repointed == *"$1"* ]] || return 0
+    local _mark _pieces _piece _previous _i
+    # Each FROM marked by a byte the text does not hold, then the text split
+    # there: linear in the text (a loop of ${text#*FROM} is quadratic, and a
+    # case's output of some 100 KB took minutes).
+    for _mark in $'\1' $'\2' $'\3' $'\4' $'\5' $'\6' $'\7' ""; do
+        [[ -n $_mark && $_nm_repointed != *"$_mark"* ]] && break
     done
-    _nm_repointed+=$_rest
+    if [ -n "$_mark" ]; then
+        mapfile -d "$_mark" -t _pieces <<<"${_nm_repointed//"$1"/$_mark}"
+        _pieces[-1]=${_pieces[-1]%$'\n'}
+    else  # every mark taken: cut the text at each FROM, slower
+        local _rest=$_nm_repointed
+        _pieces=()
+        while [[ $_rest == *"$1"* ]]; do
+            _piece=${_rest%%"$1"*}
+            _pieces+=("$_piece")
+            _rest=${_rest:${#_piece}+${#1}}
+        done
+        _pieces+=("$_rest")
+    fi
+    _nm_repointed=${_pieces[0]}
+    _previous=${_pieces[0]: -1}
+    for ((_i = 1; _i < ${#_pieces[@]}; _i++)); do
+        _piece=${_pieces[_i]}
+        if [[ $_previous == [A-Za-z0-9._~+-] || $_piece == [A-Za-z0-9._~+-]* ]]; then
+            _nm_repointed+=$1$_piece
+        else
+            _nm_repointed+=$2$_piece
+        fi
+        if [ -n "$_piece" ]; then _previous=${_piece: -1}; else _previous=${1: -1}; fi
+    done
 }
 
 # Runs the queued checks in one boot and counts what they report: each check
