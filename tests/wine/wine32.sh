@@ -137,6 +137,14 @@ nm_vm32_variables() {
             fi
             unset -n _var
         done
+        # An exported variable of another name reaches the check through the
+        # environment the queue runs with: one that names the prefix is
+        # carried, re-pointed (the folder the check runs in is set apart).
+        while IFS= read -r _name; do
+            [[ $_name =~ $nm_vm32_carried || $_name == PWD || $_name == OLDPWD ]] && continue
+            nm_vm32_repoint "$_to" "${!_name}" "$@"
+            [ "$_nm_repointed" = "${!_name}" ] || builtin printf 'declare -x %s=%q\n' "$_name" "$_nm_repointed"
+        done < <(compgen -e)
     )
 }
 
