@@ -40,7 +40,7 @@ nm_vm32_queue() {
     local _name=$1 _job _link _target _to _from _real _froms _number _arg
     shift
     nm_stop_prefix
-    _number=$(printf %02d $((nm_vm32_queued + 1)))
+    builtin printf -v _number %02d $((nm_vm32_queued + 1))
     _job="$NM_VM32_QUEUE/$_number"
     _to="$_job/prefix"
     if ! { mkdir -p "$_job" && nm_copy_prefix "$WINEPREFIX" "$_to"; }; then
@@ -53,7 +53,8 @@ nm_vm32_queue() {
     _from=$WINEPREFIX
     while [[ $_from == ?*/ ]]; do _from=${_from%/}; done
     _froms=("$_from")
-    _real=$(cd -P -- "$WINEPREFIX" 2>/dev/null && pwd -P) && [ "$_real" != "$_from" ] && _froms+=("$_real")
+    _real=$(CDPATH="" builtin cd -P -- "$WINEPREFIX" 2>/dev/null && builtin pwd -P) &&
+        [ "$_real" != "$_from" ] && _froms+=("$_real")
     # find, not a glob: a case may have set noglob or nullglob
     while IFS= read -r _link; do
         _target=$(readlink "$_link") || continue
@@ -70,17 +71,17 @@ nm_vm32_queue() {
         # the folder the check would run in here (the copy's, if in the prefix)
         nm_vm32_repoint "$_to" "$PWD" "${_froms[@]}"
         builtin printf 'builtin cd -- %q || exit 1\n' "$_nm_repointed"
-        echo 'nm_wine32_where=here nm_wine32_emulated=yes wine_passed=0 wine_failed=0'
-        printf 'builtin echo %q\n' "wine $_name (32-bit, emulated machine):"
+        builtin echo 'nm_wine32_where=here nm_wine32_emulated=yes wine_passed=0 wine_failed=0'
+        builtin printf 'builtin echo %q\n' "wine $_name (32-bit, emulated machine):"
         for _arg; do  # the function, then its arguments: re-pointed as values are
             nm_vm32_repoint "$_to" "$_arg" "${_froms[@]}"
             builtin printf '%q ' "$_nm_repointed"
         done
-        echo
-        echo 'nm_stop_prefix'
+        builtin echo
+        builtin echo 'nm_stop_prefix'
         # The report names this run and this check, so that no line a check
         # prints (a program's, or one like the suite's own total) passes for it.
-        printf 'builtin printf %q "$wine_passed" "$wine_failed"\n' \
+        builtin printf 'builtin printf %q "$wine_passed" "$wine_failed"\n' \
             "$nm_vm32_report $_number: %s passed, %s failed\n"
     } >"$_job/check.sh"
     nm_vm32_queued=$((nm_vm32_queued + 1))
