@@ -37,94 +37,187 @@ nm_wine32_check() {
 # the drives do, names the same path in the copy.  The seam's own locals start
 # with "_": the check must see a case's variable, not a local of the same name.
 nm_vm32_queue() {
-    local _name=$1 _job _link _target
+    local _name=$1 _job _link _target _to _from _real _froms _number _arg
     shift
     nm_stop_prefix
-    _job="$NM_VM32_QUEUE/$(printf %02d $((nm_vm32_queued + 1)))"
-    if ! { mkdir -p "$_job" && nm_copy_prefix "$WINEPREFIX" "$_job/prefix"; }; then
+    builtin printf -v _number %02d $((nm_vm32_queued + 1))
+    _job="$NM_VM32_QUEUE/$_number"
+    _to="$_job/prefix"
+    if ! { mkdir -p "$_job" && nm_copy_prefix "$WINEPREFIX" "$_to"; }; then
         wine_fail "$_name: not queued: cannot copy the prefix into $_job"
         rm -rf "$_job"
         return 1
     fi
-    for _link in "$_job/prefix/dosdevices/"*; do
+    # The prefix as the case may have written it: without a trailing slash,
+    # and, where it is reached through a link, by its physical path too.
+    _from=$WINEPREFIX
+    while [[ $_from == ?*/ ]]; do _from=${_from%/}; done
+    _froms=("$_from")
+    _real=$(CDPATH="" builtin cd -P -- "$WINEPREFIX" 2>/dev/null && builtin pwd -P) &&
+        [ "$_real" != "$_from" ] && _froms+=("$_real")
+    # find, not a glob: a case may have set noglob or nullglob
+    while IFS= read -r _link; do
         _target=$(readlink "$_link") || continue
-        nm_vm32_repoint "$WINEPREFIX" "$_job/prefix" "$_target"
+        nm_vm32_repoint "$_to" "$_target" "${_froms[@]}"
         [ "$_nm_repointed" = "$_target" ] || ln -sfn "$_nm_repointed" "$_link"
-    done
+    done < <(find "$_to/dosdevices" -mindepth 1 -maxdepth 1 -type l)
     {
         set +o
         shopt -p
-        nm_vm32_variables "$WINEPREFIX" "$_job/prefix"
-        declare -f
-        echo 'nm_wine32_where=here nm_wine32_emulated=yes wine_passed=0 wine_failed=0'
-        printf 'echo %q\n' "wine $_name (32-bit, emulated machine):"
-        printf '%q ' "$@"
-        echo
-        echo 'nm_stop_prefix'
-        echo 'echo "wine: $wine_passed passed, $wine_failed failed"'
+        nm_vm32_variables "$_to" "${_froms[@]}"
+        # a function may hold a path of the prefix written out (one made by eval)
+        nm_vm32_repoint "$_to" "$(declare -f)" "${_froms[@]}"
+        builtin printf '%s\n' "$_nm_repointed"
+        # the folder the check would run in here (the copy's, if in the prefix)
+        nm_vm32_repoint "$_to" "$PWD" "${_froms[@]}"
+        builtin printf 'builtin cd -- %q || exit 1\n' "$_nm_repointed"
+        builtin echo 'nm_wine32_where=here nm_wine32_emulated=yes wine_passed=0 wine_failed=0'
+        builtin printf 'builtin echo %q\n' "wine $_name (32-bit, emulated machine):"
+        for _arg; do  # the function, then its arguments: re-pointed as values are
+            nm_vm32_repoint "$_to" "$_arg" "${_froms[@]}"
+            builtin printf '%q ' "$_nm_repointed"
+        done
+        builtin echo
+        builtin echo 'nm_stop_prefix'
+        # The report names this run and this check, so that no line a check
+        # prints (a program's, or one like the suite's own total) passes for it.
+        builtin printf 'builtin printf %q "$wine_passed" "$wine_failed"\n' \
+            "$nm_vm32_report $_number: %s passed, %s failed\n"
     } >"$_job/check.sh"
     nm_vm32_queued=$((nm_vm32_queued + 1))
     echo "  note  $_name: queued for the emulated 32-bit machine"
 }
+# What starts a queued check's report: unique to this run.
+nm_vm32_report="vm32 report $(cat /proc/sys/kernel/random/uuid 2>/dev/null || echo "$$.$SECONDS.$SRANDOM")"
 
-# What a queued check carries: the suite's variables, not bash's own.
-nm_vm32_carried='^([a-z][A-Za-z0-9_]*|NM_[A-Z0-9_]+|WINE[A-Z0-9_]*)$'
+# What a queued check carries: the suite's variables, not bash's own, but for
+# IFS, which a case may set for the checks it queues as for the rest.
+nm_vm32_carried='^([a-z][A-Za-z0-9_]*|NM_[A-Z0-9_]+|WINE[A-Z0-9_]*|IFS)$'
 
-# nm_vm32_variables FROM TO: declarations of the variables a queued check
+# nm_vm32_variables TO FROM...: declarations of the variables a queued check
 # carries, each value (each element of an array) re-pointed from the prefix
-# FROM to its copy TO.
+# (each FROM, one way of writing it) to its copy TO.
 nm_vm32_variables() {
-    local _from=$1 _to=$2
     (
         set +u  # some are declared without a value
-        _names=$(compgen -v | grep -E "$nm_vm32_carried")
-        for _name in $_names; do
+        _to=$1
+        shift
+        _names=()
+        while IFS= read -r _name; do
+            [[ $_name =~ $nm_vm32_carried ]] && _names+=("$_name")
+        done < <(compgen -v)
+        for _name in "${_names[@]}"; do
+            if [[ -R $_name ]]; then  # a name for another variable, carried itself
+                declare -p "$_name"
+                continue
+            fi
             declare -n _var=$_name
-            if [[ ${_var@a} == *[aA]* ]]; then
-                for _key in "${!_var[@]}"; do
-                    nm_vm32_repoint "$_from" "$_to" "${_var[$_key]}"
-                    [ "$_nm_repointed" = "${_var[$_key]}" ] || _var[$_key]=$_nm_repointed
+            _attributes=${_var@a}
+            _changed=no
+            _values=()
+            if [[ $_attributes == *[aA]* ]]; then
+                _keys=("${!_var[@]}")
+                for _key in "${_keys[@]}"; do
+                    nm_vm32_repoint "$_to" "${_var[$_key]}" "$@"
+                    [ "$_nm_repointed" = "${_var[$_key]}" ] || _changed=yes
+                    _values+=("$_nm_repointed")
                 done
             else
-                nm_vm32_repoint "$_from" "$_to" "$_var"
-                [ "$_nm_repointed" = "$_var" ] || _var=$_nm_repointed
+                nm_vm32_repoint "$_to" "$_var" "$@"
+                [ "$_nm_repointed" = "$_var" ] || _changed=yes
+                _values=("$_nm_repointed")
             fi
+            if [ "$_changed" = no ]; then
+                declare -p "$_name" 2>/dev/null
+            elif [[ $_attributes == *[aA]* ]]; then  # written out: a readonly one cannot be assigned
+                builtin printf 'declare -%s %s=(' "$_attributes" "$_name"
+                for _i in "${!_keys[@]}"; do builtin printf '[%q]=%q ' "${_keys[_i]}" "${_values[_i]}"; done
+                builtin printf ')\n'
+            else
+                builtin printf 'declare -%s %s=%q\n' "${_attributes:--}" "$_name" "${_values[0]}"
+            fi
+            unset -n _var
         done
-        declare -p $_names 2>/dev/null
+        # An exported variable of another name reaches the check through the
+        # environment the queue runs with: one that names the prefix is
+        # carried, re-pointed (the folder the check runs in is set apart).
+        while IFS= read -r _name; do
+            [[ $_name =~ $nm_vm32_carried || $_name == PWD || $_name == OLDPWD ]] && continue
+            nm_vm32_repoint "$_to" "${!_name}" "$@"
+            [ "$_nm_repointed" = "${!_name}" ] || builtin printf 'declare -x %s=%q\n' "$_name" "$_nm_repointed"
+        done < <(compgen -e)
     )
 }
 
-# nm_vm32_repoint FROM TO VALUE: VALUE with every path in the folder FROM made
-# the same path in TO, in _nm_repointed: FROM itself or a path below it, alone
-# or inside a longer text, with slashes or with backslashes (a Z: path).  A
-# name that only begins like FROM ("FROM-other", "FROM.old") is another folder.
+# nm_vm32_repoint TO VALUE FROM...: VALUE with every path in the folder FROM
+# made the same path in TO, in _nm_repointed: FROM itself or a path below it,
+# alone or inside a longer text, with slashes or with backslashes (a Z: path).
+# A name that only begins or ends like FROM ("FROM-other", "FROM.old",
+# "/mnt/FROM") is another folder.  Each FROM is another way to write it.
 nm_vm32_repoint() {
-    _nm_repointed=$3
-    nm_vm32_replace_folder "$1" "$2"
-    nm_vm32_replace_folder "${1//\//\\}" "${2//\//\\}"
+    local _to=$1 _from
+    _nm_repointed=$2
+    shift 2
+    for _from; do
+        nm_vm32_replace_folder "$_from" "$_to"
+        nm_vm32_replace_folder "${_from//\//\\}" "${_to//\//\\}"
+    done
 }
 nm_vm32_replace_folder() {  # FROM TO: in _nm_repointed
-    local _rest=$_nm_repointed _before
-    _nm_repointed=""
-    while [[ $_rest == *"$1"* ]]; do
-        _before=${_rest%%"$1"*}
-        _rest=${_rest#*"$1"}
-        if [[ $_rest == [A-Za-z0-9._-]* ]]; then _nm_repointed+=$_before$1; else _nm_repointed+=$_before$2; fi
+    [[ $_nm_repointed == *"$1"* ]] || return 0
+    local _mark _pieces _piece _previous _i
+    # Each FROM marked by a byte the text does not hold, then the text split
+    # there: linear in the text (a loop of ${text#*FROM} is quadratic, and a
+    # case's output of some 100 KB took minutes).
+    for _mark in $'\1' $'\2' $'\3' $'\4' $'\5' $'\6' $'\7' ""; do
+        [[ -n $_mark && $_nm_repointed != *"$_mark"* ]] && break
     done
-    _nm_repointed+=$_rest
+    if [ -n "$_mark" ]; then
+        mapfile -d "$_mark" -t _pieces <<<"${_nm_repointed//"$1"/$_mark}"
+        _pieces[-1]=${_pieces[-1]%$'\n'}
+    else  # every mark taken: cut the text at each FROM, slower
+        local _rest=$_nm_repointed
+        _pieces=()
+        while [[ $_rest == *"$1"* ]]; do
+            _piece=${_rest%%"$1"*}
+            _pieces+=("$_piece")
+            _rest=${_rest:${#_piece}+${#1}}
+        done
+        _pieces+=("$_rest")
+    fi
+    _nm_repointed=${_pieces[0]}
+    _previous=${_pieces[0]: -1}
+    for ((_i = 1; _i < ${#_pieces[@]}; _i++)); do
+        _piece=${_pieces[_i]}
+        if [[ $_previous == [A-Za-z0-9._~+-] || $_piece == [A-Za-z0-9._~+-]* ]]; then
+            _nm_repointed+=$1$_piece
+        else
+            _nm_repointed+=$2$_piece
+        fi
+        if [ -n "$_piece" ]; then _previous=${_piece: -1}; else _previous=${1: -1}; fi
+    done
 }
 
-# Runs the queued checks in one boot and counts what they report.
+# Runs the queued checks in one boot and counts what they report: each check
+# once, by the line that names this run and the check.
 nm_vm32_run_queue() {
     [ "$nm_vm32_queued" -gt 0 ] || return 0
     echo "wine 32-bit checks in the emulated machine ($nm_vm32_queued queued):"
-    local started=$SECONDS out line counted=0
+    local started=$SECONDS out line counted=0 number reported=" "
+    local report="^(.*)$nm_vm32_report ([0-9]+): ([0-9]+) passed, ([0-9]+) failed$"
     out=$(NM_VM32_KEEP=$NM_WINE_ROOT "${nm_vm32_run[@]}" \
         bash -c 'for check in "$1"/*/check.sh; do bash "$check"; done' - "$NM_VM32_QUEUE" 2>&1)
     while IFS= read -r line; do
-        if [[ $line =~ ^wine:\ ([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
-            wine_passed=$((wine_passed + BASH_REMATCH[1]))
-            wine_failed=$((wine_failed + BASH_REMATCH[2]))
+        if [[ $line =~ $report ]]; then
+            [ -z "${BASH_REMATCH[1]}" ] || printf '%s\n' "${BASH_REMATCH[1]}"
+            number=$((10#${BASH_REMATCH[2]}))
+            if ((number < 1 || number > nm_vm32_queued)) || [[ $reported == *" $number "* ]]; then
+                wine_fail "32-bit checks: a second report, or one for no check queued: ${BASH_REMATCH[0]}"
+                continue
+            fi
+            reported+="$number "
+            wine_passed=$((wine_passed + BASH_REMATCH[3]))
+            wine_failed=$((wine_failed + BASH_REMATCH[4]))
             counted=$((counted + 1))
         else
             printf '%s\n' "$line"
