@@ -255,10 +255,14 @@ bool TransferData::Close() {
     Receiver* receiver = m_pReceiver;
     m_pReceiver = nullptr;
     InterlockedExchange(&receiver->stopping, 1);
-    // A thread that has not begun has no pipe yet: it finds the flag once it
-    // has made one.
+    // A thread that has not made its first pipe yet finds the flag once it
+    // has; one that could not make it is ending, and the pipe of that name
+    // is another endpoint's, which must get nothing from us.
     bool sent = true;
-    if (InterlockedCompareExchange(&receiver->running, 0, 0) != 0 && WaitForSingleObject(m_hThread, 0) == WAIT_TIMEOUT)
+    const bool madeItsPipe =
+        InterlockedCompareExchange(&receiver->firstPipe, kPipePending, kPipePending) == kPipeMade;
+    if (madeItsPipe && InterlockedCompareExchange(&receiver->running, 0, 0) != 0 &&
+        WaitForSingleObject(m_hThread, 0) == WAIT_TIMEOUT)
         sent = SendCloseRequest(receiver->caller, receiver->threadId);
     const bool ended = WaitForSingleObject(m_hThread, kCloseWaitMs) == WAIT_OBJECT_0;
     if (!ended)
