@@ -104,6 +104,8 @@ std::string TransferData::RouterName(BYTE id) {
     return name;
 }
 
+std::string TransferData::PipeName(BYTE id) { return "\\\\.\\pipe\\" + RouterName(id); }
+
 std::string TransferData::FirstBytesText(DWORD length, const BYTE* data) {
     if (length == 0 || data == nullptr)
         return "(no data)";

@@ -25,7 +25,6 @@ constexpr DWORD kCloseWaitMs = 500;
 // thread waits before it tries for the name again.
 constexpr DWORD kNameRetryMs = 100;
 
-constexpr char kPipePrefix[] = "\\\\.\\pipe\\";
 constexpr char kNoPipesOn9x[] = "Windows 9x does not support named pipes";
 constexpr char kCouldNotCreatePipe[] = "Could not create pipe";
 constexpr char kCouldNotReceive[] = "Nullmark application could not receive connection.";
@@ -40,8 +39,6 @@ public:
 private:
     HANDLE pipe_;
 };
-
-std::string PipeName(BYTE id) { return kPipePrefix + TransferData::RouterName(id); }
 
 // The name is another process's (or another endpoint's of ours, whose thread
 // has not let go yet): its instance exists, or it was made another way.

@@ -14,7 +14,6 @@ constexpr DWORD kWindowRetryMs = 1000;
 constexpr DWORD kFirstPipeWaitMs = 5000;
 constexpr DWORD kFirstPipePollMs = 10;
 
-constexpr char kPipePrefix[] = "\\\\.\\pipe\\";
 constexpr char kNotResponding[] =
     "A Nullmark application does not appear to be responding.\nYou should reboot or try reinstalling Nullmark.";
 constexpr char kOutOfMemory[] = "--** Error **--  Out of memory.";
@@ -204,7 +203,7 @@ bool TransferData::Transmit(const Outgoing& packet) {
 }
 
 bool TransferData::TransmitToPipe(const Outgoing& packet) {
-    const std::string pipeName = kPipePrefix + RouterName(packet.destination);
+    const std::string pipeName = PipeName(packet.destination);
     int tries = kAttempts;
     HANDLE pipe = CreateFileA(pipeName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                               nullptr);

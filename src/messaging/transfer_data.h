@@ -153,6 +153,8 @@ public:
     static std::string CallerName(BYTE id);
     static std::string OperationName(BYTE code);
     static std::string RouterName(BYTE id);
+    // "\\.\pipe\" + RouterName: the identity's receiving pipe.
+    static std::string PipeName(BYTE id);
     static std::string FirstBytesText(DWORD length, const BYTE* data);
     static DWORD ReadBigEndian32(const BYTE* bytes, DWORD offset);
 
