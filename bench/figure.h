@@ -50,7 +50,10 @@ inline double Quantile(std::vector<double> values, double q) {
     return values[below] + (at - static_cast<double>(below)) * (values[below + 1] - values[below]);
 }
 
-// Times `pairs` pairs of work() and baseline(), after `warmup` pairs that
+// Times `pairs` pairs of work() and baseline(), each pair after prepare()
+// (outside the timing: what both steps of the pair work on is made before
+// either is timed, so neither runs just after its own preparation's writes),
+// after `warmup` pairs that
 // are not counted (caches, the first thread of a kind, the allocator's
 // first pages).  Each step returns its own time in the figure's unit, so
 // that it may leave its preparation and its checks outside the timing, or a
@@ -58,10 +61,16 @@ inline double Quantile(std::vector<double> values, double q) {
 //   figure<TAB>subject<TAB>cost|speed<TAB>median<TAB>first quartile<TAB>third quartile
 //         <TAB>work's median time<TAB>baseline's median time<TAB>unit<TAB>baseline<TAB>goal<TAB>note<TAB>pairs
 // and returns false (printing what failed instead) when a step failed.
-template <class Work, class Baseline>
-bool MeasurePairs(const Figure& f, int pairs, int warmup, Work&& work, Baseline&& baseline) {
+template <class Prepare, class Work, class Baseline>
+bool MeasurePreparedPairs(const Figure& f, int pairs, int warmup, Prepare&& prepare, Work&& work,
+                          Baseline&& baseline) {
     std::vector<double> ratios, times, baselineTimes;
     for (int i = -warmup; i < pairs; ++i) {
+        if (!prepare()) {
+            std::printf("%s: the preparation failed\n", f.subject);
+            std::fflush(stdout);
+            return false;
+        }
         double t = 0, b = 0;
         if (i % 2 == 0) {
             t = work();
@@ -91,6 +100,12 @@ bool MeasurePairs(const Figure& f, int pairs, int warmup, Work&& work, Baseline&
                 f.goal, f.note, pairs);
     std::fflush(stdout);
     return true;
+}
+
+// Pairs whose steps need nothing made beforehand.
+template <class Work, class Baseline>
+bool MeasurePairs(const Figure& f, int pairs, int warmup, Work&& work, Baseline&& baseline) {
+    return MeasurePreparedPairs(f, pairs, warmup, [] { return true; }, work, baseline);
 }
 
 // How many runs of `step` (which returns its own time in us) make one timed

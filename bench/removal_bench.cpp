@@ -44,8 +44,8 @@ constexpr int kChainLevels = 1000;
 constexpr int kChainNameLength = 1;
 constexpr double kChainGoal = 0.5;
 // Pairs per figure: each pair of the removal builds two trees first.
-constexpr int kRemovalPairs = 21;
-constexpr int kDeepPairs = 41;
+constexpr int kRemovalPairs = 31;
+constexpr int kDeepPairs = 61;
 // A chain's removal takes seconds under Wine: few pairs, the median of them.
 constexpr int kChainPairs = 3;
 constexpr int kShortcutPairs = 401;
@@ -114,54 +114,57 @@ bool MakeWideTree(const std::string& folder) {
     return true;
 }
 
+// The time IO_RecursiveRM takes to empty folder, or -1 when it did not
+// empty it whole; the folder itself goes afterwards.
+double RemovalMs(const std::string& folder) {
+    const auto start = Clock::now();
+    const bool removed = IO_RecursiveRM(folder.c_str());
+    const double ms = MillisecondsSince(start);
+    const bool whole = removed && LeftEmpty(folder);
+    RemoveDirectoryA(folder.c_str());
+    return whole ? ms : -1.0;
+}
+
 // A chain of folders whose paths pass 260 characters many times over, removed
 // whole: the removal reaches every level through its parent's handle.
 bool DeepRemoval(const std::string& base) {
-    const std::string deep = base + "\\deep", wide = base + "\\wide";
-    const auto removal = [](const std::string& folder, auto&& make) {
+    const std::string deep = base + "\\deep", wide = base + "\\wide", chain = base + "\\chain";
+    const auto made = [](const std::string& folder, auto&& make) {
         CreateDirectoryA(folder.c_str(), nullptr);
-        if (!make(folder))
-            return -1.0;
-        const auto start = Clock::now();
-        const bool removed = IO_RecursiveRM(folder.c_str());
-        const double ms = MillisecondsSince(start);
-        const bool whole = removed && LeftEmpty(folder);
-        RemoveDirectoryA(folder.c_str());
-        return whole ? ms : -1.0;
+        return make(folder);
     };
+    const auto deepTree = [](const std::string& f) { return nmbench::MakeDeepTree(f, kDeepLevels, kDeepNameLength); };
+    const auto chainTree = [](const std::string& f) { return nmbench::MakeDeepTree(f, kChainLevels, kChainNameLength); };
     const int length = static_cast<int>(deep.size()) + kDeepLevels * (kDeepNameLength + 1) + 9;  // "\file.dat"
     char subject[160];
     std::snprintf(subject, sizeof subject, "removal, a tree %d levels deep of %d-character names (paths of %d characters)",
                   kDeepLevels, kDeepNameLength, length);
-    const auto deepTree = [](const std::string& f) { return nmbench::MakeDeepTree(f, kDeepLevels, kDeepNameLength); };
-    const auto chainTree = [](const std::string& f) { return nmbench::MakeDeepTree(f, kChainLevels, kChainNameLength); };
-    bool ok = nmbench::MeasurePairs(
+    bool ok = nmbench::MeasurePreparedPairs(
         {subject, nmbench::Ratio::Speed, "ms", "the same folders side by side", kDeepGoal, "removed whole"}, kDeepPairs,
-        2, [&] { return removal(deep, deepTree); }, [&] { return removal(wide, MakeWideTree); });
+        2, [&] { return made(deep, deepTree) && made(wide, MakeWideTree); }, [&] { return RemovalMs(deep); },
+        [&] { return RemovalMs(wide); });
 
     // Per folder: the chain's time over its levels against the 40-level tree's.
     const auto perFolder = [](double ms, int levels) { return ms < 0 ? ms : ms / levels; };
     char chainSubject[96], against[80];
     std::snprintf(chainSubject, sizeof chainSubject, "removal, a chain of %d folders, per folder", kChainLevels);
     std::snprintf(against, sizeof against, "the tree %d levels deep, per folder", kDeepLevels);
-    const std::string chain = base + "\\chain";
-    ok = nmbench::MeasurePairs(
+    ok = nmbench::MeasurePreparedPairs(
              {chainSubject, nmbench::Ratio::Speed, "ms", against, kChainGoal, "removed whole"}, kChainPairs, 0,
-             [&] { return perFolder(removal(chain, chainTree), kChainLevels); },
-             [&] { return perFolder(removal(deep, deepTree), kDeepLevels); }) &&
+             [&] { return made(chain, chainTree) && made(deep, deepTree); },
+             [&] { return perFolder(RemovalMs(chain), kChainLevels); },
+             [&] { return perFolder(RemovalMs(deep), kDeepLevels); }) &&
          ok;
     return ok;
 }
 
 bool Removal(const std::string& base) {
     const std::string ours = base + "\\rm-ours", theirs = base + "\\rm-baseline";
-    return nmbench::MeasurePairs(
+    return nmbench::MeasurePreparedPairs(
         {"removal, 2000 files in 200 folders", nmbench::Ratio::Speed, "ms", nmbench::kNativeRemoval,
          nmbench::kRemovalGoal},
-        kRemovalPairs, 2,
+        kRemovalPairs, 2, [&] { return BuildTree(ours) && BuildTree(theirs); },
         [&] {
-            if (!BuildTree(ours))
-                return -1.0;
             const auto start = Clock::now();
             const bool removed = IO_RecursiveRM(ours.c_str());
             const double ms = MillisecondsSince(start);
@@ -169,8 +172,6 @@ bool Removal(const std::string& base) {
             return removed ? ms : -1.0;
         },
         [&] {
-            if (!BuildTree(theirs))
-                return -1.0;
             const auto start = Clock::now();
             const bool removed = nmbench::RemoveTreeNatively(theirs);
             const double ms = MillisecondsSince(start);
