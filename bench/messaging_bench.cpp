@@ -10,7 +10,8 @@
 //     of receiver;
 //   - one whole command (InvokeCommand of Deep Clean, the watcher waiting),
 //     reported as its time minus the waits the protocol mandates, with the
-//     mandated part beside it, against the raw request;
+//     mandated part beside it, against the mandated calls of one request up
+//     to the receiving thread's end;
 //   - PackStrings + UnpackStrings of 1,000 paths, against a plain split of
 //     the same bytes into a vector of strings.
 // Each figure is the median of paired ratios (figure.h); scripts/bench turns
