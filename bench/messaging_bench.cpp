@@ -213,7 +213,9 @@ bool PackAndUnpack() {
     TransferDataProbe::Release();
     const char* data = reinterpret_cast<const char*>(packet.data() + 7);
 
+    // Each run must give back every path, or the step failed.
     const auto protocol = [&](int runs) {
+        size_t unpacked = 0;
         const auto start = Clock::now();
         for (int i = 0; i < runs; ++i) {
             const DWORD n = TransferDataProbe::Pack(paths);
@@ -221,12 +223,15 @@ bool PackAndUnpack() {
                                           const_cast<BYTE*>(TransferDataProbe::Packet()) + 7};
             std::vector<std::string> strings;
             TransferData::UnpackStrings(received, &strings, false);
-            g_sink = g_sink + strings.size();
+            unpacked += strings.size();
             TransferDataProbe::Release();
         }
-        return MicrosecondsSince(start) / runs;
+        const double us = MicrosecondsSince(start) / runs;
+        g_sink = g_sink + unpacked;
+        return unpacked == paths.size() * static_cast<size_t>(runs) ? us : -1.0;
     };
     const auto split = [&](int runs) {
+        size_t found = 0;
         const auto start = Clock::now();
         for (int i = 0; i < runs; ++i) {
             std::vector<std::string> strings;
@@ -235,9 +240,11 @@ bool PackAndUnpack() {
                 strings.emplace_back(data + at, n);
                 at += static_cast<DWORD>(n) + 1;
             }
-            g_sink = g_sink + strings.size();
+            found += strings.size();
         }
-        return MicrosecondsSince(start) / runs;
+        const double us = MicrosecondsSince(start) / runs;
+        g_sink = g_sink + found;
+        return found == paths.size() * static_cast<size_t>(runs) ? us : -1.0;
     };
     const int runs = nmbench::RunsPerSample([&] { return split(1); }, 300);
     char subject[80];

@@ -164,13 +164,7 @@ bool Removal(const std::string& base) {
         {"removal, 2000 files in 200 folders", nmbench::Ratio::Speed, "ms", nmbench::kNativeRemoval,
          nmbench::kRemovalGoal},
         kRemovalPairs, 2, [&] { return BuildTree(ours) && BuildTree(theirs); },
-        [&] {
-            const auto start = Clock::now();
-            const bool removed = IO_RecursiveRM(ours.c_str());
-            const double ms = MillisecondsSince(start);
-            RemoveDirectoryA(ours.c_str());
-            return removed ? ms : -1.0;
-        },
+        [&] { return RemovalMs(ours); },
         [&] {
             const auto start = Clock::now();
             const bool removed = nmbench::RemoveTreeNatively(theirs);

@@ -16,6 +16,7 @@ nm_wine32_native || nm_wine32_where=vm32
 # runs fewer of them there, with the same program and the same bounds.
 nm_wine32_emulated=""
 nm_vm32_queued=0
+nm_vm32_names=()  # each queued check's name, by its number less one
 nm_vm32_run=("$NM_ROOT/scripts/vm32" run)  # COMMAND...: COMMAND in the machine
 
 # nm_wine32_check NAME FUNCTION [ARG...]: FUNCTION ARGS... runs the checks in
@@ -24,8 +25,11 @@ nm_vm32_run=("$NM_ROOT/scripts/vm32" run)  # COMMAND...: COMMAND in the machine
 nm_wine32_check() {
     if [ "$nm_wine32_where" = here ]; then
         nm_stop_prefix
+        local _counted=$((wine_passed + wine_failed))
         "${@:2}"
-        return
+        # One that checked nothing (a name mistyped, an early return) passed nothing.
+        [ $((wine_passed + wine_failed)) -gt "$_counted" ] || wine_fail "$1: checked nothing"
+        return 0
     fi
     nm_vm32_queue "$@"
 }
@@ -85,6 +89,7 @@ nm_vm32_queue() {
             "$nm_vm32_report $_number: %s passed, %s failed\n"
     } >"$_job/check.sh"
     nm_vm32_queued=$((nm_vm32_queued + 1))
+    nm_vm32_names+=("$_name")
     echo "  note  $_name: queued for the emulated 32-bit machine"
 }
 # What starts a queued check's report: unique to this run.
@@ -117,10 +122,18 @@ nm_vm32_variables() {
             _values=()
             if [[ $_attributes == *[aA]* ]]; then
                 _keys=("${!_var[@]}")
+                _newKeys=()
                 for _key in "${_keys[@]}"; do
                     nm_vm32_repoint "$_to" "${_var[$_key]}" "$@"
                     [ "$_nm_repointed" = "${_var[$_key]}" ] || _changed=yes
                     _values+=("$_nm_repointed")
+                    # an associative array's keys are texts too: a path may be one
+                    _newKeys+=("$_key")
+                    if [[ $_attributes == *A* ]]; then
+                        nm_vm32_repoint "$_to" "$_key" "$@"
+                        [ "$_nm_repointed" = "$_key" ] || _changed=yes
+                        _newKeys[-1]=$_nm_repointed
+                    fi
                 done
             else
                 nm_vm32_repoint "$_to" "$_var" "$@"
@@ -131,7 +144,7 @@ nm_vm32_variables() {
                 declare -p "$_name" 2>/dev/null
             elif [[ $_attributes == *[aA]* ]]; then  # written out: a readonly one cannot be assigned
                 builtin printf 'declare -%s %s=(' "$_attributes" "$_name"
-                for _i in "${!_keys[@]}"; do builtin printf '[%q]=%q ' "${_keys[_i]}" "${_values[_i]}"; done
+                for _i in "${!_keys[@]}"; do builtin printf '[%q]=%q ' "${_newKeys[_i]}" "${_values[_i]}"; done
                 builtin printf ')\n'
             else
                 builtin printf 'declare -%s %s=%q\n' "${_attributes:--}" "$_name" "${_values[0]}"
@@ -216,6 +229,8 @@ nm_vm32_run_queue() {
                 continue
             fi
             reported+="$number "
+            ((BASH_REMATCH[3] + BASH_REMATCH[4] > 0)) ||
+                wine_fail "${nm_vm32_names[number - 1]}: checked nothing in the emulated machine"
             wine_passed=$((wine_passed + BASH_REMATCH[3]))
             wine_failed=$((wine_failed + BASH_REMATCH[4]))
             counted=$((counted + 1))
@@ -228,6 +243,7 @@ nm_vm32_run_queue() {
     echo "  time  $((SECONDS - started)) s (boot included)"
     rm -rf "$NM_VM32_QUEUE"
     nm_vm32_queued=0
+    nm_vm32_names=()
 }
 
 # A prefix made where 32-bit programs could not start (or before wine32 was
