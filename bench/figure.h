@@ -50,12 +50,11 @@ inline double Quantile(std::vector<double> values, double q) {
     return values[below] + (at - static_cast<double>(below)) * (values[below + 1] - values[below]);
 }
 
-// Times `pairs` pairs of work() and baseline(), each pair after prepare()
-// (outside the timing: what both steps of the pair work on is made before
-// either is timed, so neither runs just after its own preparation's writes),
-// after `warmup` pairs that
+// Times `pairs` pairs of work() and baseline(), after `warmup` pairs that
 // are not counted (caches, the first thread of a kind, the allocator's
-// first pages).  Each step returns its own time in the figure's unit, so
+// first pages).  prepare() runs before each pair, outside the timing: what
+// both steps work on is made before either is timed, so that neither runs
+// just after its own preparation's writes.  Each step returns its own time in the figure's unit, so
 // that it may leave its preparation and its checks outside the timing, or a
 // negative value when it failed.  Prints the record
 //   figure<TAB>subject<TAB>cost|speed<TAB>median<TAB>first quartile<TAB>third quartile
