@@ -77,9 +77,9 @@ cl_bad=""
 for round in $(seq 8); do
     rm -f "$cl_log" "$cl_log".*
     cl_jobs=()
-    for row in "${cl_rows[@]}"; do
+    for i in "${!cl_rows[@]}"; do
         # shellcheck disable=SC2086  # drive and kind are two words
-        nm_wine "$NM_BIN/nmutil.exe" clean-log $row >/dev/null &
+        { nm_wine "$NM_BIN/nmutil.exe" clean-log ${cl_rows[i]}; echo "status $?"; } >"$WINEPREFIX/cl-writer-$i.out" 2>&1 &
         cl_jobs+=($!)
     done
     wait "${cl_jobs[@]}"
@@ -95,6 +95,8 @@ for round in $(seq 8); do
     cl_beside=$(cd "$vol/g/Nullmark" && ls -A | grep -vx NMCleaningLog.txt)
     if [ "$cl_got" != "$cl_expected" ] || [ -n "$cl_beside" ]; then
         cl_bad+="round $round: $(tr '\n' ',' <<<"$cl_got") beside: [$cl_beside]"$'\n'
+        # what each writer said, and its exit status: whether it ran at all
+        for i in "${!cl_rows[@]}"; do cl_bad+="  ${cl_rows[i]}: $(tr '\n' ' ' <"$WINEPREFIX/cl-writer-$i.out")"$'\n'; done
     fi
 done
 if [ -z "$cl_bad" ]; then
