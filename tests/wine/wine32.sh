@@ -229,11 +229,11 @@ nm_vm32_run_queue() {
                 continue
             fi
             reported+="$number "
-            ((BASH_REMATCH[3] + BASH_REMATCH[4] > 0)) ||
-                wine_fail "${nm_vm32_names[number - 1]}: checked nothing in the emulated machine"
             wine_passed=$((wine_passed + BASH_REMATCH[3]))
             wine_failed=$((wine_failed + BASH_REMATCH[4]))
             counted=$((counted + 1))
+            ((BASH_REMATCH[3] + BASH_REMATCH[4] > 0)) ||
+                wine_fail "${nm_vm32_names[number - 1]}: checked nothing in the emulated machine"
         else
             printf '%s\n' "$line"
         fi
