@@ -5,10 +5,10 @@
 // hostwin and under Wine.
 #include <gtest/gtest.h>
 
-#include <latch>
 #include <thread>
 
 #include "messaging/messaging_support.h"
+#include "support/start_line.h"
 #include "support/unanswered_box.h"
 
 namespace {
@@ -147,7 +147,7 @@ TEST(WindowThreads, ASecondWindowsCommandArrivesWhileTheFirstWindowsComponentHan
 // One thread sends while another gives the same endpoint its identity, as
 // two windows do when the second's command starts as the first one's is
 // sent: the packet arrives whole, from the old identity or the new.  Each
-// round starts both threads at one latch; the sanitizer build
+// round starts both threads at one start line; the sanitizer build
 // sees any read of the identity or the transport that the endpoint's lock
 // does not order against Initialize's writes.
 TEST(WindowThreads, ASendBesideAnInitializeOfTheSameEndpointCarriesOneIdentity) {
@@ -165,12 +165,12 @@ TEST(WindowThreads, ASendBesideAnInitializeOfTheSameEndpointCarriesOneIdentity) 
         bool sent = false;
         {
             TransferData endpoint;
-            std::latch start(2);
+            nmtest::StartLine start(2);
             std::thread sending([&] {
-                start.arrive_and_wait();
+                start.ArriveAndWait();
                 sent = endpoint.SendPacket(NMWatch, ZOVU_RUN_VUZ, kFirstList);
             });
-            start.arrive_and_wait();
+            start.ArriveAndWait();
             endpoint.Initialize(after, GetModuleHandleA(nullptr));
             sending.join();
             // Close reaches the receiving thread only once it has its pipe.

@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <functional>
-#include <latch>
 #include <thread>
 #include <vector>
 
@@ -12,6 +11,7 @@
 #include "shellext/exports.h"
 #include "shellext/module.h"
 #include "support/com_helpers.h"
+#include "support/start_line.h"
 
 namespace {
 
@@ -139,10 +139,10 @@ TEST_F(ComServerTest, ObjectCountStaysExactWhileThreadsMakeAndReleaseObjects) {
     constexpr int kThreads = 4;
     constexpr int kCycles = 1000000;
     constexpr int kExtensionEvery = 16;  // extensions cost far more to make than factories
-    std::latch start(kThreads);
+    nmtest::StartLine start(kThreads);
     std::atomic<int> failures{0};
     auto hammer = [&] {
-        start.arrive_and_wait();  // all at once, so that their counts really overlap
+        start.ArriveAndWait();  // all at once, so that their counts really overlap
         for (int i = 0; i < kCycles; ++i) {
             IClassFactory* factory = nullptr;
             IContextMenu* menu = nullptr;
