@@ -4,10 +4,12 @@
 
 # 32-bit checks.  Where this kernel runs 32-bit programs they run at once.
 # Where it refuses them (or NM_VM32=1 asks), each is queued with a copy of its
-# prefix as it stands, and all of them run at the end of the suite, one after
-# the other, in one boot of the emulated machine (scripts/vm32).  The seam's
-# own probes are queued on every kernel, so that this path is tried by every
-# run, not only where it is the only one.
+# prefix as it stands, for one boot of the emulated machine (scripts/vm32)
+# that starts with the first one queued and runs them one after the other,
+# each as soon as it is queued, while the suite goes on with its cases (they
+# leave most of the processor idle); the suite waits for the last at its end.
+# The seam's own probes are queued on every kernel, so that this path is
+# tried by every run, not only where it is the only one.
 NM_VM32_QUEUE="$NM_WINE_ROOT/vm32-queue"
 rm -rf "$NM_VM32_QUEUE"
 nm_wine32_where=here
@@ -18,6 +20,7 @@ nm_wine32_emulated=""
 nm_vm32_queued=0
 nm_vm32_names=()  # each queued check's name, by its number less one
 nm_vm32_run=("$NM_ROOT/scripts/vm32" run)  # COMMAND...: COMMAND in the machine
+nm_vm32_machine=""  # the background job that runs the machine, once started
 
 # nm_wine32_check NAME FUNCTION [ARG...]: FUNCTION ARGS... runs the checks in
 # the current prefix, its processes stopped first (in the emulated machine
@@ -88,9 +91,49 @@ nm_vm32_queue() {
         builtin printf 'builtin printf %q "$wine_passed" "$wine_failed"\n' \
             "$nm_vm32_report $_number: %s passed, %s failed\n"
     } >"$_job/check.sh"
+    # Whole before the machine may look at it.
+    : >"$_job.ready"
     nm_vm32_queued=$((nm_vm32_queued + 1))
     nm_vm32_names+=("$_name")
     echo "  note  $_name: queued for the emulated 32-bit machine"
+    [ -n "$nm_vm32_machine" ] || nm_vm32_start
+}
+
+# The machine's side of the queue: check NN runs once NN.ready is there; the
+# run ends when the next one is not and "end" is.  Its root is shared
+# without revalidation, which is safe here: the machine only ever looks up a
+# name that is missing (a mark not yet made) afresh, and a job's files are
+# all written before its mark.
+nm_vm32_runner='
+queue=$1 number=1
+while :; do
+    job=$(printf "%s/%02d" "$queue" "$number")
+    until [ -e "$job.ready" ]; do
+        [ -e "$queue/end" ] && { [ -e "$job.ready" ] || exit 0; }
+        sleep 1
+    done
+    started=$SECONDS
+    bash "$job/check.sh"
+    echo "  time  $((SECONDS - started)) s"
+    number=$((number + 1))
+done'
+
+# Boots the machine in the background for the queue; its output and exit
+# status are kept beside the queue until nm_vm32_run_queue reads them.  A
+# suite that ends without that (an error, a signal) ends the machine too.
+nm_vm32_start() {
+    nm_vm32_started=$SECONDS
+    (NM_VM32_KEEP=$NM_WINE_ROOT exec "${nm_vm32_run[@]}" bash -c "$nm_vm32_runner" - "$NM_VM32_QUEUE" \
+        >"$NM_VM32_QUEUE/machine.out" 2>&1) &
+    nm_vm32_machine=$!
+    trap nm_vm32_abandon EXIT
+}
+nm_vm32_abandon() {
+    [ -n "$nm_vm32_machine" ] || return 0
+    : >"$NM_VM32_QUEUE/end"
+    kill "$nm_vm32_machine" 2>/dev/null
+    wait "$nm_vm32_machine" 2>/dev/null
+    nm_vm32_machine=""
 }
 # What starts a queued check's report: unique to this run.
 nm_vm32_report="vm32 report $(cat /proc/sys/kernel/random/uuid 2>/dev/null || echo "$$.$SECONDS.$SRANDOM")"
@@ -211,15 +254,18 @@ nm_vm32_replace_folder() {  # FROM TO: in _nm_repointed
     done
 }
 
-# Runs the queued checks in one boot and counts what they report: each check
-# once, by the line that names this run and the check.
+# Waits for the machine to run the last queued check, and counts what they
+# report: each check once, by the line that names this run and the check.
 nm_vm32_run_queue() {
     [ "$nm_vm32_queued" -gt 0 ] || return 0
     echo "wine 32-bit checks in the emulated machine ($nm_vm32_queued queued):"
-    local started=$SECONDS out line counted=0 number reported=" "
+    local waited=$SECONDS out line counted=0 number reported=" "
     local report="^(.*)$nm_vm32_report ([0-9]+): ([0-9]+) passed, ([0-9]+) failed$"
-    out=$(NM_VM32_KEEP=$NM_WINE_ROOT "${nm_vm32_run[@]}" \
-        bash -c 'for check in "$1"/*/check.sh; do bash "$check"; done' - "$NM_VM32_QUEUE" 2>&1)
+    : >"$NM_VM32_QUEUE/end"
+    wait "$nm_vm32_machine"
+    nm_vm32_machine=""
+    trap - EXIT
+    out=$(cat "$NM_VM32_QUEUE/machine.out")
     while IFS= read -r line; do
         if [[ $line =~ $report ]]; then
             [ -z "${BASH_REMATCH[1]}" ] || printf '%s\n' "${BASH_REMATCH[1]}"
@@ -240,7 +286,7 @@ nm_vm32_run_queue() {
     done <<<"$out"
     [ "$counted" = "$nm_vm32_queued" ] ||
         wine_fail "32-bit checks: $((nm_vm32_queued - counted)) of $nm_vm32_queued did not report from the emulated machine"
-    echo "  time  $((SECONDS - started)) s (boot included)"
+    echo "  time  $((SECONDS - nm_vm32_started)) s from the first queued (boot included), $((SECONDS - waited)) s after the last case"
     rm -rf "$NM_VM32_QUEUE"
     nm_vm32_queued=0
     nm_vm32_names=()
@@ -262,8 +308,10 @@ nm_wine32_complete_prefix() {
         WINEPREFIX="$prefix" "$WINESERVER" -w
     else
         echo "wine: the template prefix's 32-bit half, in the emulated machine"
+        local started=$SECONDS
         WINEPREFIX="$prefix" NM_VM32_KEEP=$prefix "${nm_vm32_run[@]}" \
             bash -c '"${@:2}" >/dev/null 2>&1; "$1" -w' - "$WINESERVER" "${half[@]}"
+        echo "  time  $((SECONDS - started)) s (boot included)"
     fi
     [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]
 }

@@ -1,7 +1,8 @@
 # Requests between separate programs over real named pipes, and over
 # WM_COPYDATA in Windows 98 mode; the time-out path with its box.
 nm_new_prefix messaging
-msg_dir="$NM_WINE_ROOT/messaging-work"
+# In the prefix: a queued 32-bit check works in its own copy of it.
+msg_dir="$WINEPREFIX/messaging-work"
 rm -rf "$msg_dir"
 mkdir -p "$msg_dir"
 
