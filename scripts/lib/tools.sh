@@ -6,6 +6,20 @@ WINE64=/usr/lib/wine/wine64
 WINE32=/usr/lib/wine/wine         # Debian's 32-bit Wine (wine32:i386), beside wine64
 WINESERVER=/usr/lib/wine/wineserver
 
+# What the host builds need (a fresh machine has it all); nm_ensure_tools
+# installs it too.
+nm_host_tools_missing() {
+    command -v cmake >/dev/null || echo cmake
+    command -v ninja >/dev/null || echo ninja-build
+    command -v clang++ >/dev/null || echo clang
+    [ -d /usr/src/googletest ] || echo googletest
+}
+nm_ensure_host_tools() {
+    local need
+    mapfile -t need < <(nm_host_tools_missing)
+    nm_apt_install "${need[@]}"
+}
+
 # Installs what is missing: the two MinGW-w64 compilers, Wine, and the tools
 # the suites use.  Needs root (apt-get); says what failed otherwise.
 nm_ensure_tools() {
@@ -13,10 +27,7 @@ nm_ensure_tools() {
     command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686)
     command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64)
     [ -x "$WINE64" ] || need+=(wine wine64)
-    command -v cmake >/dev/null || need+=(cmake)
-    command -v ninja >/dev/null || need+=(ninja-build)
-    command -v clang++ >/dev/null || need+=(clang)
-    [ -d /usr/src/googletest ] || need+=(googletest)
+    mapfile -t -O ${#need[@]} need < <(nm_host_tools_missing)
     # the screen for Wine: a virtual display, key presses, pictures, Wine's fonts
     command -v Xvfb >/dev/null || need+=(xvfb)
     command -v xdotool >/dev/null || need+=(xdotool)
@@ -37,6 +48,12 @@ nm_ensure_tools() {
     # Emulated processors: the i686 DLL's guard below its floor, and the
     # emulated machine for 32-bit programs.
     command -v qemu-system-i386 >/dev/null || need+=(qemu-system-x86)
+    nm_apt_install "${need[@]}"
+}
+
+# nm_apt_install PACKAGE...: installs them, saying so; nothing when none.
+nm_apt_install() {
+    local need=("$@")
     [ ${#need[@]} -eq 0 ] && return 0
     echo "installing: ${need[*]}"
     if [ "$(id -u)" != 0 ]; then
