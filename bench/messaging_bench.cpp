@@ -117,15 +117,19 @@ bool SendRaw(const std::vector<BYTE>& packet) {
 }
 
 // The mandated calls alone: a receiving thread that creates its pipe as the
-// endpoint's does and waits for a client; the bench's client ends it,
-// outside the timing, once the thread says its pipe is there.
+// endpoint's does and waits for a client.  It is stopped as the endpoint's
+// own is, without polling: a flag, and one client open once the pipe is
+// there.  The flag is raised before the pipe is looked at, and the pipe is
+// made before the flag is looked at, so one side always sees the other.
 constexpr char kBaselinePipe[] = "\\\\.\\pipe\\nm-bench-mandated";
 constexpr DWORD kPatienceMs = 30000;  // a loaded machine may hold a thread back for seconds
 
 struct MandatedReceiver {
     std::atomic<int> pipe{0};  // 1 made, -1 refused
+    std::atomic<bool> stopping{false};
 
-    static DWORD WINAPI Run(LPVOID self) {
+    static DWORD WINAPI Run(LPVOID param) {
+        auto* self = static_cast<MandatedReceiver*>(param);
         SECURITY_DESCRIPTOR descriptor;
         InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
         SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
@@ -134,26 +138,23 @@ struct MandatedReceiver {
         security.lpSecurityDescriptor = &descriptor;
         HANDLE pipe = CreateNamedPipeA(kBaselinePipe, PIPE_ACCESS_INBOUND,
                                        PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, 0, 0, &security);
-        static_cast<MandatedReceiver*>(self)->pipe = pipe == INVALID_HANDLE_VALUE ? -1 : 1;
+        self->pipe = pipe == INVALID_HANDLE_VALUE ? -1 : 1;
         if (pipe == INVALID_HANDLE_VALUE)
             return 1;
-        ConnectNamedPipe(pipe, nullptr);
+        if (!self->stopping)
+            ConnectNamedPipe(pipe, nullptr);
         DisconnectNamedPipe(pipe);
         CloseHandle(pipe);
         return 0;
     }
 
     bool Stop(HANDLE thread) {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(kPatienceMs);
-        while (pipe == 0 && Clock::now() < deadline)
-            Sleep(1);
-        while (pipe == 1 && WaitForSingleObject(thread, 0) == WAIT_TIMEOUT && Clock::now() < deadline) {
+        stopping = true;
+        // An open that fails found the pipe closed: the thread saw the flag.
+        if (pipe == 1 && WaitForSingleObject(thread, 0) == WAIT_TIMEOUT) {
             HANDLE client = CreateFileA(kBaselinePipe, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-            if (client != INVALID_HANDLE_VALUE) {
+            if (client != INVALID_HANDLE_VALUE)
                 CloseHandle(client);
-                break;
-            }
-            Sleep(1);
         }
         DWORD code = 1;
         const bool ended = WaitForSingleObject(thread, kPatienceMs) == WAIT_OBJECT_0 && GetExitCodeThread(thread, &code);
