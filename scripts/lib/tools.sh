@@ -6,13 +6,16 @@ WINE64=/usr/lib/wine/wine64
 WINE32=/usr/lib/wine/wine         # Debian's 32-bit Wine (wine32:i386), beside wine64
 WINESERVER=/usr/lib/wine/wineserver
 
-# What the host builds need (a fresh machine has it all); nm_ensure_tools
-# installs it too.
+# What the host builds and their tests need; nm_ensure_tools installs it too.
 nm_host_tools_missing() {
     command -v cmake >/dev/null || echo cmake
     command -v ninja >/dev/null || echo ninja-build
     command -v clang++ >/dev/null || echo clang
     [ -d /usr/src/googletest ] || echo googletest
+    # Real volumes for the raw-volume tests and their independent readers.
+    command -v mkfs.fat >/dev/null || echo dosfstools
+    command -v mcopy >/dev/null || echo mtools
+    command -v mkntfs >/dev/null || echo ntfs-3g
 }
 nm_ensure_host_tools() {
     local need
@@ -35,10 +38,6 @@ nm_ensure_tools() {
     command -v xwininfo >/dev/null || need+=(x11-utils)
     [ -d /usr/share/wine/fonts ] || need+=(fonts-wine)
     command -v lnkinfo >/dev/null || need+=(liblnk-utils)
-    # Real volumes for the raw-volume tests and their independent readers.
-    command -v mkfs.fat >/dev/null || need+=(dosfstools)
-    command -v mcopy >/dev/null || need+=(mtools)
-    command -v mkntfs >/dev/null || need+=(ntfs-3g)
     # The Windows Installer packages: wixl builds them, msiinfo reads them.
     command -v wixl >/dev/null || need+=(wixl)
     command -v msiinfo >/dev/null || need+=(msitools)

@@ -20,7 +20,7 @@ nm_wine32_emulated=""
 nm_vm32_queued=0
 nm_vm32_names=()  # each queued check's name, by its number less one
 nm_vm32_run=("$NM_ROOT/scripts/vm32" run)  # COMMAND...: COMMAND in the machine
-nm_vm32_machine=""  # the background job that runs the machine, once started
+nm_vm32_machine=""  # "started" once the first check is queued
 
 # nm_wine32_check NAME FUNCTION [ARG...]: FUNCTION ARGS... runs the checks in
 # the current prefix, its processes stopped first (in the emulated machine
@@ -113,28 +113,39 @@ while :; do
         sleep 1
     done
     started=$SECONDS
-    bash "$job/check.sh"
+    timeout -k 10 "${NM_VM32_CHECK_LIMIT:-1800}" bash "$job/check.sh" ||
+        [ $? != 124 ] || echo "  FAIL  $job: stopped after ${NM_VM32_CHECK_LIMIT:-1800} s"
     echo "  time  $((SECONDS - started)) s"
     number=$((number + 1))
 done'
 
-# Boots the machine in the background for the queue; its output and exit
-# status are kept beside the queue until nm_vm32_run_queue reads them.  A
-# suite that ends without that (an error, a signal) ends the machine too.
+# Boots the machine in the background for the queue.  It is not a job of the
+# suite's shell (a case's bare `wait` must not wait for it): a watcher that
+# the suite's shell does not own runs it, keeps its exit status beside the
+# queue, and ends it when the shell that started it is gone, however that
+# shell ended (an error, a signal, a case's own EXIT trap in place of any
+# of ours).
 nm_vm32_start() {
     nm_vm32_started=$SECONDS
-    (NM_VM32_KEEP=$NM_WINE_ROOT exec "${nm_vm32_run[@]}" bash -c "$nm_vm32_runner" - "$NM_VM32_QUEUE" \
-        >"$NM_VM32_QUEUE/machine.out" 2>&1) &
-    nm_vm32_machine=$!
-    trap nm_vm32_abandon EXIT
+    local suite=$BASHPID
+    rm -f "$NM_VM32_QUEUE/machine.status"
+    ( (
+        NM_VM32_KEEP=$NM_WINE_ROOT "${nm_vm32_run[@]}" bash -c "$nm_vm32_runner" - "$NM_VM32_QUEUE" \
+            >"$NM_VM32_QUEUE/machine.out" 2>&1 &
+        machine=$!
+        while kill -0 "$machine" 2>/dev/null; do
+            if ! kill -0 "$suite" 2>/dev/null; then
+                : >"$NM_VM32_QUEUE/end"
+                kill "$machine" 2>/dev/null
+            fi
+            sleep 1
+        done
+        wait "$machine"
+        echo $? >"$NM_VM32_QUEUE/machine.status"
+    ) </dev/null >/dev/null 2>&1 & )
+    nm_vm32_machine=started
 }
-nm_vm32_abandon() {
-    [ -n "$nm_vm32_machine" ] || return 0
-    : >"$NM_VM32_QUEUE/end"
-    kill "$nm_vm32_machine" 2>/dev/null
-    wait "$nm_vm32_machine" 2>/dev/null
-    nm_vm32_machine=""
-}
+
 # What starts a queued check's report: unique to this run.
 nm_vm32_report="vm32 report $(cat /proc/sys/kernel/random/uuid 2>/dev/null || echo "$$.$SECONDS.$SRANDOM")"
 
@@ -262,9 +273,8 @@ nm_vm32_run_queue() {
     local waited=$SECONDS out line counted=0 number reported=" "
     local report="^(.*)$nm_vm32_report ([0-9]+): ([0-9]+) passed, ([0-9]+) failed$"
     : >"$NM_VM32_QUEUE/end"
-    wait "$nm_vm32_machine"
+    until [ -e "$NM_VM32_QUEUE/machine.status" ]; do sleep 1; done
     nm_vm32_machine=""
-    trap - EXIT
     out=$(cat "$NM_VM32_QUEUE/machine.out")
     while IFS= read -r line; do
         if [[ $line =~ $report ]]; then
