@@ -21,6 +21,8 @@ nm_vm32_queued=0
 nm_vm32_names=()  # each queued check's name, by its number less one
 nm_vm32_run=("$NM_ROOT/scripts/vm32" run)  # COMMAND...: COMMAND in the machine
 nm_vm32_machine=""  # "started" once the first check is queued
+nm_vm32_nice=$(nice)  # the suite's priority as it began
+nm_vm32_shell=$BASHPID  # the suite's shell: the queue's count lives there
 
 # nm_wine32_check NAME FUNCTION [ARG...]: FUNCTION ARGS... runs the checks in
 # the current prefix, its processes stopped first (in the emulated machine
@@ -46,6 +48,12 @@ nm_wine32_check() {
 nm_vm32_queue() {
     local _name=$1 _job _link _target _to _from _real _froms _number _arg
     shift
+    # A subshell's count is its own: its check would take the number of the
+    # suite's next one, and one of the two would be lost.
+    if [ "$BASHPID" != "$nm_vm32_shell" ]; then
+        wine_fail "$_name: not queued: a check is queued from the suite's own shell, not from a subshell"
+        return 1
+    fi
     nm_stop_prefix
     builtin printf -v _number %02d $((nm_vm32_queued + 1))
     _job="$NM_VM32_QUEUE/$_number"
@@ -144,6 +152,10 @@ nm_vm32_start() {
         echo $? >"$NM_VM32_QUEUE/machine.status"
     ) </dev/null >/dev/null 2>&1 & )
     nm_vm32_machine=started
+    # The machine's checks are the suite's longest path, and beside the
+    # cases they ran at half their speed: the suite's shell, and so every
+    # program it starts from now on, yields the processor to the machine.
+    renice $((nm_vm32_nice + 5)) -p "$suite" >/dev/null 2>&1
 }
 
 # What starts a queued check's report: unique to this run.
