@@ -1086,7 +1086,11 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATIO
     const auto size = S_ISDIR(id.st_mode) ? 0ull : static_cast<ULONGLONG>(id.st_size);
     info.nFileSizeHigh = static_cast<DWORD>(size >> 32);
     info.nFileSizeLow = static_cast<DWORD>(size);
-    info.dwVolumeSerialNumber = static_cast<DWORD>(id.st_dev);
+    // The serial number of the volume the file lies on, as GetVolumeInformationA
+    // tells it for that drive's root.
+    const std::string windows = WindowsPathOfHost(r.host);
+    DriveInfo drive;
+    info.dwVolumeSerialNumber = !windows.empty() && FindDrive(windows[0], &drive) ? drive.serial : 0;
     info.nNumberOfLinks = S_ISDIR(id.st_mode) ? 1 : static_cast<DWORD>(id.st_nlink);
     info.nFileIndexHigh = static_cast<DWORD>(static_cast<ULONGLONG>(id.st_ino) >> 32);
     info.nFileIndexLow = static_cast<DWORD>(id.st_ino);

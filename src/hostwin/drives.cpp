@@ -255,7 +255,7 @@ bool FindDrive(char letter, DriveInfo* drive) {
     Machine::DriveSetup setup;
     if (!FindSetup(letter, &setup))
         return false;
-    *drive = DriveInfo{Upper(setup.letter), setup.type, setup.hostFolder, setup.shortNames};
+    *drive = DriveInfo{Upper(setup.letter), setup.type, setup.hostFolder, setup.shortNames, setup.serial};
     return true;
 }
 
@@ -430,6 +430,10 @@ namespace hostwin {
 std::string Machine::AddDrive(const DriveSetup& drive) {
     Drive d{drive, false};
     d.setup.letter = Upper(drive.letter);
+    // Every volume has a serial number, and two seldom share one: a drive
+    // set up without one gets its letter's, as Wine gives a drive of its own.
+    if (d.setup.serial == 0)
+        d.setup.serial = static_cast<DWORD>(static_cast<unsigned char>(d.setup.letter)) << 24;
     if (d.setup.hostFolder.empty()) {
         d.setup.hostFolder = MakeTempFolder(d.setup.letter);
         d.ownsFolder = !d.setup.hostFolder.empty();

@@ -13,6 +13,7 @@ struct DriveInfo {
     UINT type = 0;
     std::string hostFolder;
     bool shortNames = true;
+    DWORD serial = 0;  // the volume's serial number
 };
 
 // The drive of a letter (either case); false when there is none.

@@ -36,6 +36,15 @@ bool IsKeptFile(const WideName& name) {
 
 bool Deleted(Status status) { return status >= 0 || IsGone(status); }
 
+// The serial number of the volume that a handle's file lies on.
+bool VolumeOf(HANDLE handle, DWORD* volume) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle, &info))
+        return false;
+    *volume = info.dwVolumeSerialNumber;
+    return true;
+}
+
 // An entry as the records name it, below its folder's name.  Built a piece
 // at a time: GCC warns of an overlap on a joined temporary.
 std::string ShownChild(const std::string& folder, const WideName& name) {
@@ -103,6 +112,10 @@ HandleWalker::Named HandleWalker::OpenNamedFolder(const std::string& full, HANDL
                                                                kShareHeldFolder, &handle);
         if (opened != Opened::kHeld)
             return opened == Opened::kGone ? Named::kMissing : Named::kRefused;
+        if (!VolumeOf(handle, &volume_)) {
+            CloseHandle(handle);
+            return Named::kRefused;
+        }
     } else {
         const WideName parentPath = NtPathOf(ParentPathOf(full, start));
         HANDLE parent;
@@ -113,7 +126,7 @@ HandleWalker::Named HandleWalker::OpenNamedFolder(const std::string& full, HANDL
             return opened == Opened::kGone ? Named::kMissing : Named::kRefused;
         FileHandle above(parent);
         WideName parentName;
-        if (!entries_.OwnName(parent, &parentName))
+        if (!entries_.OwnName(parent, &parentName) || !VolumeOf(parent, &volume_))
             return Named::kRefused;
         ListedEntry entry;
         entry.name = WideFromAnsi(full.substr(start));
@@ -176,6 +189,13 @@ bool HandleWalker::RemoveContents(const std::string& shown, const std::string& f
 }
 
 bool HandleWalker::IsListedEntry(HANDLE handle, HANDLE parent, const WideName& folderName, const ListedEntry& entry) {
+    // A file system names a handle's file below its own volume's root, and
+    // under Wine a Unix link opens as what it leads to: a link K:\t to C:\t
+    // would pass for the entry by its name alone.  The entry lies on the
+    // named folder's volume, as every entry of the walk does.
+    DWORD volume;
+    if (!VolumeOf(handle, &volume) || volume != volume_)
+        return false;
     if (!entries_.OwnName(handle, &reported_))
         return false;
     if (IsNameBelow(reported_, folderName, entry.name))
@@ -403,7 +423,7 @@ DWORD HandleWalker::RemoveNamedFile(const std::string& full, const ListedEntry& 
         return 0;
     FileHandle folder(parent);
     WideName folderName;
-    if (!entries_.OwnName(parent, &folderName))
+    if (!entries_.OwnName(parent, &folderName) || !VolumeOf(parent, &volume_))
         return 0;
     ListedEntry entry = listed;
     entry.name = WideFromAnsi(full.substr(start));

@@ -1,7 +1,7 @@
 // The removal's walk on the NT family.  Only the folder a caller names is a
 // path; everything below it is reached through its parent folder's open
 // handle by its exact UTF-16 name, and believed to be what was listed only
-// when the handle's own name says so: then checked through that handle and
+// when the handle's own name and volume say so: then checked through that handle and
 // deleted through it.  So nothing the walk lists can lead it elsewhere: not a
 // name that the ANSI code page shows as "..\x" or "/", not a trailing dot or
 // space, not a listed name holding a separator (never opened), not a link
@@ -60,8 +60,8 @@ private:
     enum class Met { kEntered, kDeleted, kAbsent, kStays };
     Met OpenSubfolder(HANDLE parent, const ListedEntry& entry, Frame* child);
     // Whether the handle opened for entry of the folder held by parent, whose
-    // own name is folderName, names that entry; its own name is left in
-    // reported_.
+    // own name is folderName, names that entry on the walk's volume; its own
+    // name is left in reported_.
     bool IsListedEntry(HANDLE handle, HANDLE parent, const WideName& folderName, const ListedEntry& entry);
     bool EmptyInPlace(HANDLE parent, const WideName& folderName, const ListedEntry& entry);
     // The entries of a finished folder whose delete was accepted, seen gone;
@@ -75,6 +75,7 @@ private:
     std::string shown_;
     WideName reported_;  // the last handle's own name, as its file system reports it
     WideName expected_;  // an entry's name below its folder's, while it is compared
+    DWORD volume_ = 0;   // the serial number of the volume the named folder lies on
 };
 
 }  // namespace removal

@@ -73,6 +73,22 @@ TEST(Drives, SpaceAndVolumeOfAnExistingDrive) {
     EXPECT_FALSE(GetVolumeInformationA((dir.path() + "\\").c_str(), label, sizeof label, nullptr, nullptr, nullptr,
                                        fs, sizeof fs));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DIR_NOT_ROOT));
+
+    // A handle's volume serial number is its drive's, for a folder and a file.
+    const std::string file = dir.path() + "\\f.txt";
+    HANDLE created = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(created, INVALID_HANDLE_VALUE);
+    CloseHandle(created);
+    for (const std::string& path : {dir.path(), file}) {
+        HANDLE handle = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        ASSERT_NE(handle, INVALID_HANDLE_VALUE) << path;
+        BY_HANDLE_FILE_INFORMATION info{};
+        EXPECT_TRUE(GetFileInformationByHandle(handle, &info)) << path;
+        CloseHandle(handle);
+        EXPECT_EQ(info.dwVolumeSerialNumber, serial) << path;
+    }
+    EXPECT_TRUE(DeleteFileA(file.c_str()));
 }
 
 TEST(Drives, SystemDirectoryFollowsTheBufferRules) {

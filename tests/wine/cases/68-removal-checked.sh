@@ -28,9 +28,9 @@ for d,ds,fs in sorted(os.walk(".")):
         p=os.path.join(d,n)
         print(p, sorted((a, os.getxattr(p,a,follow_symlinks=False)) for a in os.listxattr(p,follow_symlinks=False)))')
 }
-k_same() {  # NAME BEFORE DIR
-    local now
-    now=$(k_state "$3")
+k_same() {  # NAME BEFORE DIR...: each DIR's state, one after the other, is BEFORE
+    local now dir
+    now=$(for dir in "${@:3}"; do k_state "$dir"; done)
     [ "$now" = "$2" ] && wine_pass "$1" || wine_fail "$1" "$(diff <(echo "$2") <(echo "$now"))"
 }
 k_left() {  # NAME DIR EXPECTED: what is left below DIR, as find lists it
@@ -40,9 +40,9 @@ k_left() {  # NAME DIR EXPECTED: what is left below DIR, as find lists it
 }
 
 k_checks() {
-    local bits=$1 top="$k_vol/k/r$1" out before holder i out_text
+    local bits=$1 top="$k_vol/k/r$1" out before holder i out_text held swapped c_side c_before fds
     out="$top/out"
-    mkdir -p "$out/sub" "$top/fl" "$top/tw/ClEAN" "$top/bs/lnk\\sub" "$top/hl" "$top/im" "$top/sw"
+    mkdir -p "$out/sub" "$top/fl" "$top/tw/ClEAN" "$top/bs/lnk\\sub" "$top/hl" "$top/im" "$top/sw" "$top/od"
     echo victim >"$out/victim.txt"
     # (out/sub stays empty: the program's listing of "lnk\sub" would go through lnk)
     echo ro >"$out/ro.txt"
@@ -64,11 +64,25 @@ k_checks() {
     # a file the Unix side will not unlink
     echo x >"$top/im/locked.txt"
     echo x >"$top/im/free.txt"
-    # a folder swapped for a link while the walk waits on a held file
-    echo x >"$top/sw/a-held.txt"
+    # a file link to the same path on another drive (C:), and a named folder
+    # that is a link of that kind: under Wine each opens as its target, whose
+    # name below C:'s root is the very name listed on K:
+    c_side="$WINEPREFIX/drive_c"
+    mkdir -p "$c_side/r$bits/od" "$c_side/odn$bits"
+    echo victim >"$c_side/r$bits/od/f.txt"
+    echo victim >"$c_side/odn$bits/f.txt"
+    ln -s "$c_side/r$bits/od/f.txt" "$top/od/f.txt"
+    ln -s "$c_side/odn$bits" "$k_vol/k/odn$bits"
+    # a folder swapped for a link while the walk waits on a held file: the
+    # file that the Unix side lists first of some candidates, so that
+    # folders come after it
     for i in $(seq 12); do mkdir "$top/sw/s$i" && echo x >"$top/sw/s$i/f.txt"; done
+    for i in $(seq 40); do echo x >"$top/sw/h$i.txt"; done
+    held=$(ls -U "$top/sw" | grep -m 1 '^h')
+    for i in $(seq 40); do [ "h$i.txt" = "$held" ] || rm "$top/sw/h$i.txt"; done
     nm_sees_tree "$bits-bit: the program sees the trees, name for name, before removing" "$bits" "K:\\r$bits" "$top"
     before=$(k_state "$out")
+    c_before=$(k_state "$c_side/r$bits"; k_state "$c_side/odn$bits")
 
     out_text=$(k_util "$bits" remove "K:\\r$bits\\fl"; echo "status $?")
     nm_expect "$bits-bit file links: each stays with its record, exit status 1" "$out_text" "removed: no" \
@@ -87,6 +101,15 @@ k_checks() {
     nm_expect "$bits-bit backslash names: never opened, each recorded, exit status 1" "$out_text" "removed: no" \
         "K:\\r$bits\\bs\\lnk\\victim.txt" "K:\\r$bits\\bs\\lnk\\sub" "status 1"
 
+    out_text=$(k_util "$bits" remove "K:\\r$bits\\od"; echo "status $?")
+    nm_expect "$bits-bit a file link to the same path on another drive: stays with its record, exit status 1" \
+        "$out_text" "removed: no" "K:\\r$bits\\od\\f.txt" "status 1"
+    out_text=$(k_util "$bits" remove "K:\\odn$bits"; echo "status $?")
+    nm_expect "$bits-bit a named folder linking to the same path on another drive: refused, exit status 1" \
+        "$out_text" "removed: no" "status 1"
+    k_same "$bits-bit links to another drive: what they lead to is as it was" "$c_before" \
+        "$c_side/r$bits" "$c_side/odn$bits"
+
     out_text=$(k_util "$bits" remove "K:\\r$bits\\hl"; echo "status $?")
     nm_expect "$bits-bit second names: both names inside go, exit status 0" "$out_text" "removed: yes" "status 0"
     k_left "$bits-bit second names: nothing is left inside" "$top/hl" ""
@@ -103,26 +126,33 @@ k_checks() {
         echo "  note  $bits-bit a delete that does not happen: not checked, chattr +i is refused here ($(id -un), $(stat -f -c %T "$top"))"
     fi
 
-    # The walk lists sw, then waits on a-held.txt (held by another program)
-    # for two seconds; meanwhile every folder beside it that is still there
-    # (those listed after it, in the Unix side's order) becomes a link to
-    # the outside.
+    # The walk lists sw, then waits on the held file (held by another
+    # program) for two seconds; meanwhile every folder beside it that is
+    # still there (those listed after it) becomes a link to the outside.
     holder="$WINEPREFIX/hold-$bits.out"
-    (timeout 60 "$WINE64" "$NM_BIN/nm_hold_file.exe" "K:\\r$bits\\sw\\a-held.txt" r 6 2>/dev/null >"$holder" &)
+    (timeout 60 "$WINE64" "$NM_BIN/nm_hold_file.exe" "K:\\r$bits\\sw\\$held" r 6 2>/dev/null >"$holder" &)
     for _ in $(seq 300); do grep -q holding "$holder" 2>/dev/null && break; sleep 0.05; done
     (k_util "$bits" remove "K:\\r$bits\\sw" >"$WINEPREFIX/sw-$bits.out"; echo "status $?" >>"$WINEPREFIX/sw-$bits.out") &
+    # The walk's own handle on sw (the holder's is on the file inside).  Not
+    # `ls | grep -q`: grep's early exit ends ls with SIGPIPE, and pipefail
+    # then calls the match a failure.
     for i in $(seq 600); do
-        ls -l /proc/[0-9]*/fd 2>/dev/null | grep -qF -- "-> $top/sw" && break
+        fds=$(ls -l /proc/[0-9]*/fd 2>/dev/null)
+        case $fds$'\n' in *"-> $top/sw"$'\n'*) break ;; esac
         sleep 0.01
     done
     sleep 0.3
     mkdir -p "$top/old"
+    swapped=0
     for i in $(seq 12); do
-        [ -d "$top/sw/s$i" ] && mv "$top/sw/s$i" "$top/old/s$i" && ln -s "$out" "$top/sw/s$i"
+        [ -d "$top/sw/s$i" ] && mv "$top/sw/s$i" "$top/old/s$i" && ln -s "$out" "$top/sw/s$i" &&
+            swapped=$((swapped + 1))
     done
     wait
-    nm_expect "$bits-bit swapped folder: not walked, exit status 1" "$(cat "$WINEPREFIX/sw-$bits.out")" \
-        "removed: no" "status 1"
+    # Without a folder swapped the check would check nothing.
+    nm_expect "$bits-bit swapped folder: not walked, exit status 1" \
+        "$(cat "$WINEPREFIX/sw-$bits.out"; ((swapped > 0)) && echo "folders swapped")" \
+        "removed: no" "status 1" "folders swapped"
     k_same "$bits-bit: everything outside is byte-, mode- and attribute-identical" "$before" "$out"
 }
 k_checks 64
