@@ -158,7 +158,7 @@ if cmd_wait soak-nmwatch "ready on" 0; then
     out=$(cd "$cmd_c" && NM_WINE_TIMEOUT=900 nm_wine "$NM_BIN/nm_thread_soak.exe" 10000 0 'C:\docs\a.txt')
     nm_expect "thread soak: 10,000 threads, the heaps do not grow; 100 loads keep no TLS slot" "$out" \
         "unexpected answers: 0" "heaps: no growth beyond 65536 bytes" "TLS slots: none lost"
-    grep -E '^(threads of|heap bytes|private bytes|loads)' <<<"$out" | sed 's/^/  note  soak: /'
+    grep -E '^(threads of|heap bytes|private bytes|time|loads)' <<<"$out" | sed 's/^/  note  soak: /'
 else
     wine_fail "thread soak: nmwatch.exe did not start" "$(cmd_log soak-nmwatch)"
 fi

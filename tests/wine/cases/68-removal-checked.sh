@@ -73,13 +73,14 @@ k_checks() {
     echo victim >"$c_side/odn$bits/f.txt"
     ln -s "$c_side/r$bits/od/f.txt" "$top/od/f.txt"
     ln -s "$c_side/odn$bits" "$k_vol/k/odn$bits"
-    # a folder swapped for a link while the walk waits on a held file: the
-    # file that the Unix side lists first of some candidates, so that
-    # folders come after it
+    # a folder swapped for a link while the walk waits on a held file, one
+    # that comes before the folders whether the listing is by name or in
+    # the Unix side's own order: named before them, and of some such
+    # candidates the first that the Unix side lists
     for i in $(seq 12); do mkdir "$top/sw/s$i" && echo x >"$top/sw/s$i/f.txt"; done
-    for i in $(seq 40); do echo x >"$top/sw/h$i.txt"; done
-    held=$(ls -U "$top/sw" | grep -m 1 '^h')
-    for i in $(seq 40); do [ "h$i.txt" = "$held" ] || rm "$top/sw/h$i.txt"; done
+    for i in $(seq 40); do echo x >"$top/sw/a$i.txt"; done
+    held=$(ls -U "$top/sw" | grep -m 1 '^a')
+    for i in $(seq 40); do [ "a$i.txt" = "$held" ] || rm "$top/sw/a$i.txt"; done
     nm_sees_tree "$bits-bit: the program sees the trees, name for name, before removing" "$bits" "K:\\r$bits" "$top"
     before=$(k_state "$out")
     c_before=$(k_state "$c_side/r$bits"; k_state "$c_side/odn$bits")

@@ -249,8 +249,10 @@ int main(int argc, char** argv) {
     if (!RunThreads(soak, kWarmUpThreads))
         return 1;
     const Holdings before = Measure();
+    const DWORD threadsStarted = GetTickCount();
     if (!RunThreads(soak, threads))
         return 1;
+    const DWORD threadsTook = GetTickCount() - threadsStarted;
     const Holdings after = Measure();
 
     const SIZE_T growth = after.heapBytes > before.heapBytes ? after.heapBytes - before.heapBytes : 0;
@@ -262,13 +264,17 @@ int main(int argc, char** argv) {
     std::printf("private bytes: before %lu, after %lu\n", static_cast<unsigned long>(before.privateBytes),
                 static_cast<unsigned long>(after.privateBytes));
     server.Unload();
+    std::printf("time: the threads %lu ms\n", static_cast<unsigned long>(threadsTook));
+    std::fflush(stdout);  // what a run stopped by its time limit had done
     const int slotsBefore = FreeTlsSlots();
+    const DWORD loadsStarted = GetTickCount();
     if (!RunLoads(soak, server, &error)) {
         std::printf("loads: %s\n", error.c_str());
         return 1;
     }
     const int slotsAfter = FreeTlsSlots();
-    std::printf("loads: %d, free TLS slots before %d, after %d\n", kLoads, slotsBefore, slotsAfter);
+    std::printf("loads: %d, free TLS slots before %d, after %d, in %lu ms\n", kLoads, slotsBefore, slotsAfter,
+                static_cast<unsigned long>(GetTickCount() - loadsStarted));
     const bool slotsLost = slotsAfter < slotsBefore;
     if (slotsLost)
         std::printf("TLS slots: %d lost\n", slotsBefore - slotsAfter);
