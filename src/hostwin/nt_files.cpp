@@ -1,5 +1,6 @@
 // ntdll's file calls on the simulated drives: NtCreateFile, NtQueryDirectoryFile,
-// NtQueryInformationFile and NtSetInformationFile, the handle-relative way of
+// NtQueryInformationFile, NtSetInformationFile and NtQueryObject's name of a
+// file's handle, the handle-relative way of
 // reaching files.  Names here are exact UTF-16: nothing is dropped from them
 // (no trailing dots or blanks), nothing is rendered in a code page, "." and
 // ".." are no way up.  The records are ntdll's own layouts; callers look the
@@ -60,6 +61,7 @@ constexpr ULONG kFileDirectoryFile = 0x1;
 constexpr ULONG kFileNonDirectoryFile = 0x40;
 constexpr ULONG kFileOpenReparsePoint = 0x200000;
 
+constexpr int kObjectNameInformation = 1;
 constexpr int kFileFullDirectoryInformation = 2;
 constexpr int kFileBasicInformation = 4;
 constexpr int kFileStandardInformation = 5;
@@ -91,6 +93,9 @@ struct IoStatusBlock {
         PVOID Pointer;
     };
     ULONG_PTR Information;
+};
+struct ObjectNameInformation {
+    UnicodeString Name;  // its text follows the record
 };
 struct FileFullDirInformation {
     ULONG NextEntryOffset;
@@ -740,6 +745,39 @@ LONG WINAPI NtSetInformationFile(HANDLE FileHandle, PVOID IoStatusRecord, PVOID 
     }
 }
 
+// The name of a file's handle: as under Wine, its drive ("\\??\\C:"), where
+// Windows gives the volume's device, then the path that FileNameInformation
+// tells.  Handles of other kinds are not asked for their names here.
+LONG WINAPI NtQueryObject(HANDLE Handle, int ObjectInformationClass, PVOID ObjectInformation, ULONG Length,
+                          ULONG* ReturnLength) {
+    CallHook("NtQueryObject", WindowsPathOfHandle(Handle));
+    if (ObjectInformationClass != kObjectNameInformation)
+        return kInvalidInfoClass;
+    DiskHandleInfo info;
+    if (!DescribeDiskHandle(Handle, &info))
+        return LookUp(Handle) ? kNotImplemented : kInvalidHandle;
+    std::string path = WindowsPathOfHost(info.host);
+    if (path.empty()) {  // on no drive: Wine's name for a host path
+        path = "unix" + info.host;
+        std::replace(path.begin(), path.end(), '/', '\\');
+    }
+    const std::u16string name = u"\\??\\" + HostToUtf16(path);
+    const ULONG textBytes = static_cast<ULONG>((name.size() + 1) * sizeof(WCHAR));
+    if (ReturnLength != nullptr)
+        *ReturnLength = static_cast<ULONG>(sizeof(ObjectNameInformation) + textBytes);
+    if (ObjectInformation == nullptr || Length < sizeof(ObjectNameInformation))
+        return kInfoLengthMismatch;
+    if (Length - sizeof(ObjectNameInformation) < textBytes || textBytes > 0xFFFF)
+        return kBufferOverflow;
+    auto* out = static_cast<ObjectNameInformation*>(ObjectInformation);
+    auto* text = reinterpret_cast<WCHAR*>(out + 1);
+    std::memcpy(text, name.c_str(), textBytes);
+    out->Name.Length = static_cast<USHORT>(textBytes - sizeof(WCHAR));
+    out->Name.MaximumLength = static_cast<USHORT>(textBytes);
+    out->Name.Buffer = text;
+    return kSuccess;
+}
+
 namespace hostwin::detail {
 
 const NtFileExport* NtFileExports(size_t* count) {
@@ -748,6 +786,7 @@ const NtFileExport* NtFileExports(size_t* count) {
         {"NtQueryDirectoryFile", reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&NtQueryDirectoryFile))},
         {"NtQueryInformationFile", reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&NtQueryInformationFile))},
         {"NtSetInformationFile", reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&NtSetInformationFile))},
+        {"NtQueryObject", reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&NtQueryObject))},
     };
     *count = std::size(exports);
     return exports;

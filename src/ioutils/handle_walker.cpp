@@ -36,15 +36,6 @@ bool IsKeptFile(const WideName& name) {
 
 bool Deleted(Status status) { return status >= 0 || IsGone(status); }
 
-// The serial number of the volume that a handle's file lies on.
-bool VolumeOf(HANDLE handle, DWORD* volume) {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(handle, &info))
-        return false;
-    *volume = info.dwVolumeSerialNumber;
-    return true;
-}
-
 // An entry as the records name it, below its folder's name.  Built a piece
 // at a time: GCC warns of an overlap on a joined temporary.
 std::string ShownChild(const std::string& folder, const WideName& name) {
@@ -112,7 +103,7 @@ HandleWalker::Named HandleWalker::OpenNamedFolder(const std::string& full, HANDL
                                                                kShareHeldFolder, &handle);
         if (opened != Opened::kHeld)
             return opened == Opened::kGone ? Named::kMissing : Named::kRefused;
-        if (!VolumeOf(handle, &volume_)) {
+        if (!TakeVolumeOf(handle, name)) {
             CloseHandle(handle);
             return Named::kRefused;
         }
@@ -126,7 +117,7 @@ HandleWalker::Named HandleWalker::OpenNamedFolder(const std::string& full, HANDL
             return opened == Opened::kGone ? Named::kMissing : Named::kRefused;
         FileHandle above(parent);
         WideName parentName;
-        if (!entries_.OwnName(parent, &parentName) || !VolumeOf(parent, &volume_))
+        if (!TakeVolumeOf(parent, &parentName))
             return Named::kRefused;
         ListedEntry entry;
         entry.name = WideFromAnsi(full.substr(start));
@@ -148,9 +139,6 @@ HandleWalker::Named HandleWalker::OpenNamedFolder(const std::string& full, HANDL
         // Wine may report without trailing dots and spaces.
         *name = reported_.substr(0, reported_.size() - (reported_.size() - reported_.find_last_of('\\') - 1));
         *name += WideFromAnsi(full.substr(start));
-    } else if (!entries_.OwnName(handle, name)) {
-        CloseHandle(handle);
-        return Named::kRefused;
     }
     if (!entries_.Inspect(handle, held) || IsLink(held->attributes, held->tag)) {
         CloseHandle(handle);
@@ -188,16 +176,27 @@ bool HandleWalker::RemoveContents(const std::string& shown, const std::string& f
     return Walk(handle, shown, name, depth);
 }
 
+bool HandleWalker::TakeVolumeOf(HANDLE folder, WideName* ownName) {
+    if (!entries_.OwnName(folder, ownName) || ownName->empty() || (*ownName)[0] != '\\' ||
+        !entries_.ObjectName(folder, &volume_) || volume_.size() <= ownName->size())
+        return false;
+    const size_t volumeLength = volume_.size() - ownName->size();
+    if (volume_.compare(volumeLength, ownName->size(), *ownName) != 0)
+        return false;
+    volume_.resize(volumeLength);
+    return true;
+}
+
 bool HandleWalker::IsListedEntry(HANDLE handle, HANDLE parent, const WideName& folderName, const ListedEntry& entry) {
     // A file system names a handle's file below its own volume's root, and
     // under Wine a Unix link opens as what it leads to: a link K:\t to C:\t
-    // would pass for the entry by its name alone.  The entry lies on the
-    // named folder's volume, as every entry of the walk does.
-    DWORD volume;
-    if (!VolumeOf(handle, &volume) || volume != volume_)
+    // would pass for the entry by its path alone.  The entry lies on the
+    // named folder's volume, as every entry of the walk does: its object
+    // name is that volume's, then its path.
+    if (!entries_.ObjectName(handle, &reported_) || reported_.size() <= volume_.size() ||
+        reported_.compare(0, volume_.size(), volume_) != 0 || reported_[volume_.size()] != '\\')
         return false;
-    if (!entries_.OwnName(handle, &reported_))
-        return false;
+    reported_.erase(0, volume_.size());
     if (IsNameBelow(reported_, folderName, entry.name))
         return true;
     // Wine reports names without their trailing dots and spaces: such a
@@ -423,7 +422,7 @@ DWORD HandleWalker::RemoveNamedFile(const std::string& full, const ListedEntry& 
         return 0;
     FileHandle folder(parent);
     WideName folderName;
-    if (!entries_.OwnName(parent, &folderName) || !VolumeOf(parent, &volume_))
+    if (!TakeVolumeOf(parent, &folderName))
         return 0;
     ListedEntry entry = listed;
     entry.name = WideFromAnsi(full.substr(start));

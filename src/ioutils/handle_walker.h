@@ -63,6 +63,9 @@ private:
     // own name is folderName, names that entry on the walk's volume; its own
     // name is left in reported_.
     bool IsListedEntry(HANDLE handle, HANDLE parent, const WideName& folderName, const ListedEntry& entry);
+    // The held folder's own name, and its volume for the walk (volume_):
+    // its object name without that path.
+    bool TakeVolumeOf(HANDLE folder, WideName* ownName);
     bool EmptyInPlace(HANDLE parent, const WideName& folderName, const ListedEntry& entry);
     // The entries of a finished folder whose delete was accepted, seen gone;
     // those still there keep their records.
@@ -75,7 +78,7 @@ private:
     std::string shown_;
     WideName reported_;  // the last handle's own name, as its file system reports it
     WideName expected_;  // an entry's name below its folder's, while it is compared
-    DWORD volume_ = 0;   // the serial number of the volume the named folder lies on
+    WideName volume_;    // the named folder's volume, as its object name starts
 };
 
 }  // namespace removal

@@ -1,6 +1,7 @@
 #include "ioutils/nt_entries.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 namespace removal {
@@ -181,6 +182,25 @@ bool NtEntries::OwnName(HANDLE handle, WideName* name) {
         name->assign(reinterpret_cast<const WCHAR*>(buffer.data() + 1), length / sizeof(WCHAR));
         return true;
     }
+}
+
+bool NtEntries::ObjectName(HANDLE handle, WideName* name) {
+    // Room for the longest name a UNICODE_STRING holds: no second call.
+    std::vector<ULONG_PTR>& buffer = objectName_;
+    if (buffer.empty())
+        buffer.resize((sizeof(ObjectNameInformation) + kLongestName + sizeof(WCHAR)) / sizeof(ULONG_PTR) + 1);
+    const ULONG bytes = static_cast<ULONG>(buffer.size() * sizeof(ULONG_PTR));
+    ULONG needed = 0;
+    if (calls_.queryObject(handle, kObjectNameInformation, buffer.data(), bytes, &needed) < 0)
+        return false;
+    const auto* info = reinterpret_cast<const ObjectNameInformation*>(buffer.data());
+    const auto begin = reinterpret_cast<uintptr_t>(buffer.data());
+    const auto text = reinterpret_cast<uintptr_t>(info->Name.Buffer);
+    // The text lies in the buffer, after the record.
+    if (info->Name.Length == 0 || text < begin + sizeof *info || text - begin + info->Name.Length > bytes)
+        return false;
+    name->assign(info->Name.Buffer, info->Name.Length / sizeof(WCHAR));
+    return true;
 }
 
 bool NtEntries::Inspect(HANDLE handle, HeldEntry* held) {

@@ -58,6 +58,8 @@ public:
     // Under Wine a Unix link opens as what it leads to, and its handle names
     // that.
     bool OwnName(HANDLE handle, WideName* name);
+    // The handle's whole name: its volume's device, then its own path.
+    bool ObjectName(HANDLE handle, WideName* name);
     bool Inspect(HANDLE handle, HeldEntry* held);
     // The entry goes when its last handle closes (at once where the system
     // has POSIX deletes).  A read-only one has that attribute cleared first;
@@ -80,9 +82,10 @@ private:
     bool SetAttributes(HANDLE handle, DWORD attributes);
 
     // One listing buffer for the whole walk, grown only for a name too long
-    // for it, and one for the handles' own names.
+    // for it, one for the handles' own names and one for their object names.
     std::vector<ULONGLONG> listing_;
     std::vector<ULONG> ownName_;
+    std::vector<ULONG_PTR> objectName_;
 
     ntfile::Calls calls_;
     bool dontReparse_ = true;  // until the system says it does not know the flag

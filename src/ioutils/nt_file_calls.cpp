@@ -22,6 +22,7 @@ Calls FindCalls() {
     calls.queryDirectory = Find<QueryDirectoryCall>(ntdll, "NtQueryDirectoryFile");
     calls.queryInformation = Find<InformationCall>(ntdll, "NtQueryInformationFile");
     calls.setInformation = Find<InformationCall>(ntdll, "NtSetInformationFile");
+    calls.queryObject = Find<QueryObjectCall>(ntdll, "NtQueryObject");
     if (!calls.present())
         calls = Calls();
     return calls;

@@ -57,6 +57,7 @@ constexpr ULONG kOpenForBackupIntent = 0x4000;
 constexpr ULONG kOpenReparsePoint = 0x200000;
 
 // Information classes.
+constexpr int kObjectNameInformation = 1;  // NtQueryObject's
 constexpr int kFileFullDirectoryInformation = 2;
 constexpr int kFileBasicInformation = 4;
 constexpr int kFileStandardInformation = 5;
@@ -131,6 +132,13 @@ struct NameInformation {
     WCHAR FileName[1];
 };
 
+// A handle's whole name in the object namespace: its volume's device
+// ("\\Device\\HarddiskVolume2"; under Wine the drive, "\\??\\C:"), then
+// the path that FileNameInformation reports.  The text follows the record.
+struct ObjectNameInformation {
+    UnicodeString Name;
+};
+
 struct AttributeTagInformation {
     ULONG FileAttributes;
     ULONG ReparseTag;
@@ -153,6 +161,7 @@ static_assert(sizeof(FullDirectoryInformation) == 72, "FILE_FULL_DIR_INFORMATION
 static_assert(sizeof(BasicInformation) == 40, "FILE_BASIC_INFORMATION");
 static_assert(sizeof(StandardInformation) == 24, "FILE_STANDARD_INFORMATION");
 static_assert(offsetof(NameInformation, FileName) == 4, "FILE_NAME_INFORMATION's name");
+static_assert(sizeof(ObjectNameInformation) == sizeof(UnicodeString), "OBJECT_NAME_INFORMATION");
 static_assert(sizeof(AttributeTagInformation) == 8, "FILE_ATTRIBUTE_TAG_INFORMATION");
 static_assert(sizeof(DispositionInformationEx) == 4, "FILE_DISPOSITION_INFORMATION_EX");
 
@@ -163,20 +172,22 @@ using CreateFileCall = Status(WINAPI*)(HANDLE*, ULONG, PVOID /*ObjectAttributes*
 using QueryDirectoryCall = Status(WINAPI*)(HANDLE, HANDLE, PVOID, PVOID, PVOID /*IoStatusBlock*/, PVOID, ULONG, int,
                                            BOOLEAN, PVOID /*UnicodeString*/, BOOLEAN);
 using InformationCall = Status(WINAPI*)(HANDLE, PVOID /*IoStatusBlock*/, PVOID, ULONG, int);
+using QueryObjectCall = Status(WINAPI*)(HANDLE, int, PVOID, ULONG, ULONG*);
 
 struct Calls {
     CreateFileCall createFile = nullptr;
     QueryDirectoryCall queryDirectory = nullptr;
     InformationCall queryInformation = nullptr;
     InformationCall setInformation = nullptr;
+    QueryObjectCall queryObject = nullptr;
 
     bool present() const {
         return createFile != nullptr && queryDirectory != nullptr && queryInformation != nullptr &&
-               setInformation != nullptr;
+               setInformation != nullptr && queryObject != nullptr;
     }
 };
 
-// The four calls; all null where any one is missing.  Cheap enough to ask
+// The five calls; all null where any one is missing.  Cheap enough to ask
 // for at the start of each removal.
 Calls FindCalls();
 

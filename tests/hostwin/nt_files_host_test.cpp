@@ -21,7 +21,7 @@ using nmtest::WriteFileText;
 
 constexpr DWORD kDeleteAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | kSynchronize;
 constexpr const char* kCalls[] = {"NtCreateFile", "NtQueryDirectoryFile", "NtQueryInformationFile",
-                                  "NtSetInformationFile"};
+                                  "NtSetInformationFile", "NtQueryObject"};
 
 class NtFilesHost : public testing::Test, protected NtCalls {
 protected:
@@ -58,6 +58,35 @@ TEST_F(NtFilesHost, TheCallsExistOnTheNtFamilyOnly) {
         Machine::SetWindowsNT(10, 0, 19045);
         EXPECT_NE(GetProcAddress(ntdll, name), nullptr);
     }
+}
+
+// Two drives of one serial number (a drive's folder copied with its serial)
+// are two volumes by their handles' names; a link from one to the same path
+// on the other names the other.
+TEST_F(NtFilesHost, HandlesOfTwoDrivesOfOneSerialNumberNameTwoVolumes) {
+    Machine::DriveSetup d;
+    d.letter = 'D';
+    d.serial = 0x4B1D5E7A;
+    const std::string dHost = Machine::AddDrive(d);
+    d.letter = 'E';
+    const std::string eHost = Machine::AddDrive(d);
+    ASSERT_TRUE(CreateDirectoryA("D:\\t", nullptr));
+    ASSERT_TRUE(CreateDirectoryA("E:\\t", nullptr));
+    ASSERT_TRUE(WriteFileText("E:\\t\\f.txt", "target"));
+    ASSERT_EQ(::symlink((eHost + "/t/f.txt").c_str(), (dHost + "/t/f.txt").c_str()), 0);
+    HANDLE folder, link;
+    ASSERT_EQ(OpenFolder("D:\\t", &folder), kSuccess);
+    ASSERT_EQ(Open(folder, u"f.txt", &link, FILE_READ_ATTRIBUTES, kShareAll, kSynchronousIo), kSuccess);
+    std::u16string ofFolder, ofLink;
+    EXPECT_EQ(ObjectName(folder, &ofFolder), kSuccess);
+    EXPECT_EQ(ObjectName(link, &ofLink), kSuccess);
+    EXPECT_EQ(ofFolder, u"\\??\\D:\\t");
+    EXPECT_EQ(ofLink, u"\\??\\E:\\t\\f.txt") << "what the link led to, on its own drive";
+    CloseHandle(link);
+    CloseHandle(folder);
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, nullptr);
+    EXPECT_EQ(ObjectName(mutex, &ofLink), kNotImplemented) << "only files' names are told here";
+    CloseHandle(mutex);
 }
 
 TEST_F(NtFilesHost, NewerSystemsTakeNoReparseOpensAndPosixDeletes) {

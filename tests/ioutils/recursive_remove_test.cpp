@@ -708,7 +708,7 @@ TEST_F(RecursiveRemoveTest, AFileMovedOutWhileOpenIsNotDeletedThere) {
     ASSERT_TRUE(CreateDirectoryA("C:\\out", nullptr));
     bool moved = false;
     Machine::OnFileCall([&](const char* api, const std::string& path) {
-        if (!moved && std::string(api) == "NtQueryInformationFile" && path == "C:\\t\\a.txt")
+        if (!moved && std::string(api) == "NtQueryObject" && path == "C:\\t\\a.txt")
             moved = MoveFileA("C:\\t\\a.txt", "C:\\out\\a.txt") != FALSE;
     });
     EXPECT_FALSE(IO_RecursiveRM("C:\\t"));

@@ -92,7 +92,7 @@ struct Listed {
 
 class NtCalls {
 public:
-    bool Found() const { return create_ && list_ && query_ && set_; }
+    bool Found() const { return create_ && list_ && query_ && set_ && objectName_; }
 
     // Opens `name` (relative to `root`, or absolute when root is null).
     LONG Open(HANDLE root, const std::u16string& name, HANDLE* handle, DWORD access = FILE_READ_ATTRIBUTES | kSynchronize,
@@ -150,6 +150,21 @@ public:
         NtIoStatusBlock io{};
         return set_(h, &io, const_cast<void*>(info), size, infoClass);
     }
+    // NtQueryObject's name of the handle, in a buffer of `room` bytes;
+    // *needed is the size the call asks for.
+    LONG ObjectName(HANDLE h, std::u16string* name, ULONG room = 4096, ULONG* needed = nullptr) {
+        std::vector<ULONG_PTR> buffer(room / sizeof(ULONG_PTR) + 1);
+        ULONG asked = 0;
+        const LONG status = objectName_(h, 1 /*ObjectNameInformation*/, buffer.data(), room, &asked);
+        if (needed)
+            *needed = asked;
+        name->clear();
+        if (status == kSuccess) {
+            const auto* info = reinterpret_cast<const ntfile::ObjectNameInformation*>(buffer.data());
+            name->assign(reinterpret_cast<const char16_t*>(info->Name.Buffer), info->Name.Length / 2);
+        }
+        return status;
+    }
     LONG MarkForDelete(HANDLE h, bool remove = true) {
         const BOOLEAN flag = remove ? TRUE : FALSE;
         return Set(h, &flag, sizeof flag, 13);
@@ -163,6 +178,7 @@ protected:
     NtQueryDirectoryFileFn list_ = Export<NtQueryDirectoryFileFn>("NtQueryDirectoryFile");
     NtInformationFileFn query_ = Export<NtInformationFileFn>("NtQueryInformationFile");
     NtInformationFileFn set_ = Export<NtInformationFileFn>("NtSetInformationFile");
+    ntfile::QueryObjectCall objectName_ = Export<ntfile::QueryObjectCall>("NtQueryObject");
 };
 
 }  // namespace nmtest::nt

@@ -10,8 +10,13 @@
 nm_new_prefix removal-checked
 
 k_vol="$WINEPREFIX/vol"
-mkdir -p "$k_vol/k"
-ln -sfn "$k_vol/k" "$WINEPREFIX/dosdevices/k:"
+# K: and M:, two drives with the same serial number (a drive's folder
+# copied with its serial)
+for k_letter in k m; do
+    mkdir -p "$k_vol/$k_letter"
+    echo 4b1d5e7a >"$k_vol/$k_letter/.windows-serial"
+    ln -sfn "$k_vol/$k_letter" "$WINEPREFIX/dosdevices/$k_letter:"
+done
 k_util() {  # BITS ARGS...: nmutil of that bitness, in a folder of its own log
     local bits=$1
     shift
@@ -40,7 +45,7 @@ k_left() {  # NAME DIR EXPECTED: what is left below DIR, as find lists it
 }
 
 k_checks() {
-    local bits=$1 top="$k_vol/k/r$1" out before holder i out_text held swapped c_side c_before fds
+    local bits=$1 top="$k_vol/k/r$1" out before holder i out_text held swapped c_side c_before fds k_file k_folder k_drive
     out="$top/out"
     mkdir -p "$out/sub" "$top/fl" "$top/tw/ClEAN" "$top/bs/lnk\\sub" "$top/hl" "$top/im" "$top/sw" "$top/od"
     echo victim >"$out/victim.txt"
@@ -64,15 +69,19 @@ k_checks() {
     # a file the Unix side will not unlink
     echo x >"$top/im/locked.txt"
     echo x >"$top/im/free.txt"
-    # a file link to the same path on another drive (C:), and a named folder
+    # a file link to the same path on another drive, and a named folder
     # that is a link of that kind: under Wine each opens as its target, whose
-    # name below C:'s root is the very name listed on K:
+    # name below its drive's root is the very name listed on K:.  On C: (a
+    # serial number of its own) and on M: (K:'s serial number).
     c_side="$WINEPREFIX/drive_c"
-    mkdir -p "$c_side/r$bits/od" "$c_side/odn$bits"
-    echo victim >"$c_side/r$bits/od/f.txt"
-    echo victim >"$c_side/odn$bits/f.txt"
+    mkdir -p "$c_side/r$bits/od" "$c_side/odn$bits" "$k_vol/m/r$bits/odm" "$k_vol/m/odm$bits" "$top/odm"
+    for i in "$c_side/r$bits/od" "$c_side/odn$bits" "$k_vol/m/r$bits/odm" "$k_vol/m/odm$bits"; do
+        echo victim >"$i/f.txt"
+    done
     ln -s "$c_side/r$bits/od/f.txt" "$top/od/f.txt"
     ln -s "$c_side/odn$bits" "$k_vol/k/odn$bits"
+    ln -s "$k_vol/m/r$bits/odm/f.txt" "$top/odm/f.txt"
+    ln -s "$k_vol/m/odm$bits" "$k_vol/k/odm$bits"
     # a folder swapped for a link while the walk waits on a held file, one
     # that comes before the folders whether the listing is by name or in
     # the Unix side's own order: named before them, and of some such
@@ -83,7 +92,7 @@ k_checks() {
     for i in $(seq 40); do [ "a$i.txt" = "$held" ] || rm "$top/sw/a$i.txt"; done
     nm_sees_tree "$bits-bit: the program sees the trees, name for name, before removing" "$bits" "K:\\r$bits" "$top"
     before=$(k_state "$out")
-    c_before=$(k_state "$c_side/r$bits"; k_state "$c_side/odn$bits")
+    c_before=$(for i in "$c_side/r$bits" "$c_side/odn$bits" "$k_vol/m/r$bits" "$k_vol/m/odm$bits"; do k_state "$i"; done)
 
     out_text=$(k_util "$bits" remove "K:\\r$bits\\fl"; echo "status $?")
     nm_expect "$bits-bit file links: each stays with its record, exit status 1" "$out_text" "removed: no" \
@@ -102,14 +111,17 @@ k_checks() {
     nm_expect "$bits-bit backslash names: never opened, each recorded, exit status 1" "$out_text" "removed: no" \
         "K:\\r$bits\\bs\\lnk\\victim.txt" "K:\\r$bits\\bs\\lnk\\sub" "status 1"
 
-    out_text=$(k_util "$bits" remove "K:\\r$bits\\od"; echo "status $?")
-    nm_expect "$bits-bit a file link to the same path on another drive: stays with its record, exit status 1" \
-        "$out_text" "removed: no" "K:\\r$bits\\od\\f.txt" "status 1"
-    out_text=$(k_util "$bits" remove "K:\\odn$bits"; echo "status $?")
-    nm_expect "$bits-bit a named folder linking to the same path on another drive: refused, exit status 1" \
-        "$out_text" "removed: no" "status 1"
-    k_same "$bits-bit links to another drive: what they lead to is as it was" "$c_before" \
-        "$c_side/r$bits" "$c_side/odn$bits"
+    for i in "od odn C:" "odm odm M: (K:'s serial number)"; do
+        read -r k_file k_folder k_drive <<<"$i"
+        out_text=$(k_util "$bits" remove "K:\\r$bits\\$k_file"; echo "status $?")
+        nm_expect "$bits-bit a file link to the same path on $k_drive stays with its record, exit status 1" \
+            "$out_text" "removed: no" "K:\\r$bits\\$k_file\\f.txt" "status 1"
+        out_text=$(k_util "$bits" remove "K:\\$k_folder$bits"; echo "status $?")
+        nm_expect "$bits-bit a named folder linking to the same path on $k_drive is refused, exit status 1" \
+            "$out_text" "removed: no" "status 1"
+    done
+    k_same "$bits-bit links to other drives: what they lead to is as it was" "$c_before" \
+        "$c_side/r$bits" "$c_side/odn$bits" "$k_vol/m/r$bits" "$k_vol/m/odm$bits"
 
     out_text=$(k_util "$bits" remove "K:\\r$bits\\hl"; echo "status $?")
     nm_expect "$bits-bit second names: both names inside go, exit status 0" "$out_text" "removed: yes" "status 0"
