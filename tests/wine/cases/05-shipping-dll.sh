@@ -133,17 +133,17 @@ i686_checks() {
     # 10,000 threads through the DLL, one after another, each taking the C++
     # runtime's per-thread state on the way (nm_thread_soak.exe): what the
     # runtime keeps for a thread goes with it, through DllMain; then 100
-    # loads of the DLL keep no TLS slot.  The emulated machine runs 300 (2,000
-    # outlasted the 10 minutes there): every path in a 32-bit process, and the
-    # TLS slots, but too few for the heap bound to see a thread's lost runtime
-    # state (some 150 bytes); the x64 soak of case 50 sees it on every machine.
-    # There, beside the suite's cases, the whole once outlasted 600 s (its
-    # lines say how long the threads and the loads took).
-    i_threads=(10000 10,000)
-    [ "$nm_wine32_emulated" = yes ] && i_threads=(300 300)
-    i_limit=1200 i_run soak "$NM_BIN32/nm_thread_soak.exe" "${i_threads[0]}" 0 'C:\docs\a.txt'
+    # loads of the DLL keep no TLS slot.  The emulated machine runs 100
+    # threads after 20 to warm up, and 30 loads (a thread or a load costs
+    # most of a second there): every path in a 32-bit process, and the TLS
+    # slots, but too few for the heap bound to see a thread's lost runtime
+    # state (some 150 bytes); the x64 soak of case 50 sees it on every
+    # machine.  Its lines say how long the threads and the loads took.
+    i_soak=(10000 10,000 100)
+    [ "$nm_wine32_emulated" = yes ] && i_soak=(100 100 30 --warm-up 20 --loads 30)
+    i_limit=1200 i_run soak "$NM_BIN32/nm_thread_soak.exe" "${i_soak[@]:3}" "${i_soak[0]}" 0 'C:\docs\a.txt'
     i_done
-    nm_expect "i686 thread soak: ${i_threads[1]} threads, the heaps do not grow; 100 loads keep no TLS slot" \
+    nm_expect "i686 thread soak: ${i_soak[1]} threads, the heaps do not grow; ${i_soak[2]} loads keep no TLS slot" \
         "$(cat "$i_out/soak")" "unexpected answers: 0" "heaps: no growth beyond 65536 bytes" "TLS slots: none lost"
     grep -E '^(threads of|heap bytes|private bytes|time|loads)' "$i_out/soak" | sed 's/^/  note  i686 soak: /'
     for _ in $(seq 600); do i_log $i_zap | grep -q "stops" && break; sleep 0.5; done

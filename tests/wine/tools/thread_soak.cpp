@@ -8,10 +8,12 @@
 // ends.  What the runtime keeps for a thread must go with it: the process's
 // heaps hold no more after the soak than before it (after a warm-up, so that
 // what the DLL and the system set up once is in both).  Then the DLL is
-// unloaded and loaded again kLoads times, one such thread each time, as the
-// shell unloads an idle extension and loads it for the next menu: each copy
-// must give back what it took of the process, its TLS slots counted.
-//   nm_thread_soak THREADS OFFSET PATH...
+// unloaded and loaded again (100 times unless --loads says), one such
+// thread each time, as the shell unloads an idle extension and loads it for
+// the next menu: each copy must give back what it took of the process, its
+// TLS slots counted.  Where every thread costs much (an emulated processor),
+// fewer warm-up threads and loads still take every path.
+//   nm_thread_soak [--warm-up N] [--loads N] THREADS OFFSET PATH...
 // Prints the threads, the heap bytes in use and the process's private bytes
 // before and after, the loads' TLS slots and "TLS slots: none lost" (or "N
 // lost"), the count of unexpected answers, and "heaps: no growth
@@ -33,14 +35,14 @@
 
 namespace {
 
-constexpr int kWarmUpThreads = 200;
+constexpr int kWarmUpThreads = 200;  // unless --warm-up says
 constexpr int kSendEvery = 500;
 // A leak of one small block per thread would pass this many times over
 // 10,000 threads; what the system itself keeps varies by a few pages.
 constexpr SIZE_T kGrowthLimit = 64 * 1024;
 // A process has 1,088 TLS slots; a copy that kept one would be seen long
 // before they ran out.
-constexpr int kLoads = 100;
+constexpr int kLoads = 100;  // unless --loads says
 
 struct Soak {
     const ServerModule* server = nullptr;
@@ -174,10 +176,10 @@ int FreeTlsSlots() {
     return static_cast<int>(taken.size());
 }
 
-// kLoads times: the DLL loaded, one thread through it, the DLL unloaded.
+// `loads` times: the DLL loaded, one thread through it, the DLL unloaded.
 // False when a copy would not load or stayed loaded.
-bool RunLoads(Soak& soak, ServerModule& server, std::string* error) {
-    for (int i = 0; i < kLoads; ++i) {
+bool RunLoads(Soak& soak, ServerModule& server, int loads, std::string* error) {
+    for (int i = 0; i < loads; ++i) {
         if (!server.Load(DefaultServerPath(), error) || !HookMalloc(GetModuleHandleA("NMShell402.dll")) ||
             !RunThreads(soak, 1))
             return false;
@@ -226,10 +228,23 @@ Holdings Measure() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 4) {
-        std::fprintf(stderr, "usage: nm_thread_soak THREADS OFFSET PATH...\n");
+    int warmUp = kWarmUpThreads;
+    int loads = kLoads;
+    int first = 1;
+    for (; first + 1 < argc; first += 2) {
+        if (std::strcmp(argv[first], "--warm-up") == 0)
+            warmUp = std::atoi(argv[first + 1]);
+        else if (std::strcmp(argv[first], "--loads") == 0)
+            loads = std::atoi(argv[first + 1]);
+        else
+            break;
+    }
+    if (argc - first < 3 || warmUp <= 0 || loads <= 0) {
+        std::fprintf(stderr, "usage: nm_thread_soak [--warm-up N] [--loads N] THREADS OFFSET PATH...\n");
         return 2;
     }
+    argv += first - 1;
+    argc -= first - 1;
     const int threads = std::atoi(argv[1]);
     ServerModule server;
     std::string error;
@@ -246,7 +261,7 @@ int main(int argc, char** argv) {
     soak.offset = static_cast<UINT>(std::atoi(argv[2]));
     soak.paths.assign(argv + 3, argv + argc);
 
-    if (!RunThreads(soak, kWarmUpThreads))
+    if (!RunThreads(soak, warmUp))
         return 1;
     const Holdings before = Measure();
     const DWORD threadsStarted = GetTickCount();
@@ -268,12 +283,12 @@ int main(int argc, char** argv) {
     std::fflush(stdout);  // what a run stopped by its time limit had done
     const int slotsBefore = FreeTlsSlots();
     const DWORD loadsStarted = GetTickCount();
-    if (!RunLoads(soak, server, &error)) {
+    if (!RunLoads(soak, server, loads, &error)) {
         std::printf("loads: %s\n", error.c_str());
         return 1;
     }
     const int slotsAfter = FreeTlsSlots();
-    std::printf("loads: %d, free TLS slots before %d, after %d, in %lu ms\n", kLoads, slotsBefore, slotsAfter,
+    std::printf("loads: %d, free TLS slots before %d, after %d, in %lu ms\n", loads, slotsBefore, slotsAfter,
                 static_cast<unsigned long>(GetTickCount() - loadsStarted));
     const bool slotsLost = slotsAfter < slotsBefore;
     if (slotsLost)
