@@ -1275,20 +1275,29 @@ LONG SetDeleteDisposition(HANDLE handle, ULONG flags) {
     return kSuccess;
 }
 
+// The drive whose folder holds the host path most closely (a drive whose
+// folder lies inside another's names what is below it), of two on one
+// folder the first letter: as Wine names a file.
 std::string WindowsPathOfHost(const std::string& host) {
+    char found = 0;
+    std::string root;
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
         DriveInfo drive;
-        if (!FindDrive(letter, &drive) || drive.hostFolder.empty())
+        if (!FindDrive(letter, &drive) || drive.hostFolder.empty() ||
+            (found != 0 && drive.hostFolder.size() <= root.size()))
             continue;
-        const std::string& root = drive.hostFolder;
-        if (host.compare(0, root.size(), root) != 0 || (host.size() > root.size() && host[root.size()] != '/'))
+        const std::string& folder = drive.hostFolder;
+        if (host.compare(0, folder.size(), folder) != 0 || (host.size() > folder.size() && host[folder.size()] != '/'))
             continue;
-        std::string windows = std::string(1, letter) + ":\\";
-        for (size_t i = root.size() + (host.size() > root.size() ? 1 : 0); i < host.size(); ++i)
-            windows.push_back(host[i] == '/' ? '\\' : host[i]);
-        return windows;
+        found = letter;
+        root = folder;
     }
-    return "";
+    if (found == 0)
+        return "";
+    std::string windows = std::string(1, found) + ":\\";
+    for (size_t i = root.size() + (host.size() > root.size() ? 1 : 0); i < host.size(); ++i)
+        windows.push_back(host[i] == '/' ? '\\' : host[i]);
+    return windows;
 }
 
 bool DriveHostFolder(char letter, std::string* hostFolder, bool* shortNames) {

@@ -139,6 +139,9 @@ std::string SlotFile(const std::string& name, DWORD slot, const char* kind) {
     return name + "." + std::to_string(slot) + "." + kind;
 }
 
+// Makes the names of a process's passing socket files unique.
+std::atomic<unsigned> g_claims{0};
+
 struct InstanceInfo {
     long pid = 0;
     DWORD openMode = 0;
@@ -405,16 +408,25 @@ private:
     int listenFd_ = -1;
 };
 
+// The socket is bound under a name of its own and takes the slot's name only
+// once it listens: a client that claimed it between bind and listen would be
+// refused, and would take the file with it, leaving the instance listening
+// where no client can ever find it.
 bool PipeServer::Listen() {
+    const std::string bound = SlotFile(name_, slot_, "bound") + "." + std::to_string(::getpid()) + "." +
+                              std::to_string(g_claims.fetch_add(1));
     sockaddr_un address;
-    if (!SocketAddress(folder_, SlotFile(name_, slot_, "sock"), &address))
+    if (!SocketAddress(folder_, bound, &address))
         return false;
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return false;
-    ::unlink(FilePath("sock").c_str());
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 4) != 0) {
+    const std::string boundPath = folder_ + "/" + bound;
+    ::unlink(boundPath.c_str());
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 4) != 0 ||
+        ::rename(boundPath.c_str(), FilePath("sock").c_str()) != 0) {
         ::close(fd);
+        ::unlink(boundPath.c_str());
         return false;
     }
     std::lock_guard lock(state_);
@@ -462,8 +474,6 @@ DWORD PipeServer::Disconnect() {
     std::lock_guard lock(state_);
     return listenFd_ >= 0 ? ERROR_PIPE_LISTENING : ERROR_SUCCESS;
 }
-
-std::atomic<unsigned> g_claims{0};
 
 }  // namespace
 

@@ -62,7 +62,8 @@ TEST_F(NtFilesHost, TheCallsExistOnTheNtFamilyOnly) {
 
 // Two drives of one serial number (a drive's folder copied with its serial)
 // are two volumes by their handles' names; a link from one to the same path
-// on the other names the other.
+// on the other names the other, and a drive inside another's folder names
+// its own files.
 TEST_F(NtFilesHost, HandlesOfTwoDrivesOfOneSerialNumberNameTwoVolumes) {
     Machine::DriveSetup d;
     d.letter = 'D';
@@ -84,6 +85,19 @@ TEST_F(NtFilesHost, HandlesOfTwoDrivesOfOneSerialNumberNameTwoVolumes) {
     EXPECT_EQ(ofLink, u"\\??\\E:\\t\\f.txt") << "what the link led to, on its own drive";
     CloseHandle(link);
     CloseHandle(folder);
+
+    // A drive whose folder lies inside another's names what is below it,
+    // whichever drive it was opened through.
+    d.letter = 'F';
+    d.hostFolder = dHost + "/t";
+    Machine::AddDrive(d);
+    HANDLE file;
+    ASSERT_EQ(Open(nullptr, u"\\??\\D:\\t\\f.txt", &file, FILE_READ_ATTRIBUTES, kShareAll, kSynchronousIo | kOpenReparsePoint),
+              kSuccess);
+    EXPECT_EQ(ObjectName(file, &ofLink), kSuccess);
+    EXPECT_EQ(ofLink, u"\\??\\F:\\f.txt");
+    CloseHandle(file);
+
     HANDLE mutex = CreateMutexA(nullptr, FALSE, nullptr);
     EXPECT_EQ(ObjectName(mutex, &ofLink), kNotImplemented) << "only files' names are told here";
     CloseHandle(mutex);

@@ -220,6 +220,15 @@ TEST_F(RecursiveRemoveTest, RemoveDirectoryFilesLeavesSubfoldersAndAcceptsARoot)
     EXPECT_EQ(Records(), Record("C", kFileProblem, "C:\\t\\held.doc"));
     EXPECT_EQ(ReadFileText("C:\\t\\held.doc"), "data");
     EXPECT_FALSE(Exists("C:\\t\\z.txt"));
+
+    // At a root given with its separator, the record names the file once.
+    Make("C:\\held.doc");
+    holder = CreateFileA("C:\\held.doc", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    const std::string before = Records();
+    EXPECT_FALSE(RemoveDirectoryFiles("C:\\"));
+    CloseHandle(holder);
+    EXPECT_EQ(Records(), before + Record("C", kFileProblem, "C:\\held.doc"));
 }
 
 TEST_F(RecursiveRemoveTest, DeleteFileWithRetryCountsAMissingFileAsGone) {

@@ -130,7 +130,7 @@ i686_checks() {
     i_run send98 'C:\nmsend98.exe' --to NMTray --op ZOVU_RUN_NULLSCAN d
     i_run vuz-watch "$NM_BIN32/nmshell.exe" invoke 0 'C:\b.txt' '\\server\share\a.txt'
     i_run vuz-zap "$NM_BIN32/nmshell.exe" invoke 0 '\\server\share\a.txt' 'C:\b.txt'
-    # 10,000 threads through the DLL, one after another, each taking the C++
+    # 3,000 threads through the DLL, one after another, each taking the C++
     # runtime's per-thread state on the way (nm_thread_soak.exe): what the
     # runtime keeps for a thread goes with it, through DllMain; then 100
     # loads of the DLL keep no TLS slot.  The emulated machine runs 100
@@ -139,7 +139,7 @@ i686_checks() {
     # slots, but too few for the heap bound to see a thread's lost runtime
     # state (some 150 bytes); the x64 soak of case 50 sees it on every
     # machine.  Its lines say how long the threads and the loads took.
-    i_soak=(10000 10,000 100)
+    i_soak=(3000 3,000 100)
     [ "$nm_wine32_emulated" = yes ] && i_soak=(100 100 30 --warm-up 20 --loads 30)
     i_limit=1200 i_run soak "$NM_BIN32/nm_thread_soak.exe" "${i_soak[@]:3}" "${i_soak[0]}" 0 'C:\docs\a.txt'
     i_done

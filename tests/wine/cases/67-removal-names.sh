@@ -10,17 +10,20 @@ nm_new_prefix removal-names
 n_vol="$WINEPREFIX/vol"
 mkdir -p "$n_vol/n"
 ln -sfn "$n_vol/n" "$WINEPREFIX/dosdevices/n:"
-# nmutil of the build of this bitness (64 or 32).
+# nmutil of the build of this bitness (64 or 32), in a folder of its own log.
 n_util() {
-    local bits=$1
+    local bits=$1 run
     shift
-    (cd "$WINEPREFIX/drive_c" && rm -f NMActionLog.txt &&
-        if [ "$bits" = 32 ]; then nm_wine32 "$NM_BIN32/nmutil.exe" "$@"; else nm_wine "$NM_BIN/nmutil.exe" "$@"; fi)
+    run=$(mktemp -d "$WINEPREFIX/drive_c/run.XXXXXX") || return 125
+    (cd "$run" && if [ "$bits" = 32 ]; then nm_wine32 "$NM_BIN32/nmutil.exe" "$@"; else nm_wine "$NM_BIN/nmutil.exe" "$@"; fi)
 }
-# Every file and folder below $1 but those below $1/$2, with the bytes of each file.
+# Every file and folder below $1 but those below $1/$2 (and $1/$3), with the
+# bytes of each file.
 n_snapshot() {
-    (cd "$1" && find . -path "./$2" -prune -o -printf '%y %p\n' | LC_ALL=C sort &&
-        find . -path "./$2" -prune -o -type f -exec md5sum {} + | LC_ALL=C sort)
+    local skip=(-path "./$2" -prune)
+    [ -n "${3:-}" ] && skip+=(-o -path "./$3" -prune)
+    (cd "$1" && find . \( "${skip[@]}" \) -o -printf '%y %p\n' | LC_ALL=C sort &&
+        find . \( "${skip[@]}" \) -o -type f -exec md5sum {} + | LC_ALL=C sort)
 }
 
 # The reproductions, in a folder of their own for each bitness.  The program
@@ -47,28 +50,38 @@ n_reproductions() {
     nm_sees_tree "$bits-bit: the program sees the drive's trees, name for name, before removing" \
         "$bits" 'N:\' "$n_vol/n"
 
-    before=$(n_snapshot "$top" clean)
-    out=$(n_util "$bits" remove "N:\\r$bits\\clean"; echo "status $?")
-    nm_expect "$bits-bit look-alikes: the folder's contents go, exit status 0" "$out" "removed: yes" "status 0"
-    [ "$(n_snapshot "$top" clean)" = "$before" ] &&
+    # The five removals side by side, each in a folder of its own (its own
+    # log): in the emulated machine a 32-bit program takes some ten seconds
+    # to start.  A stream of the root folder names the root itself.
+    before=$(n_snapshot "$top" clean t2)
+    local streams=('N:\:$I30:$INDEX_ALLOCATION' '\\?\N:\:$I30:$INDEX_ALLOCATION' "N:\\r$bits\\t2:\$I30:\$INDEX_ALLOCATION")
+    local runs="$WINEPREFIX/runs-$bits" i folders=("N:\\r$bits\\clean" "N:\\r$bits\\t2" "${streams[@]}")
+    mkdir -p "$runs"
+    for i in "${!folders[@]}"; do
+        (n_util "$bits" remove "${folders[i]}" >"$runs/$i"; echo "status $?" >>"$runs/$i") &
+    done
+    wait
+
+    nm_expect "$bits-bit look-alikes: the folder's contents go, exit status 0" "$(cat "$runs/0")" "removed: yes" \
+        "status 0"
+    [ "$(n_snapshot "$top" clean t2)" = "$before" ] &&
         wine_pass "$bits-bit look-alikes: the folder and file outside are byte-identical" ||
         wine_fail "$bits-bit look-alikes: the folder and file outside are byte-identical" \
-            "$(diff <(echo "$before") <(n_snapshot "$top" clean))"
+            "$(diff <(echo "$before") <(n_snapshot "$top" clean t2))"
     left=$(cd "$top/clean" && find . | sort | tr '\n' ' ')
     [ "$left" = ". " ] && wine_pass "$bits-bit look-alikes: nothing is left in the folder" ||
         wine_fail "$bits-bit look-alikes: nothing is left in the folder" "$left"
 
-    out=$(n_util "$bits" remove "N:\\r$bits\\t2"; echo "status $?")
-    nm_expect "$bits-bit exact names: trailing dots and spaces go too, exit status 0" "$out" "removed: yes" "status 0"
+    nm_expect "$bits-bit exact names: trailing dots and spaces go too, exit status 0" "$(cat "$runs/1")" \
+        "removed: yes" "status 0"
     left=$(cd "$top/t2" && find . | sort | tr '\n' ' ')
     [ "$left" = ". " ] && wine_pass "$bits-bit exact names: nothing is left in the folder" ||
         wine_fail "$bits-bit exact names: nothing is left in the folder" "$left"
 
-    # a stream of the root folder names the root itself
-    for stream in 'N:\:$I30:$INDEX_ALLOCATION' '\\?\N:\:$I30:$INDEX_ALLOCATION' "N:\\r$bits\\t2:\$I30:\$INDEX_ALLOCATION"; do
-        out=$(n_util "$bits" remove "$stream"; echo "status $?")
-        nm_expect "$bits-bit streams: '$stream' refused with the root record" "$out" "removed: no" "Drive: $stream" \
-            "Problem: Cleaning the root directory of a drive is not allowed!" "status 1"
+    for i in 0 1 2; do
+        stream=${streams[i]}
+        nm_expect "$bits-bit streams: '$stream' refused with the root record" "$(cat "$runs/$((i + 2))")" \
+            "removed: no" "Drive: $stream" "Problem: Cleaning the root directory of a drive is not allowed!" "status 1"
     done
     [ -f "$n_vol/n/keep.txt" ] && [ -d "$top/t2" ] && wine_pass "$bits-bit streams: the drive's files are still there" ||
         wine_fail "$bits-bit streams: the drive's files are still there" "$(cd "$n_vol/n" && find . | sort)"

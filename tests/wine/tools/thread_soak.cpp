@@ -38,7 +38,7 @@ namespace {
 constexpr int kWarmUpThreads = 200;  // unless --warm-up says
 constexpr int kSendEvery = 500;
 // A leak of one small block per thread would pass this many times over
-// 10,000 threads; what the system itself keeps varies by a few pages.
+// 3,000 threads; what the system itself keeps varies by a few pages.
 constexpr SIZE_T kGrowthLimit = 64 * 1024;
 // A process has 1,088 TLS slots; a copy that kept one would be seen long
 // before they ran out.
