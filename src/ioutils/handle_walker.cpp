@@ -40,7 +40,7 @@ bool Deleted(Status status) { return status >= 0 || IsGone(status); }
 // at a time: GCC warns of an overlap on a joined temporary.
 std::string ShownChild(const std::string& folder, const WideName& name) {
     std::string shown = folder;
-    // A drive's root given as "L:\\" has its separator.  (No other last
+    // A drive's root given as L:\ has its separator already.  (No other last
     // backslash is tested: in a double-byte code page it may be the second
     // byte of a character.)
     if (!(shown.size() >= 2 && shown.back() == '\\' && shown[shown.size() - 2] == ':'))
