@@ -139,8 +139,12 @@ std::string SlotFile(const std::string& name, DWORD slot, const char* kind) {
     return name + "." + std::to_string(slot) + "." + kind;
 }
 
-// Makes the names of a process's passing socket files unique.
-std::atomic<unsigned> g_claims{0};
+// A name of this process's own for a slot's socket file on its way: bound
+// before it listens, or claimed by a client before it connects.
+std::string PassingFile(const std::string& name, DWORD slot, const char* kind) {
+    static std::atomic<unsigned> count{0};
+    return SlotFile(name, slot, kind) + "." + std::to_string(::getpid()) + "." + std::to_string(count.fetch_add(1));
+}
 
 struct InstanceInfo {
     long pid = 0;
@@ -413,8 +417,7 @@ private:
 // refused, and would take the file with it, leaving the instance listening
 // where no client can ever find it.
 bool PipeServer::Listen() {
-    const std::string bound = SlotFile(name_, slot_, "bound") + "." + std::to_string(::getpid()) + "." +
-                              std::to_string(g_claims.fetch_add(1));
+    const std::string bound = PassingFile(name_, slot_, "bound");
     sockaddr_un address;
     if (!SocketAddress(folder_, bound, &address))
         return false;
@@ -497,8 +500,7 @@ HANDLE OpenPipeClient(const std::string& pipeName, DWORD access, DWORD* error) {
             *error = ERROR_ACCESS_DENIED;
             return INVALID_HANDLE_VALUE;
         }
-        const std::string claim = SlotFile(name, slot, "claim") + "." + std::to_string(::getpid()) + "." +
-                                  std::to_string(g_claims.fetch_add(1));
+        const std::string claim = PassingFile(name, slot, "claim");
         if (::rename((folder + "/" + SlotFile(name, slot, "sock")).c_str(), (folder + "/" + claim).c_str()) != 0)
             continue;  // not listening: serving another client, or disconnected
         sockaddr_un address;
