@@ -26,9 +26,11 @@ struct Table {
     DWORD nextId = 8;
 };
 
+// Never destroyed: the thread that reaps a started program may still be
+// taking it off the table while the test program exits.
 Table& TheTable() {
-    static Table t;
-    return t;
+    static Table* const t = new Table;
+    return *t;
 }
 
 ProcessEntry Self() {
