@@ -135,6 +135,33 @@ TEST_F(RecursiveRemoveTest, AFolderThatIsALinkIsNotEmptied) {
     EXPECT_EQ(Records(), Record("C", kFolderProblem, "C:\\t\\link") + Record("C", kFolderProblem, "C:\\t\\link"));
 }
 
+
+// A folder that is another drive's root (under Wine a drive's folder inside
+// another's, on Windows a volume mounted in a folder) is that drive, not a
+// folder of this one: named, or met in the walk, it is not emptied.
+TEST_F(RecursiveRemoveTest, AFolderThatIsAnotherDrivesRootIsNotEmptied) {
+    for (const char* named : {"C:\\t\\vol", "C:\\t"}) {
+        SCOPED_TRACE(named);
+        Make("C:\\t\\plain.txt");
+        ASSERT_TRUE(CreateDirectoryA("C:\\t\\vol", nullptr));
+        Machine::DriveSetup d;
+        d.letter = 'D';
+        d.hostFolder = Machine::HostPath("C:\\t\\vol");
+        Machine::AddDrive(d);
+        Make("D:\\a.txt");
+        Make("D:\\sub\\b.txt");
+
+        EXPECT_FALSE(IO_RecursiveRM(named));
+        EXPECT_EQ(ReadFileText("D:\\a.txt"), "data");
+        EXPECT_EQ(ReadFileText("D:\\sub\\b.txt"), "data");
+        EXPECT_EQ(Exists("C:\\t\\plain.txt"), std::string(named) != "C:\\t") << "the rest of the tree goes";
+        EXPECT_EQ(Records().find(Record("C", kFolderProblem, "C:\\t\\vol")), 0u) << Records();
+        Machine::RemoveDrive('D');
+        ASSERT_TRUE(IO_RecursiveRM("C:\\t\\vol"));
+        ASSERT_TRUE(RemoveDirectoryA("C:\\t\\vol"));
+        ASSERT_TRUE(DeleteFileA(kLog));
+    }
+}
 TEST_F(RecursiveRemoveTest, EverythingGoesButDesktopIni) {
     Make("C:\\t\\a.txt");
     Make("C:\\t\\desktop.ini");
