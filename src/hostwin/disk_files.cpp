@@ -312,25 +312,26 @@ void ForgetLink(const std::string& host) {
     LinkAttributeTable().erase({own.st_dev, own.st_ino});
 }
 
-// The entry's reparse tag; false when it is no reparse point.
-bool ReparseTag(const Resolved& r, DWORD* tag) {
-    if (r.link) {
-        *tag = IO_REPARSE_TAG_SYMLINK;
-        return true;
-    }
-    return StoredReparseTag(r.host, tag);
-}
-
-DWORD Attributes(const Resolved& r) {
+// The entry's attributes and, where asked for, its reparse tag (0 when it
+// is no reparse point), from one look at each of its stored attributes.
+DWORD Attributes(const Resolved& r, DWORD* reparseTag = nullptr) {
     DWORD attributes = S_ISDIR(r.st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
-    if (r.link)
-        return attributes | FILE_ATTRIBUTE_REPARSE_POINT | LinkOwnAttributes(r.host);
-    DWORD tag;
-    if (StoredReparseTag(r.host, &tag))
-        attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
-    if (ReadOnly(r.st))
-        attributes |= FILE_ATTRIBUTE_READONLY;
-    return attributes | StoredAttributes(r.host);
+    DWORD tag = 0;
+    if (r.link) {
+        tag = IO_REPARSE_TAG_SYMLINK;
+        attributes |= FILE_ATTRIBUTE_REPARSE_POINT | LinkOwnAttributes(r.host);
+    } else {
+        if (StoredReparseTag(r.host, &tag))
+            attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+        else
+            tag = 0;
+        if (ReadOnly(r.st))
+            attributes |= FILE_ATTRIBUTE_READONLY;
+        attributes |= StoredAttributes(r.host);
+    }
+    if (reparseTag != nullptr)
+        *reparseTag = tag;
+    return attributes;
 }
 
 FILETIME ToFileTime(const struct timespec& t) {
@@ -789,10 +790,7 @@ bool FillFindData(const Resolved& r, bool shortNames, WIN32_FIND_DATAA* data) {
     if (name.size() >= MAX_PATH)
         return false;
     std::memset(data, 0, sizeof *data);
-    data->dwFileAttributes = Attributes(r);
-    DWORD tag = 0;
-    if (ReparseTag(r, &tag))
-        data->dwReserved0 = tag;
+    data->dwFileAttributes = Attributes(r, &data->dwReserved0);
     if (shortNames && hostName != "." && hostName != "..") {
         const std::string alternate = ShortNameFor(hostName);
         std::memcpy(data->cAlternateFileName, alternate.c_str(), alternate.size() + 1);
@@ -1110,9 +1108,8 @@ BOOL WINAPI GetFileInformationByHandleEx(HANDLE hFile, FILE_INFO_BY_HANDLE_CLASS
     const Resolved r = object->Entry();
     if (!r.exists)
         return Fail(ERROR_FILE_NOT_FOUND);
-    FILE_ATTRIBUTE_TAG_INFO info{Attributes(r), 0};
-    if (!ReparseTag(r, &info.ReparseTag))
-        info.ReparseTag = 0;
+    FILE_ATTRIBUTE_TAG_INFO info{};
+    info.FileAttributes = Attributes(r, &info.ReparseTag);
     std::memcpy(lpFileInformation, &info, sizeof info);
     return TRUE;
 }
@@ -1156,9 +1153,7 @@ HostEntryInfo Describe(const Resolved& r) {
         return info;
     info.link = r.link;
     info.directory = S_ISDIR(r.st.st_mode);
-    info.attributes = Attributes(r);
-    if (!ReparseTag(r, &info.reparseTag))
-        info.reparseTag = 0;
+    info.attributes = Attributes(r, &info.reparseTag);
     const struct stat id = Identity(r);
     info.size = S_ISDIR(id.st_mode) || r.link ? 0 : static_cast<ULONGLONG>(id.st_size);
     info.links = S_ISDIR(id.st_mode) ? 1 : static_cast<DWORD>(id.st_nlink);

@@ -321,14 +321,17 @@ std::function<void(const char*, const std::string&)>& HookSlot() {
     return hook;
 }
 
-void CallHook(const char* api, const std::string& path) {
+// Tells the test hook of a call and the Windows path it works on.  The path
+// costs looks at the disk: it is worked out only when a hook listens.
+template <typename PathOf>
+void CallHook(const char* api, const PathOf& pathOf) {
     std::function<void(const char*, const std::string&)> hook;
     {
         std::lock_guard lock(g_hookMutex);
         hook = HookSlot();
     }
     if (hook)
-        hook(api, path);
+        hook(api, pathOf());
 }
 
 std::string WindowsPathOfHandle(HANDLE handle) {
@@ -549,7 +552,7 @@ LONG WINAPI NtCreateFile(PHANDLE FileHandle, ULONG DesiredAccess, PVOID ObjectAt
     if (FileHandle == nullptr || Attributes == nullptr || Attributes->ObjectName == nullptr ||
         (Attributes->ObjectName->Buffer == nullptr && Attributes->ObjectName->Length != 0))
         return Complete(IoStatus, kInvalidParameter);
-    CallHook("NtCreateFile", CreatePathForHook(Attributes));
+    CallHook("NtCreateFile", [&] { return CreatePathForHook(Attributes); });
     *FileHandle = nullptr;
     if (CreateDisposition != kFileOpen)
         return Complete(IoStatus, kNotImplemented);  // only existing entries are opened here
@@ -567,7 +570,7 @@ LONG WINAPI NtQueryDirectoryFile(HANDLE FileHandle, HANDLE /*Event*/, PVOID /*Ap
                                  BOOLEAN ReturnSingleEntry, PVOID FileNameRecord, BOOLEAN RestartScan) {
     auto* IoStatus = static_cast<IoStatusBlock*>(IoStatusRecord);
     auto* FileName = static_cast<UnicodeString*>(FileNameRecord);
-    CallHook("NtQueryDirectoryFile", WindowsPathOfHandle(FileHandle));
+    CallHook("NtQueryDirectoryFile", [&] { return WindowsPathOfHandle(FileHandle); });
     DiskHandleInfo info;
     if (!DescribeDiskHandle(FileHandle, &info))
         return Complete(IoStatus, kInvalidHandle);
@@ -629,7 +632,7 @@ LONG WINAPI NtQueryDirectoryFile(HANDLE FileHandle, HANDLE /*Event*/, PVOID /*Ap
 LONG WINAPI NtQueryInformationFile(HANDLE FileHandle, PVOID IoStatusRecord, PVOID FileInformation, ULONG Length,
                                    int FileInformationClass) {
     auto* IoStatus = static_cast<IoStatusBlock*>(IoStatusRecord);
-    CallHook("NtQueryInformationFile", WindowsPathOfHandle(FileHandle));
+    CallHook("NtQueryInformationFile", [&] { return WindowsPathOfHandle(FileHandle); });
     DiskHandleInfo info;
     if (!DescribeDiskHandle(FileHandle, &info))
         return Complete(IoStatus, kInvalidHandle);
@@ -704,7 +707,7 @@ LONG WINAPI NtQueryInformationFile(HANDLE FileHandle, PVOID IoStatusRecord, PVOI
 LONG WINAPI NtSetInformationFile(HANDLE FileHandle, PVOID IoStatusRecord, PVOID FileInformation, ULONG Length,
                                  int FileInformationClass) {
     auto* IoStatus = static_cast<IoStatusBlock*>(IoStatusRecord);
-    CallHook("NtSetInformationFile", WindowsPathOfHandle(FileHandle));
+    CallHook("NtSetInformationFile", [&] { return WindowsPathOfHandle(FileHandle); });
     DiskHandleInfo info;
     if (!DescribeDiskHandle(FileHandle, &info))
         return Complete(IoStatus, kInvalidHandle);
@@ -750,7 +753,7 @@ LONG WINAPI NtSetInformationFile(HANDLE FileHandle, PVOID IoStatusRecord, PVOID 
 // tells.  Handles of other kinds are not asked for their names here.
 LONG WINAPI NtQueryObject(HANDLE Handle, int ObjectInformationClass, PVOID ObjectInformation, ULONG Length,
                           ULONG* ReturnLength) {
-    CallHook("NtQueryObject", WindowsPathOfHandle(Handle));
+    CallHook("NtQueryObject", [&] { return WindowsPathOfHandle(Handle); });
     if (ObjectInformationClass != kObjectNameInformation)
         return kInvalidInfoClass;
     DiskHandleInfo info;
