@@ -16,9 +16,14 @@
 //   the packet and lowers the flag in one step, so a packet arriving during a
 //   hand-over can neither be torn nor lost behind a lowered flag.  A packet
 //   that nobody took before the next one arrived is released.
+// - The receive block.  A receiving thread that Close could not wait for may
+//   still be in the middle of a packet while the next endpoint's thread takes
+//   one: each reads into a block of its own, and m_pReceiveBuffer holds a
+//   packet only while it is parsed, under the mailbox semaphore.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "messaging/transfer_data.h"
@@ -92,29 +97,27 @@ int TransferData::ReceiveRequest(PacketReader& reader) {
     // a large packet over in pieces: read on until the declared length has
     // come or the sender has gone.
     DWORD capacity = std::min(length, kFirstDataBlock);
-    m_pReceiveBuffer = new (std::nothrow) BYTE[kHeaderSize + capacity];
-    if (m_pReceiveBuffer == nullptr) {
+    std::unique_ptr<BYTE[]> block(new (std::nothrow) BYTE[kHeaderSize + capacity]);
+    if (!block) {
         SetLastErrorText(kInvalidPipePacket);
         Trace(kInvalidPipePacket);
         return 0;
     }
-    std::memcpy(m_pReceiveBuffer, header, kHeaderSize);
+    std::memcpy(block.get(), header, kHeaderSize);
 
     DWORD received = 0;
     while (received < length) {
-        if (received == capacity && !GrowReceiveBuffer(received, &capacity, length)) {
+        if (received == capacity && !GrowReceiveBlock(&block, received, &capacity, length)) {
             SetLastErrorText(kInvalidPipePacket);
             Trace(kInvalidPipePacket);
-            ReleaseReceiveBuffer();
             return 0;
         }
         read = 0;
-        if (!reader.Read(m_pReceiveBuffer + kHeaderSize + received, capacity - received, &read)) {
+        if (!reader.Read(block.get() + kHeaderSize + received, capacity - received, &read)) {
             if (received > 0)
                 break;  // came in part, then the sender went away
             SetLastErrorText(kCouldNotRead);
             Trace(kCouldNotRead);
-            ReleaseReceiveBuffer();
             return 0;
         }
         if (read == 0 || read > capacity - received)
@@ -124,9 +127,14 @@ int TransferData::ReceiveRequest(PacketReader& reader) {
     if (received != length) {
         SetLastErrorText(kLostData);
         Trace(kLostData);
-        ReleaseReceiveBuffer();
         return 0;
     }
+    return TakePacket(block.release());
+}
+
+int TransferData::TakePacket(BYTE* block) {
+    MailboxLock lock(m_hSemaphore);
+    m_pReceiveBuffer = block;
     return ParsePacket();
 }
 
@@ -152,7 +160,6 @@ int TransferData::ParsePacket() {
 
     // The destination is not compared with the own identity: whatever
     // reaches this endpoint is taken in.
-    MailboxLock lock(m_hSemaphore);
     delete[] m_pInData;  // a packet nobody took is replaced
     m_byInCaller = caller;
     m_byInDestination = destination;
@@ -163,14 +170,13 @@ int TransferData::ParsePacket() {
     return 1;
 }
 
-bool TransferData::GrowReceiveBuffer(DWORD used, DWORD* capacity, DWORD limit) {
+bool TransferData::GrowReceiveBlock(std::unique_ptr<BYTE[]>* block, DWORD used, DWORD* capacity, DWORD limit) {
     const DWORD grown = *capacity > limit / 2 ? limit : *capacity * 2;
-    BYTE* block = new (std::nothrow) BYTE[kHeaderSize + grown];
-    if (block == nullptr)
+    std::unique_ptr<BYTE[]> bigger(new (std::nothrow) BYTE[kHeaderSize + grown]);
+    if (!bigger)
         return false;
-    std::memcpy(block, m_pReceiveBuffer, kHeaderSize + used);
-    delete[] m_pReceiveBuffer;
-    m_pReceiveBuffer = block;
+    std::memcpy(bigger.get(), block->get(), kHeaderSize + used);
+    *block = std::move(bigger);
     *capacity = grown;
     return true;
 }
@@ -180,21 +186,20 @@ void TransferData::ReleaseReceiveBuffer() {
     m_pReceiveBuffer = nullptr;
 }
 
-bool TransferData::TakeCopyData(const COPYDATASTRUCT* copyData) {
+BYTE* TransferData::CopyDataBlock(const COPYDATASTRUCT* copyData) {
     const bool complete = copyData != nullptr && copyData->lpData != nullptr && copyData->cbData >= kHeaderSize &&
                           ReadBigEndian32(static_cast<const BYTE*>(copyData->lpData), 3) <= kMaxDataLength &&
                           copyData->cbData - kHeaderSize >= ReadBigEndian32(static_cast<const BYTE*>(copyData->lpData), 3);
     if (complete) {
         const DWORD size = kHeaderSize + ReadBigEndian32(static_cast<const BYTE*>(copyData->lpData), 3);
-        m_pReceiveBuffer = new (std::nothrow) BYTE[size];
-        if (m_pReceiveBuffer != nullptr) {
-            std::memcpy(m_pReceiveBuffer, copyData->lpData, size);
-            return true;
+        if (BYTE* block = new (std::nothrow) BYTE[size]) {
+            std::memcpy(block, copyData->lpData, size);
+            return block;
         }
     }
     SetLastErrorText(kInvalidWindowPacket);
     Trace(kInvalidWindowPacket);
-    return false;
+    return nullptr;
 }
 
 int TransferData::ReceiveCopyData(const COPYDATASTRUCT* copyData) {
@@ -203,7 +208,8 @@ int TransferData::ReceiveCopyData(const COPYDATASTRUCT* copyData) {
         Trace(kNTCopyData);
         return 0;
     }
-    return TakeCopyData(copyData) ? ParsePacket() : 0;
+    BYTE* block = CopyDataBlock(copyData);
+    return block != nullptr ? TakePacket(block) : 0;
 }
 
 LRESULT CALLBACK TransferData::RouterWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -212,7 +218,8 @@ LRESULT CALLBACK TransferData::RouterWndProc(HWND hWnd, UINT message, WPARAM wPa
     int r = 0;
     try {
         const auto* copyData = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-        r = TakeCopyData(copyData) ? ParsePacket() : 0;
+        BYTE* block = CopyDataBlock(copyData);
+        r = block != nullptr ? TakePacket(block) : 0;
     } catch (...) {
         // Nothing may leave a window procedure; the packet counts as invalid.
     }

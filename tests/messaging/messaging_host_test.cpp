@@ -327,6 +327,47 @@ TEST_F(MessagingHostTest, AReceiverIsNeverHalfBuilt) {
     nt_ = false;  // no receiving thread is left to wait for
 }
 
+// A receiving thread that Close could not wait for, in the middle of a
+// packet, and the next endpoint's thread taking one: each packet arrives
+// whole.  A flush returns once the reader has read what was written, so the
+// first thread has begun its data when the second thread's packet comes.
+TEST_F(MessagingHostTest, AThreadLeftMidPacketAndTheNextEndpointsThreadEachTakeTheirOwn) {
+    const std::vector<BYTE> slowPacket = {0x01, 0x06, 0x03, 0x00, 0x00, 0x00, 0x0A, 'a', 'b', 'c',
+                                          'd',  'e',  'f',  'g',  'h',  'i',  'j'};
+    auto first = std::make_unique<TransferData>();
+    nmtest::InitializeAndWait(*first, NMWatch, traces_);
+    HANDLE slow = CreateFileA(nmtest::PipeName(NMWatch).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(slow, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(slow, slowPacket.data(), 9, &written, nullptr));  // the header and 2 of its 10 bytes
+    ASSERT_TRUE(FlushFileBuffers(slow));
+    first.reset();  // its pipe is busy: Close cannot reach the thread, and leaves it
+    ASSERT_EQ(traces_.Count("Thread Closed"), 0);
+
+    TransferData& second = Open(NMTray);
+    const std::vector<BYTE> example = nmtest::ExamplePacket();
+    ASSERT_TRUE(nmtest::WriteToPipe(NMTray, example));
+    ASSERT_TRUE(traces_.WaitFor(">>> Incoming"));
+    TransferPacket packet{};
+    ASSERT_TRUE(second.GetPacket(&packet, 1));
+    EXPECT_EQ(std::vector<BYTE>(packet.data, packet.data + packet.dataLength),
+              std::vector<BYTE>(example.begin() + 7, example.end()));
+    delete[] packet.data;
+
+    ASSERT_TRUE(WriteFile(slow, slowPacket.data() + 9, 8, &written, nullptr));
+    CloseHandle(slow);
+    ASSERT_TRUE(traces_.WaitFor(">>> Incoming", 2));
+    ASSERT_TRUE(second.GetPacket(&packet, 1));
+    EXPECT_EQ(packet.caller, 0x01);
+    EXPECT_EQ(packet.operation, 0x03);
+    EXPECT_EQ(std::string(packet.data, packet.data + packet.dataLength), "abcdefghij");
+    delete[] packet.data;
+    EXPECT_TRUE(traces_.WaitFor("Thread Closed")) << "the first thread ends by itself once its client is done";
+    endpoint_.reset();
+    EXPECT_TRUE(traces_.WaitFor("Thread Closed", 2));
+}
+
 // Holds the first thread that opens `pipe` inside that call until released:
 // a send paused in the middle of its delivery, so that another thread's send
 // always meets it there.
