@@ -11,9 +11,11 @@ namespace hostwin::detail {
 namespace {
 
 std::mutex g_mutex;
+// Never destroyed: threads of the program may still use handles as it ends
+// (Windows ends them first; the host does not).
 std::map<HANDLE, std::shared_ptr<KernelObject>>& Table() {
-    static std::map<HANDLE, std::shared_ptr<KernelObject>> table;
-    return table;
+    static auto* table = new std::map<HANDLE, std::shared_ptr<KernelObject>>;
+    return *table;
 }
 
 }  // namespace

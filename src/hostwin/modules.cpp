@@ -32,7 +32,12 @@ struct Module {
 };
 
 std::recursive_mutex g_mutex;
-std::condition_variable_any g_loadsChanged;
+// Never destroyed, as the list below: a thread that holds a module (a
+// receiving thread Close could not wait for) may still end as the program does.
+std::condition_variable_any& LoadsChanged() {
+    static auto* changed = new std::condition_variable_any;
+    return *changed;
+}
 
 std::string ProgramPath() {
     char self[4096];
@@ -42,7 +47,7 @@ std::string ProgramPath() {
 
 // The program comes first, as the executable heads the loader's module list.
 std::vector<std::unique_ptr<Module>>& Modules() {
-    static std::vector<std::unique_ptr<Module>> modules = [] {
+    static auto* modules = new std::vector<std::unique_ptr<Module>>([] {
         std::vector<std::unique_ptr<Module>> list;
         auto program = std::make_unique<Module>();
         const std::string path = ProgramPath();
@@ -51,8 +56,8 @@ std::vector<std::unique_ptr<Module>>& Modules() {
         program->program = true;
         list.push_back(std::move(program));
         return list;
-    }();
-    return modules;
+    }());
+    return *modules;
 }
 
 Module* Program() { return Modules().front().get(); }
@@ -133,7 +138,7 @@ BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
         return TRUE;
     if (--m->loads == 0 && m->entry != nullptr)
         m->entry(hLibModule, DLL_PROCESS_DETACH, nullptr);
-    g_loadsChanged.notify_all();
+    LoadsChanged().notify_all();
     return TRUE;
 }
 
@@ -213,7 +218,7 @@ int Machine::ModuleLoadCount(const std::string& module) {
 
 bool Machine::WaitForModuleUnload(const std::string& module, DWORD milliseconds) {
     std::unique_lock lock(g_mutex);
-    return g_loadsChanged.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] {
+    return LoadsChanged().wait_for(lock, std::chrono::milliseconds(milliseconds), [&] {
         Module* m = FindByName(module);
         return m == nullptr || m->loads == 0;
     });

@@ -85,18 +85,28 @@ std::string PipeFolder() {
     return folder;
 }
 
+bool SameEntry(int fd, const std::string& path) {
+    struct stat open, named;
+    return ::fstat(fd, &open) == 0 && ::stat(path.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
+           open.st_ino == named.st_ino;
+}
+
 // A socket address for a file of the folder.  Socket paths are limited to
 // about 100 characters; a longer one is reached through an open descriptor of
-// the folder.
+// the folder, opened again when the folder was removed and made anew.
 bool SocketAddress(const std::string& folder, const std::string& file, sockaddr_un* address) {
     std::memset(address, 0, sizeof *address);
     address->sun_family = AF_UNIX;
     std::string path = folder + "/" + file;
     if (path.size() >= sizeof address->sun_path) {
         static std::mutex mutex;
-        static std::map<std::string, int> folders;
+        static auto* folders = new std::map<std::string, int>;  // a thread may still ask as the program ends
         std::lock_guard lock(mutex);
-        int& fd = folders[folder];
+        int& fd = (*folders)[folder];
+        if (fd > 0 && !SameEntry(fd, folder)) {
+            ::close(fd);
+            fd = 0;
+        }
         if (fd <= 0)
             fd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         path = "/proc/self/fd/" + std::to_string(fd) + "/" + file;
@@ -123,7 +133,10 @@ bool PipeFileName(const std::string& pipeName, std::string* file) {
             encoded += escape;
         }
     }
-    if (encoded.size() > 120) {
+    // The longest socket path is 107 characters, and a file beside its
+    // folder's descriptor ("/proc/self/fd/N/") has about 88 of them; a passing
+    // file adds 33 at most to the name (".S.bound.PID.COUNT").
+    if (encoded.size() > 48) {
         std::uint64_t hash = 1469598103934665603ull;
         for (char c : encoded)
             hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
@@ -156,12 +169,18 @@ struct InstanceInfo {
 
 bool ProcessAlive(long pid) { return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM); }
 
-// The instance behind a marker file, if its server process still runs.
-bool ReadInstance(const std::string& markerPath, InstanceInfo* info) {
+// A slot's marker file: none, one whose server process still runs, or one
+// left by a process that has ended.  A marker appears whole (it is linked
+// into place once written), so one that cannot be read is stale too.
+enum class Marker { kMissing, kLive, kStale };
+
+Marker ReadInstance(const std::string& markerPath, InstanceInfo* info) {
     std::ifstream in(markerPath);
+    if (!in.is_open())
+        return Marker::kMissing;
     if (!(in >> info->pid >> info->openMode >> info->maxInstances >> info->inQuota >> info->outQuota))
-        return false;
-    return ProcessAlive(info->pid);
+        return Marker::kStale;
+    return ProcessAlive(info->pid) ? Marker::kLive : Marker::kStale;
 }
 
 // ---------------------------------------------------------------- one connected end
@@ -492,7 +511,7 @@ HANDLE OpenPipeClient(const std::string& pipeName, DWORD access, DWORD* error) {
     bool anyInstance = false;
     for (DWORD slot = 0; slot < kMaxSlots; ++slot) {
         InstanceInfo info;
-        if (!ReadInstance(folder + "/" + SlotFile(name, slot, "inst"), &info))
+        if (ReadInstance(folder + "/" + SlotFile(name, slot, "inst"), &info) != Marker::kLive)
             continue;
         anyInstance = true;
         if ((wantsRead && !(info.openMode & PIPE_ACCESS_OUTBOUND)) ||
@@ -526,29 +545,71 @@ using namespace hostwin::detail;
 
 namespace {
 
+enum class Published { kOurs, kTaken, kFailed };
+
+// Puts a slot's marker in place, whole: written under a name of this
+// process's own, then linked to the marker's name, which fails when another
+// server has the slot.
+Published PublishInstance(const std::string& folder, const std::string& name, DWORD slot, const InstanceInfo& info) {
+    const std::string passing = folder + "/" + PassingFile(name, slot, "inst");
+    const int fd = ::open(passing.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return Published::kFailed;
+    const std::string text = std::to_string(info.pid) + " " + std::to_string(info.openMode) + " " +
+                             std::to_string(info.maxInstances) + " " + std::to_string(info.inQuota) + " " +
+                             std::to_string(info.outQuota) + "\n";
+    const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    ::close(fd);
+    const bool linked = written && ::link(passing.c_str(), (folder + "/" + SlotFile(name, slot, "inst")).c_str()) == 0;
+    const bool taken = written && !linked && errno == EEXIST;
+    ::unlink(passing.c_str());
+    return linked ? Published::kOurs : taken ? Published::kTaken : Published::kFailed;
+}
+
+// Takes away the marker of a server whose process has ended.  It is moved
+// aside first: a marker that another server put in its place meanwhile is
+// put back, not lost.
+void RemoveStaleInstance(const std::string& folder, const std::string& name, DWORD slot) {
+    const std::string marker = folder + "/" + SlotFile(name, slot, "inst");
+    const std::string aside = folder + "/" + PassingFile(name, slot, "stale");
+    if (::rename(marker.c_str(), aside.c_str()) != 0)
+        return;
+    InstanceInfo moved;
+    if (ReadInstance(aside, &moved) == Marker::kLive)
+        ::link(aside.c_str(), marker.c_str());
+    ::unlink(aside.c_str());
+}
+
 // Takes a free instance slot of the pipe, or fails with ERROR_PIPE_BUSY when
 // all the instances it allows exist.  The first instance sets the maximum.
 HANDLE CreateInstance(const std::string& folder, const std::string& name, InstanceInfo info) {
     for (DWORD slot = 0; slot < kMaxSlots; ++slot) {
-        const std::string marker = folder + "/" + SlotFile(name, slot, "inst");
-        InstanceInfo existing;
-        if (ReadInstance(marker, &existing)) {
-            info.maxInstances = existing.maxInstances;
-            continue;
+        Published published = Published::kTaken;
+        bool live = false;
+        while (published == Published::kTaken) {  // taken by another server just now: look again
+            InstanceInfo existing;
+            const Marker found = ReadInstance(folder + "/" + SlotFile(name, slot, "inst"), &existing);
+            live = found == Marker::kLive;
+            if (live) {
+                info.maxInstances = existing.maxInstances;
+                break;
+            }
+            if (slot >= info.maxInstances) {
+                SetLastError(ERROR_PIPE_BUSY);
+                return INVALID_HANDLE_VALUE;
+            }
+            if (found == Marker::kStale)
+                RemoveStaleInstance(folder, name, slot);
+            published = PublishInstance(folder, name, slot, info);
         }
-        if (slot >= info.maxInstances)
-            break;
-        ::unlink(marker.c_str());  // left by a process that has ended
-        const int fd = ::open(marker.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0)
-            continue;  // another server took the slot just now
-        const std::string text = std::to_string(info.pid) + " " + std::to_string(info.openMode) + " " +
-                                 std::to_string(info.maxInstances) + " " + std::to_string(info.inQuota) + " " +
-                                 std::to_string(info.outQuota) + "\n";
-        const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-        ::close(fd);
+        if (live)
+            continue;
+        if (published != Published::kOurs) {
+            SetLastError(ERROR_BAD_PIPE);
+            return INVALID_HANDLE_VALUE;
+        }
         auto server = std::make_shared<PipeServer>(folder, name, slot, info);
-        if (!written || !server->Listen()) {
+        if (!server->Listen()) {
             SetLastError(ERROR_BAD_PIPE);
             return INVALID_HANDLE_VALUE;
         }

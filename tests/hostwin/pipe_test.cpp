@@ -6,9 +6,11 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/win32.h"
+#include "support/start_line.h"
 
 namespace {
 
@@ -124,6 +126,38 @@ TEST(NamedPipes, OpeningTellsMissingFromBusyAndAnEarlyClientIsAlreadyConnected) 
     CloseHandle(server);
     EXPECT_EQ(OpenClient(name), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND)) << "the instance is gone";
+}
+
+// Two servers that make a pipe of one instance at the same moment: one gets
+// it, the other hears that it is busy.  A process decides by that answer
+// that its pipe name is another's.
+TEST(NamedPipes, OfTwoServersRacingForTheOneInstanceOnlyOneGetsIt) {
+    constexpr int kRounds = 300;
+    int both = 0, neither = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        const std::string name = UniquePipeName("race");
+        HANDLE got[2] = {INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE};
+        DWORD error[2] = {0, 0};
+        nmtest::StartLine start(2);
+        auto make = [&](int i) {
+            start.ArriveAndWait();
+            got[i] = CreateServer(name);
+            error[i] = GetLastError();
+        };
+        std::thread first(make, 0), second(make, 1);
+        first.join();
+        second.join();
+        const bool made[2] = {got[0] != INVALID_HANDLE_VALUE, got[1] != INVALID_HANDLE_VALUE};
+        both += made[0] && made[1];
+        neither += !made[0] && !made[1];
+        for (int i = 0; i < 2; ++i)
+            if (made[i])
+                CloseHandle(got[i]);
+            else
+                EXPECT_EQ(error[i], static_cast<DWORD>(ERROR_PIPE_BUSY));
+    }
+    EXPECT_EQ(both, 0) << "rounds of " << kRounds << " in which both servers had the one instance";
+    EXPECT_EQ(neither, 0) << "rounds of " << kRounds << " in which neither had it";
 }
 
 TEST(NamedPipes, ReadsTakeWhatArrivedUpToTheSizeAskedForThenTheClosedEndBreaksThePipe) {
