@@ -175,9 +175,10 @@ bool ProcessAlive(long pid) { return pid > 0 && (::kill(static_cast<pid_t>(pid),
 enum class Marker { kMissing, kLive, kStale };
 
 Marker ReadInstance(const std::string& markerPath, InstanceInfo* info) {
-    std::ifstream in(markerPath);
-    if (!in.is_open())
+    struct stat st;
+    if (::stat(markerPath.c_str(), &st) != 0)
         return Marker::kMissing;
+    std::ifstream in(markerPath);
     if (!(in >> info->pid >> info->openMode >> info->maxInstances >> info->inQuota >> info->outQuota))
         return Marker::kStale;
     return ProcessAlive(info->pid) ? Marker::kLive : Marker::kStale;
