@@ -19,7 +19,7 @@
 // - The receive block.  A receiving thread that Close could not wait for may
 //   still be in the middle of a packet while the next endpoint's thread takes
 //   one: each reads into a block of its own, and m_pReceiveBuffer holds a
-//   packet only while it is parsed, under the mailbox semaphore.
+//   packet only while it is read, under the mailbox semaphore.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -129,43 +129,46 @@ int TransferData::ReceiveRequest(PacketReader& reader) {
         Trace(kLostData);
         return 0;
     }
-    return TakePacket(block.release());
+    return ParsePacket(block.release());
 }
 
-int TransferData::TakePacket(BYTE* block) {
-    MailboxLock lock(m_hSemaphore);
-    m_pReceiveBuffer = block;
-    return ParsePacket();
-}
-
-int TransferData::ParsePacket() {
-    const BYTE caller = m_pReceiveBuffer[0];
-    const BYTE destination = m_pReceiveBuffer[1];
-    const BYTE operation = m_pReceiveBuffer[2];
-    const DWORD length = ReadBigEndian32(m_pReceiveBuffer, 3);
-
-    BYTE* data = nullptr;
-    if (length > 0) {
-        data = new (std::nothrow) BYTE[length];
-        if (data == nullptr) {
-            SetLastErrorText(kOutOfMemory);
-            Trace(kOutOfMemory);
-            ReleaseReceiveBuffer();
-            return 0;
+// The block is m_pReceiveBuffer, class-wide, only while it is read, under
+// the mailbox semaphore.  The trace runs outside the semaphore: a trace sink
+// may itself look at the mailbox, or send this endpoint a packet.
+int TransferData::ParsePacket(BYTE* block) {
+    BYTE caller, destination, operation;
+    DWORD length;
+    std::unique_ptr<BYTE[]> data;
+    {
+        MailboxLock lock(m_hSemaphore);
+        m_pReceiveBuffer = block;
+        caller = m_pReceiveBuffer[0];
+        destination = m_pReceiveBuffer[1];
+        operation = m_pReceiveBuffer[2];
+        length = ReadBigEndian32(m_pReceiveBuffer, 3);
+        if (length > 0) {
+            data.reset(new (std::nothrow) BYTE[length]);
+            if (data)
+                std::memcpy(data.get(), m_pReceiveBuffer + kHeaderSize, length);
         }
-        std::memcpy(data, m_pReceiveBuffer + kHeaderSize, length);
+        ReleaseReceiveBuffer();
     }
-    TraceIncoming(caller, destination, operation, length, data);
-    ReleaseReceiveBuffer();
+    if (length > 0 && !data) {
+        SetLastErrorText(kOutOfMemory);
+        Trace(kOutOfMemory);
+        return 0;
+    }
+    TraceIncoming(caller, destination, operation, length, data.get());
 
     // The destination is not compared with the own identity: whatever
     // reaches this endpoint is taken in.
+    MailboxLock lock(m_hSemaphore);
     delete[] m_pInData;  // a packet nobody took is replaced
     m_byInCaller = caller;
     m_byInDestination = destination;
     m_byInOperation = operation;
     m_dwInDataLength = length;
-    m_pInData = data;
+    m_pInData = data.release();
     m_bPacketWaiting = true;
     return 1;
 }
@@ -209,7 +212,7 @@ int TransferData::ReceiveCopyData(const COPYDATASTRUCT* copyData) {
         return 0;
     }
     BYTE* block = CopyDataBlock(copyData);
-    return block != nullptr ? TakePacket(block) : 0;
+    return block != nullptr ? ParsePacket(block) : 0;
 }
 
 LRESULT CALLBACK TransferData::RouterWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -219,7 +222,7 @@ LRESULT CALLBACK TransferData::RouterWndProc(HWND hWnd, UINT message, WPARAM wPa
     try {
         const auto* copyData = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
         BYTE* block = CopyDataBlock(copyData);
-        r = block != nullptr ? TakePacket(block) : 0;
+        r = block != nullptr ? ParsePacket(block) : 0;
     } catch (...) {
         // Nothing may leave a window procedure; the packet counts as invalid.
     }

@@ -221,8 +221,7 @@ private:
     static constexpr LONG kPipePending = 0, kPipeMade = 1, kPipeRefused = 2;
     static void ReleaseReceiver(Receiver* receiver);
     static bool SendCloseRequest(BYTE self, DWORD threadId);
-    static int TakePacket(BYTE* block);  // a whole packet, an owned block, into the mailbox
-    static int ParsePacket();  // with the mailbox semaphore held
+    static int ParsePacket(BYTE* block);  // a whole packet, an owned block, into the mailbox
     static bool GrowReceiveBlock(std::unique_ptr<BYTE[]>* block, DWORD used, DWORD* capacity, DWORD limit);
     static void ReleaseReceiveBuffer();
     static HWND CreateReceivingWindow(HINSTANCE hInstance);
@@ -255,7 +254,7 @@ private:
 
     static bool m_bWindowsNT;
     static bool m_bPacketWaiting;
-    static BYTE* m_pReceiveBuffer;  // the packet being parsed, under the mailbox semaphore
+    static BYTE* m_pReceiveBuffer;  // the packet being read, under the mailbox semaphore
     static HANDLE m_hSemaphore;  // one share per live thread, one for all objects
     static LONG m_nSemaphoreShares;
     static HANDLE m_hThread;

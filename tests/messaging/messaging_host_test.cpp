@@ -368,6 +368,37 @@ TEST_F(MessagingHostTest, AThreadLeftMidPacketAndTheNextEndpointsThreadEachTakeT
     EXPECT_TRUE(traces_.WaitFor("Thread Closed", 2));
 }
 
+// A trace sink may look at the mailbox as a packet comes in: the packet's
+// trace runs outside the mailbox semaphore.
+TEST_F(MessagingHostTest, ATraceSinkMayLookAtTheMailbox) {
+    TransferData& endpoint = Open(NMTray);
+    std::mutex lock;
+    std::condition_variable changed;
+    bool looked = false, closed = false;
+    TransferData::SetTraceSink([&](const std::string& line) {
+        const bool incoming = line.rfind(">>> Incoming", 0) == 0;
+        if (incoming)
+            TransferData::IsPacketWaiting();
+        std::lock_guard guard(lock);
+        looked = looked || incoming;
+        closed = closed || line == "Thread Closed";
+        changed.notify_all();
+    });
+    ASSERT_TRUE(nmtest::WriteToPipe(NMTray, nmtest::ExamplePacket()));
+    std::unique_lock guard(lock);
+    EXPECT_TRUE(changed.wait_for(guard, std::chrono::seconds(10), [&] { return looked; }));
+    guard.unlock();
+    TransferPacket packet{};
+    EXPECT_TRUE(endpoint.GetPacket(&packet, 1));
+    delete[] packet.data;
+    endpoint_.reset();
+    guard.lock();
+    EXPECT_TRUE(changed.wait_for(guard, std::chrono::seconds(10), [&] { return closed; }));
+    guard.unlock();
+    TransferData::SetTraceSink(nullptr);
+    nt_ = false;  // its end was seen above
+}
+
 // Holds the first thread that opens `pipe` inside that call until released:
 // a send paused in the middle of its delivery, so that another thread's send
 // always meets it there.
