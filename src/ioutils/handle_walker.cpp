@@ -95,8 +95,13 @@ struct HandleWalker::Frame {
     bool result = true;
 };
 
-HandleWalker::Named HandleWalker::OpenNamedFolder(const std::string& full, HANDLE* folder, WideName* name,
+HandleWalker::Named HandleWalker::OpenNamedFolder(const std::string& given, HANDLE* folder, WideName* name,
                                                   HeldEntry* held) {
+    // "C:\t\vol\" names the folder vol, not a root (vol may be another
+    // drive's): it is reached by its name in the folder above, as any is.
+    std::string full = given;
+    while (full.size() > 1 && LastNameStart(full) == full.size() && IsFolderBelowRoot(full.substr(0, full.size() - 1)))
+        full.pop_back();
     const size_t start = LastNameStart(full);
     HANDLE handle;
     if (start == full.size()) {

@@ -161,7 +161,21 @@ TEST_F(RecursiveRemoveTest, AFolderThatIsAnotherDrivesRootIsNotEmptied) {
         ASSERT_TRUE(RemoveDirectoryA("C:\\t\\vol"));
         ASSERT_TRUE(DeleteFileA(kLog));
     }
+    // Its path with a separator at the end still names the folder, not a root.
+    ASSERT_TRUE(CreateDirectoryA("C:\\t\\vol", nullptr));
+    Machine::DriveSetup d;
+    d.letter = 'D';
+    d.hostFolder = Machine::HostPath("C:\\t\\vol");
+    Machine::AddDrive(d);
+    Make("D:\\a.txt");
+    for (const char* named : {"C:\\t\\vol\\", "\\\\?\\C:\\t\\vol\\", "C:\\t\\vol/"}) {
+        SCOPED_TRACE(named);
+        EXPECT_FALSE(RemoveDirectoryFiles(named));
+        EXPECT_FALSE(IO_RecursiveRM(named));
+        EXPECT_EQ(ReadFileText("D:\\a.txt"), "data");
+    }
 }
+
 TEST_F(RecursiveRemoveTest, EverythingGoesButDesktopIni) {
     Make("C:\\t\\a.txt");
     Make("C:\\t\\desktop.ini");
