@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 
 #include "hostwin/machine.h"
@@ -641,6 +642,35 @@ TEST_F(RecursiveRemoveTest, ATreeThreeHundredLevelsDeepGoesWhole) {
     EXPECT_EQ(Records(), "");
     EXPECT_TRUE(std::filesystem::is_empty(Machine::HostPath("C:\\t")));
     EXPECT_EQ(Machine::OpenHandles(), 0u);
+}
+
+// Each level of a chain costs the walk the same calls, however deep it lies:
+// one that listed or opened its folders above again, or checked a name by
+// the folders it passes through, would make each 20 levels more cost more
+// than the 20 before.
+TEST_F(RecursiveRemoveTest, EachLevelOfAChainCostsTheSameCalls) {
+    const auto callsToRemove = [&](int levels) {
+        std::string path = "C:\\t";
+        for (int level = 0; level < levels; ++level) {
+            path += "\\d";
+            EXPECT_TRUE(CreateDirectoryA(path.c_str(), nullptr)) << path;
+            Make(path + "\\f.txt");
+        }
+        std::map<std::string, int> calls;
+        Machine::OnFileCall([&](const char* api, const std::string&) { ++calls[api]; });
+        EXPECT_TRUE(IO_RecursiveRM("C:\\t"));
+        Machine::OnFileCall(nullptr);
+        EXPECT_TRUE(std::filesystem::is_empty(Machine::HostPath("C:\\t")));
+        return calls;
+    };
+    const auto twenty = callsToRemove(20), forty = callsToRemove(40), sixty = callsToRemove(60);
+    ASSERT_FALSE(twenty.empty());
+    const auto calls = [](const std::map<std::string, int>& counts, const std::string& api) {
+        return counts.count(api) ? counts.at(api) : 0;
+    };
+    for (const auto& [api, count] : sixty)
+        EXPECT_EQ(count - calls(forty, api), calls(forty, api) - calls(twenty, api)) << api;
+    EXPECT_EQ(Records(), "");
 }
 
 // A read-only link is cleared, as a link (its target keeps its own
