@@ -54,7 +54,11 @@ WideName NtPathOf(const std::string& full) {
         rest = full;
     } else if (parts.size() >= 3 && parts[0].empty() && parts[1].empty()) {
         // "\\?\" and "\\.\" become "\??\"; "\\server\share" becomes "\??\UNC\server\share".
-        rest = parts[2] == "?" || parts[2] == "." ? full.substr(4) : "UNC\\" + full.substr(2);
+        // "\\?" alone names nothing below the prefix.
+        const bool device = parts[2] == "?" || parts[2] == ".";
+        if (device && full.size() <= 4)
+            return WideName();
+        rest = device ? full.substr(4) : "UNC\\" + full.substr(2);
     } else {
         return WideName();
     }

@@ -315,6 +315,14 @@ TEST_F(RecursiveRemoveTest, DevicePathsAreRefusedLikeRoots) {
         SCOPED_TRACE(path);
         EXPECT_TRUE(IO_RecursiveRM(path));
     }
+    // A device prefix with little or nothing after it names nothing to walk,
+    // for every routine (the shell's process must outlive any text).
+    for (const char* path : {"\\\\?", "\\\\.", "\\\\?\\C:", "\\\\.\\C:", "\\\\?\\x", "\\\\.\\PIPE", "//./C", "//?/C:"}) {
+        SCOPED_TRACE(path);
+        EXPECT_NO_THROW(RemoveDirectoryFiles(path));
+        EXPECT_NO_THROW(IO_RecursiveRM(path));
+        EXPECT_NO_THROW(DeleteFileWithRetry(path));
+    }
     EXPECT_TRUE(Exists("C:\\keep.txt"));
     EXPECT_TRUE(Exists("C:\\t"));
 }
