@@ -56,17 +56,6 @@ void AppendName(WideName* path, const WideName& name) {
     path->append(name);
 }
 
-// Whether path is name below the folder's own name (a volume's root is
-// "\"), compared as the file systems compare names.
-bool IsNameBelow(const WideName& path, const WideName& folder, const WideName& name) {
-    const size_t separator = folder.empty() || folder.back() != '\\' ? 1 : 0;
-    if (path.size() != folder.size() + separator + name.size())
-        return false;
-    return SameNameIgnoringCase(path.data(), folder.data(), folder.size()) &&
-           (separator == 0 || path[folder.size()] == '\\') &&
-           SameNameIgnoringCase(path.data() + folder.size() + separator, name.data(), name.size());
-}
-
 // The folder a named entry lies in, as a path: "C:\a\b" -> "C:\a",
 // "C:\a" -> "C:\", "\\?\C:\a" -> "\\?\C:\"; a drive's root keeps its
 // separator, which names the folder and not the volume.
@@ -117,20 +106,15 @@ HandleWalker::Named HandleWalker::OpenNamedFolder(const std::string& given, HAND
             return Named::kRefused;
         }
     } else {
-        const WideName parentPath = NtPathOf(ParentPathOf(full, start));
         HANDLE parent;
-        const Opened opened = parentPath.empty() ? Opened::kFailed
-                                                 : entries_.OpenPath(parentPath, kListDirectory | kReadAttributes,
-                                                                     kShareAll, &parent);
+        WideName parentName;
+        const Opened opened = OpenNamedParent(full, start, &parent, &parentName);
         if (opened != Opened::kHeld)
             return opened == Opened::kGone ? Named::kMissing : Named::kRefused;
         FileHandle above(parent);
-        WideName parentName;
-        if (!TakeVolumeOf(parent, &parentName))
-            return Named::kRefused;
         ListedEntry entry;
-        entry.name = WideFromAnsi(full.substr(start));
-        entry.givenByCaller = true;
+        if (!NameIn(parent, full.substr(start), &entry))
+            return Named::kRefused;
         const Opened child = entries_.OpenChild(parent, entry, kListDirectory | kReadAttributes, kShareHeldFolder,
                                                 &handle);
         if (child != Opened::kHeld)
@@ -142,12 +126,9 @@ HandleWalker::Named HandleWalker::OpenNamedFolder(const std::string& given, HAND
             CloseHandle(handle);
             return Named::kRefused;
         }
-    }
-    if (start != full.size()) {
-        // Its children are named below the name it was reached by, which
-        // Wine may report without trailing dots and spaces.
-        *name = reported_.substr(0, reported_.size() - (reported_.size() - reported_.find_last_of('\\') - 1));
-        *name += WideFromAnsi(full.substr(start));
+        // Its entries are named below its name as the system reports it
+        // (Wine without trailing dots and spaces), which that check matched.
+        *name = reported_;
     }
     if (!entries_.Inspect(handle, held) || IsLink(held->attributes, held->tag)) {
         CloseHandle(handle);
@@ -206,19 +187,81 @@ bool HandleWalker::IsListedEntry(HANDLE handle, HANDLE parent, const WideName& f
         reported_.compare(0, volume_.size(), volume_) != 0 || reported_[volume_.size()] != '\\')
         return false;
     reported_.erase(0, volume_.size());
-    if (IsNameBelow(reported_, folderName, entry.name))
-        return true;
-    // Wine reports names without their trailing dots and spaces: such a
-    // name is still the one listed where no twin of it, so trimmed, lies
-    // beside it.  (The folders above were each checked so when entered.)
     expected_ = folderName;
     if (expected_.empty() || expected_.back() != '\\')
         expected_.push_back('\\');
     expected_ += entry.name;
-    bool lastTrimmed = false;
-    if (!SamePathButTrailingDots(reported_, expected_, &lastTrimmed))
+    bool lastInexact = false;
+    if (!IsReportedPathOf(reported_, expected_, &lastInexact))
         return false;
-    return !lastTrimmed || !entries_.StillListed(parent, WithoutTrailingDotsAndSpaces(entry.name), true);
+    if (!lastInexact)
+        return true;
+    // The entry's own name came back otherwise than listed (Wine drops
+    // trailing dots and spaces; a file system may answer in another case):
+    // the handle is this entry only where no twin so named lies beside it.
+    // (The folders above were each checked so when entered.)
+    const WideName reportedLast = reported_.substr(reported_.find_last_of('\\') + 1);
+    const WideName trimmed = WithoutTrailingDotsAndSpaces(entry.name);
+    return !entries_.ListsTwin(parent, reportedLast, entry.name) &&
+           (trimmed == reportedLast || !entries_.ListsTwin(parent, trimmed, entry.name));
+}
+
+Opened HandleWalker::OpenNamedParent(const std::string& full, size_t lastNameStart, HANDLE* parent,
+                                     WideName* parentName) {
+    const WideName path = NtPathOf(ParentPathOf(full, lastNameStart));
+    if (path.empty())
+        return Opened::kFailed;
+    const Opened opened = entries_.OpenPath(path, kListDirectory | kReadAttributes, kShareAll, parent);
+    if (opened != Opened::kHeld)
+        return opened;
+    if (!TakeVolumeOf(*parent, parentName) || HasTrimmedTwinAbove(path)) {
+        CloseHandle(*parent);
+        return Opened::kFailed;
+    }
+    return Opened::kHeld;
+}
+
+// Wine reports every name of a path without its trailing dots, so below
+// "a." and below a folder "a" beside it entries have the same names: a link
+// into the one would pass for an entry of the other.  Each name of the path
+// that ends in a dot or space must have no twin so trimmed beside it.
+bool HandleWalker::HasTrimmedTwinAbove(const WideName& ntPath) {
+    // "\??\X:\name..." or "\??\UNC\server\share\name...": the names below the root.
+    std::vector<size_t> starts;  // where each name starts, after its separator
+    for (size_t i = 0; i < ntPath.size(); ++i)
+        if (ntPath[i] == '\\')
+            starts.push_back(i + 1);
+    const WCHAR unc[] = {'U', 'N', 'C', '\\'};
+    const size_t first = ntPath.compare(4, 4, unc, 4) == 0 ? 5 : 3;
+    for (size_t n = first; n < starts.size(); ++n) {
+        const size_t end = n + 1 < starts.size() ? starts[n + 1] - 1 : ntPath.size();
+        const WideName name = ntPath.substr(starts[n], end - starts[n]);
+        const WideName trimmed = WithoutTrailingDotsAndSpaces(name);
+        if (trimmed == name)
+            continue;
+        // The folder that holds it: a root keeps its separator, which names
+        // the folder and not the volume.
+        HANDLE folder;
+        const WideName above = ntPath.substr(0, n == first ? starts[n] : starts[n] - 1);
+        if (entries_.OpenPath(above, kListDirectory, kShareAll, &folder) != Opened::kHeld)
+            return true;
+        const bool twin = trimmed.empty() || entries_.ListsTwin(folder, trimmed, name);
+        CloseHandle(folder);
+        if (twin)
+            return true;
+    }
+    return false;
+}
+
+bool HandleWalker::NameIn(HANDLE parent, const std::string& given, ListedEntry* entry) {
+    entry->name = WideFromAnsi(given);
+    WideName listed;
+    if (!entries_.ListedNameOf(parent, entry->name, &listed))
+        return false;
+    entry->givenByCaller = listed.empty();
+    if (!listed.empty())
+        entry->name = std::move(listed);
+    return true;
 }
 
 bool HandleWalker::Walk(HANDLE root, const std::string& shown, const WideName& rootName, Depth depth) {
@@ -426,16 +469,13 @@ DWORD HandleWalker::RemoveNamedFile(const std::string& full, const ListedEntry& 
     if (start == full.size())
         return 0;
     HANDLE parent;
-    const WideName path = NtPathOf(ParentPathOf(full, start));
-    if (path.empty() || entries_.OpenPath(path, kListDirectory | kReadAttributes, kShareAll, &parent) != Opened::kHeld)
+    WideName folderName;
+    if (OpenNamedParent(full, start, &parent, &folderName) != Opened::kHeld)
         return 0;
     FileHandle folder(parent);
-    WideName folderName;
-    if (!TakeVolumeOf(parent, &folderName))
-        return 0;
     ListedEntry entry = listed;
-    entry.name = WideFromAnsi(full.substr(start));
-    entry.givenByCaller = true;
+    if (!NameIn(parent, full.substr(start), &entry))
+        return 0;
     switch (RemoveFile(parent, folderName, entry, Effort::kRetriedThenEmptied)) {
         case Outcome::kDeleted:
             return entries_.GoneOrGoing(parent, entry) ? 1 : 0;

@@ -63,6 +63,15 @@ private:
     // own name is folderName, names that entry on the walk's volume; its own
     // name is left in reported_.
     bool IsListedEntry(HANDLE handle, HANDLE parent, const WideName& folderName, const ListedEntry& entry);
+    // The folder above the entry a caller named, opened by its path, with
+    // its own name as the system reports it.
+    Opened OpenNamedParent(const std::string& full, size_t lastNameStart, HANDLE* parent, WideName* parentName);
+    bool HasTrimmedTwinAbove(const WideName& ntPath);
+    // A caller's last name as the entry it means in the held folder: its
+    // exact listed name where the folder lists it in some case, else as
+    // given (matched without regard to case when opened).  False for a name
+    // that case twins share.
+    bool NameIn(HANDLE parent, const std::string& given, ListedEntry* entry);
     // The held folder's own name, and its volume for the walk (volume_):
     // its object name without that path.
     bool TakeVolumeOf(HANDLE folder, WideName* ownName);

@@ -126,22 +126,59 @@ bool NtEntries::List(HANDLE folder, std::vector<ListedEntry>* entries) {
     });
 }
 
-bool NtEntries::StillListed(HANDLE folder, const WideName& name, bool ignoreCase) {
+template <typename Visit>
+bool NtEntries::ForEachNamed(HANDLE folder, const WideName& name, Visit visit) {
     if (name.empty() || name.size() * sizeof(WCHAR) > kLongestName)
         return false;
     UnicodeString filter;
     filter.Length = filter.MaximumLength = static_cast<USHORT>(name.size() * sizeof(WCHAR));
     filter.Buffer = const_cast<WCHAR*>(name.data());
-    bool found = false;
     // Where the filter is not honoured every entry comes back: the name is
     // looked for among them all.
-    const bool listed = ForEachListed(folder, &filter, [&](ListedEntry&& entry) {
-        found = found || entry.name == name ||
-                (ignoreCase && entry.name.size() == name.size() &&
-                 SameNameIgnoringCase(entry.name.data(), name.data(), name.size()));
+    return ForEachListed(folder, &filter, [&](ListedEntry&& entry) {
+        if (entry.name.size() == name.size() && SameNameIgnoringCase(entry.name.data(), name.data(), name.size()))
+            visit(std::move(entry));
+    });
+}
+
+bool NtEntries::StillListed(HANDLE folder, const WideName& name, bool ignoreCase) {
+    if (name.empty() || name.size() * sizeof(WCHAR) > kLongestName)
+        return false;  // no entry has such a name
+    bool found = false;
+    const bool listed = ForEachNamed(folder, name, [&](ListedEntry&& entry) {
+        found = found || ignoreCase || entry.name == name;
     });
     // A listing that fails says nothing: the entry is not seen gone.
     return !listed || found;
+}
+
+bool NtEntries::ListsTwin(HANDLE folder, const WideName& name, const WideName& except) {
+    bool found = false;
+    const bool listed = ForEachNamed(folder, name, [&](ListedEntry&& entry) { found = found || entry.name != except; });
+    return !listed || found;
+}
+
+bool NtEntries::ListedNameOf(HANDLE folder, const WideName& given, WideName* exact) {
+    exact->clear();
+    bool exactly = false;
+    std::vector<WideName> matches;
+    if (!ForEachNamed(folder, given, [&](ListedEntry&& entry) {
+            if (entry.name == given)
+                exactly = true;
+            else
+                matches.push_back(std::move(entry.name));
+        }))
+        return true;  // the open then finds what it finds, and its name is checked
+    if (exactly) {
+        *exact = given;
+        return true;
+    }
+    if (matches.empty())
+        return true;
+    if (matches.size() > 1)
+        return false;
+    *exact = std::move(matches[0]);
+    return true;
 }
 
 bool NtEntries::GoneOrGoing(HANDLE folder, const ListedEntry& entry) {

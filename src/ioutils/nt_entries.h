@@ -46,6 +46,17 @@ public:
     // caller's name without regard to case): an entry that cannot be opened
     // by it (a Unix link to nothing, under Wine) is not gone.
     bool StillListed(HANDLE folder, const WideName& name, bool ignoreCase = false);
+    // Whether the held folder lists an entry other than `except` (exactly)
+    // whose name is `name` without regard to case: a twin the platform may
+    // have opened in its place.  A listing that fails cannot rule one out.
+    bool ListsTwin(HANDLE folder, const WideName& name, const WideName& except);
+    // The entry a caller's name means in the held folder, by its exact
+    // listed name: the name itself where it is listed so, else the one entry
+    // it matches without regard to case.  False when it matches several and
+    // none exactly (case twins: which one an open would reach cannot be
+    // told).  *exact is empty for a name listed in no form (a short name,
+    // or nothing there).
+    bool ListedNameOf(HANDLE folder, const WideName& given, WideName* exact);
     // Whether an entry whose delete was asked is gone, or going: no longer
     // listed, or listed with its delete pending until another program that
     // holds it closes it.  Asked once the deleting handle is closed, since a
@@ -77,6 +88,10 @@ private:
     // Each entry the folder lists for `filter` (all when null), from the first.
     template <typename Visit>
     bool ForEachListed(HANDLE folder, ntfile::UnicodeString* filter, Visit visit);
+    // Each entry the folder lists whose name is `name` without regard to
+    // case; false when the listing fails or the name cannot be a filter.
+    template <typename Visit>
+    bool ForEachNamed(HANDLE folder, const WideName& name, Visit visit);
     Opened Open(HANDLE root, const WideName& name, ULONG objectAttributes, ULONG access, ULONG share,
                 HANDLE* handle);
     bool SetAttributes(HANDLE handle, DWORD attributes);

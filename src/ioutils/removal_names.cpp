@@ -98,28 +98,31 @@ WideName WithoutTrailingDotsAndSpaces(const WideName& name) {
     return name.substr(0, end);
 }
 
-bool SamePathButTrailingDots(const WideName& reported, const WideName& expected, bool* lastTrimmed) {
-    *lastTrimmed = false;
+bool IsReportedPathOf(const WideName& reported, const WideName& expected, bool* lastInexact) {
+    *lastInexact = false;
     size_t r = 0, e = 0;
     for (;;) {
         const size_t rEnd = std::min(reported.find('\\', r), reported.size());
         const size_t eEnd = std::min(expected.find('\\', e), expected.size());
-        size_t eTrimmed = eEnd;
-        while (eTrimmed > e && (expected[eTrimmed - 1] == '.' || expected[eTrimmed - 1] == ' '))
-            --eTrimmed;
-        // Wine may drop some or all of the dots and spaces a name ends in,
-        // never the whole name.
-        const size_t rLength = rEnd - r;
-        const bool same = rLength == eEnd - e && SameNameIgnoringCase(&reported[0] + r, &expected[0] + e, rLength);
-        const bool trimmed = !same && eTrimmed > e && rLength >= eTrimmed - e && rLength < eEnd - e &&
-                             SameNameIgnoringCase(&reported[0] + r, &expected[0] + e, rLength);
-        if (!same && !trimmed)
-            return false;
         const bool rLast = rEnd == reported.size(), eLast = eEnd == expected.size();
         if (rLast != eLast)
             return false;
+        size_t eTrimmed = eEnd;
+        while (eTrimmed > e && (expected[eTrimmed - 1] == '.' || expected[eTrimmed - 1] == ' '))
+            --eTrimmed;
+        const size_t rLength = rEnd - r;
+        const auto same = [&](size_t length) {
+            return rLast ? SameNameIgnoringCase(&reported[0] + r, &expected[0] + e, length)
+                         : reported.compare(r, length, expected, e, length) == 0;
+        };
+        const bool exact = rLength == eEnd - e && reported.compare(r, rLength, expected, e, rLength) == 0;
+        // Wine may drop some or all of the dots and spaces a name ends in,
+        // never the whole name.
+        const bool trimmed = eTrimmed > e && rLength >= eTrimmed - e && rLength < eEnd - e;
+        if (!exact && !((rLength == eEnd - e || trimmed) && same(rLength)))
+            return false;
         if (rLast) {
-            *lastTrimmed = trimmed;
+            *lastInexact = !exact;
             return true;
         }
         r = rEnd + 1;

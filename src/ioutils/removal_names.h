@@ -35,9 +35,11 @@ bool SameNameIgnoringCase(const WCHAR* a, const WCHAR* b, size_t length);
 // The name without the dots and spaces it ends in, as a path's last name
 // loses them (Wine also reports a handle's own name so).
 WideName WithoutTrailingDotsAndSpaces(const WideName& name);
-// Whether a path a handle reports is `expected`, each name compared without
-// regard to case and taken as the same when the reported one lacks some or
-// all of the trailing dots and spaces of the expected one (Wine reports
-// names so), but never when nothing of it is left.
-// *lastTrimmed says whether the last name matched only that way.
-bool SamePathButTrailingDots(const WideName& reported, const WideName& expected, bool* lastTrimmed);
+// Whether a path a handle reports is `expected`: the folders' names as the
+// system reported them for the folders themselves, so exactly (a folder's
+// case twin is another folder), the last name, the entry's own, without
+// regard to case; any name is taken as the same when the reported one lacks
+// some or all of the trailing dots and spaces of the expected one (Wine
+// reports names so), but never when nothing of it is left.
+// *lastInexact says whether the last name matched only in one of those ways.
+bool IsReportedPathOf(const WideName& reported, const WideName& expected, bool* lastInexact);

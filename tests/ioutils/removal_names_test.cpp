@@ -90,19 +90,25 @@ TEST(RemovalNames, OnlyFoldersBelowARootAreRemovalFolders) {
     }
 }
 
-// A handle's own name against the name the walk expects: the same without
-// regard to case, or lacking only trailing dots and spaces as Wine reports
-// names; anything else, and a name one longer or shorter, differs.  An
-// entry is one name of its folder only when it holds no separator.
+// A handle's own name against the name the walk expects: the folders'
+// names exactly (a case twin of a folder is another folder), the last name
+// without regard to case, any lacking only trailing dots and spaces as Wine
+// reports names; anything else, and a name one longer or shorter, differs.
+// An entry is one name of its folder only when it holds no separator.
 TEST(RemovalNamesTest, ReportedPathsAndSingleNames) {
     struct Case {
         std::u16string reported, expected;
-        bool same, lastTrimmed;
+        bool same, lastInexact;
     } cases[] = {
-        {u"\\t\\clean\\a.txt", u"\\T\\Clean\\A.TXT", true, false},
+        {u"\\t\\clean\\a.txt", u"\\t\\clean\\a.txt", true, false},
+        {u"\\t\\clean\\a.txt", u"\\t\\clean\\A.TXT", true, true},
+        {u"\\t\\x\\victim.txt", u"\\t\\X\\victim.txt", false, false},
+        {u"\\T\\clean\\a.txt", u"\\t\\clean\\a.txt", false, false},
         {u"\\t\\abc\\f", u"\\t\\abc.\\f", true, false},
+        {u"\\t\\ABC\\f", u"\\t\\abc.\\f", false, false},
         {u"\\t\\sp \\f", u"\\t\\sp \\f", true, false},
         {u"\\t\\x", u"\\t\\x. .", true, true},
+        {u"\\t\\X", u"\\t\\x. .", true, true},
         {u"\\t\\x. \\g", u"\\t\\x. .\\g", true, false},
         {u"\\t\\", u"\\t\\...", false, false},
         {u"\\out\\victim.txt", u"\\t\\clean\\victim.txt", false, false},
@@ -110,15 +116,17 @@ TEST(RemovalNamesTest, ReportedPathsAndSingleNames) {
         {u"\\t\\clean\\x\\y", u"\\t\\clean\\x", false, false},
         {u"\\t\\ab", u"\\t\\abc.", false, false},
         {u"\\t\\abc.", u"\\t\\abc", false, false},
-        {u"\\t\\\uFF41", u"\\t\\\uFF21", true, false},
+        {u"\\t\\\uFF41", u"\\t\\\uFF21", true, true},
+        {u"\\t\\\uFF41\\f", u"\\t\\\uFF21\\f", false, false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.expected.begin(), c.expected.end()));
+        SCOPED_TRACE(std::string(c.reported.begin(), c.reported.end()) + " for " +
+                     std::string(c.expected.begin(), c.expected.end()));
         const WideName reported(c.reported.begin(), c.reported.end()), expected(c.expected.begin(), c.expected.end());
-        bool lastTrimmed = !c.lastTrimmed;
-        EXPECT_EQ(SamePathButTrailingDots(reported, expected, &lastTrimmed), c.same);
+        bool lastInexact = !c.lastInexact;
+        EXPECT_EQ(IsReportedPathOf(reported, expected, &lastInexact), c.same);
         if (c.same) {
-            EXPECT_EQ(lastTrimmed, c.lastTrimmed);
+            EXPECT_EQ(lastInexact, c.lastInexact);
         }
     }
     for (const char16_t* name : {u"lnk\\victim.txt", u"a/b", u".", u"..", u""})

@@ -94,6 +94,18 @@ k_checks() {
     before=$(k_state "$out")
     c_before=$(for i in "$c_side/r$bits" "$c_side/odn$bits" "$k_vol/m/r$bits" "$k_vol/m/odm$bits"; do k_state "$i"; done)
 
+    # Twins of a folder on the way: a file link in the named folder into its
+    # case twin beside it, or into the twin of a folder above it (by case, or
+    # by a trailing dot, which Wine drops from every name it reports).  Made
+    # after the listing above: Wine's listing of "d." is no concern of it.
+    mkdir -p "$top/ct/X" "$top/ct/x" "$top/A2/t" "$top/a2/t" "$top/dt/d./t" "$top/dt/d/t" "$top/dn/e./t"
+    for i in ct/x a2/t dt/d/t; do echo victim >"$top/$i/victim.txt"; done
+    ln -s ../x/victim.txt "$top/ct/X/victim.txt"
+    ln -s ../../a2/t/victim.txt "$top/A2/t/victim.txt"
+    ln -s ../../d/t/victim.txt "$top/dt/d./t/victim.txt"
+    echo x >"$top/dn/e./t/f.txt"
+    k_twins=$(cd "$top" && find ct/x a2 dt/d -type f -exec md5sum {} + | LC_ALL=C sort)
+
     # The removals that do not depend on each other run side by side, each
     # in a folder of its own (its own log): in the emulated machine a 32-bit
     # program takes some ten seconds to start.
@@ -102,11 +114,14 @@ k_checks() {
     k_locked=no
     chattr +i "$top/im/locked.txt" 2>/dev/null && k_locked=yes
     for i in "fl r$bits\\fl" "tw-clean r$bits\\tw\\clean" "bs r$bits\\bs" "od r$bits\\od" "odn odn$bits" \
-             "odm r$bits\\odm" "odm-folder odm$bits" "hl r$bits\\hl" "im r$bits\\im"; do
+             "odm r$bits\\odm" "odm-folder odm$bits" "hl r$bits\\hl" "im r$bits\\im" "ct r$bits\\ct\\X" \
+             "a2 r$bits\\A2\\t" "dt \\\\?\\K:\\r$bits\\dt\\d.\\t" "dn \\\\?\\K:\\r$bits\\dn\\e.\\t"; do
         read -r k_file k_folder <<<"$i"
         [ "$k_file" = im ] && [ "$k_locked" = no ] && continue
-        (k_util "$bits" remove "K:\\$k_folder" >"$k_runs/$k_file"; echo "status $?" >>"$k_runs/$k_file") &
+        [[ "$k_folder" == \\* ]] || k_folder="K:\\$k_folder"
+        (k_util "$bits" remove "$k_folder" >"$k_runs/$k_file"; echo "status $?" >>"$k_runs/$k_file") &
     done
+    (k_util "$bits" remove --files-only "K:\\r$bits\\ct\\X" >"$k_runs/ct-files"; echo "status $?" >>"$k_runs/ct-files") &
     wait
     [ "$k_locked" = yes ] && chattr -i "$top/im/locked.txt"
 
@@ -120,6 +135,21 @@ k_checks() {
     nm_expect "$bits-bit case twins: the link stays with its record, exit status 1" "$out_text" "removed: no" \
         "K:\\r$bits\\tw\\clEAN" "status 1"
     k_left "$bits-bit case twins: the real folder goes, the link stays" "$top/tw" "./clEAN "
+
+    for i in "ct ct\\X" "ct-files ct\\X" "a2 A2\\t"; do
+        read -r k_file k_folder <<<"$i"
+        nm_expect "$bits-bit a link into a twin of a folder on the way stays with its record ($k_file), exit status 1" \
+            "$(cat "$k_runs/$k_file")" "removed: no" "K:\\r$bits\\$k_folder\\victim.txt" "status 1"
+    done
+    nm_expect "$bits-bit a folder below a name that has a twin but for its trailing dot is refused, exit status 1" \
+        "$(cat "$k_runs/dt")" "removed: no" "\\\\?\\K:\\r$bits\\dt\\d.\\t" "status 1"
+    nm_expect "$bits-bit a folder below a name with a trailing dot and no twin goes, exit status 0" \
+        "$(cat "$k_runs/dn")" "removed: yes" "status 0"
+    [ "$(cd "$top" && find ct/x a2 dt/d -type f -exec md5sum {} + | LC_ALL=C sort)" = "$k_twins" ] &&
+        [ -L "$top/ct/X/victim.txt" ] && [ -L "$top/A2/t/victim.txt" ] && [ -L "$top/dt/d./t/victim.txt" ] &&
+        wine_pass "$bits-bit twins on the way: what the links lead to is as it was, the links stay" ||
+        wine_fail "$bits-bit twins on the way: what the links lead to is as it was, the links stay" \
+            "$(cd "$top" && find ct A2 a2 dt -printf '%y %p\n' | LC_ALL=C sort)"
 
     nm_expect "$bits-bit backslash names: never opened, each recorded, exit status 1" "$(cat "$k_runs/bs")" \
         "removed: no" "K:\\r$bits\\bs\\lnk\\victim.txt" "K:\\r$bits\\bs\\lnk\\sub" "status 1"
