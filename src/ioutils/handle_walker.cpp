@@ -280,7 +280,7 @@ bool HandleWalker::Walk(HANDLE root, const std::string& shown, const WideName& r
         name_.resize(top.nameLength);
         shown_.resize(top.shownLength);
         if (top.next == top.entries.size()) {
-            top.result = SeenGone(top) && top.result;
+            top.result = SeenGone(top, stack.size() == 1, depth) && top.result;
             if (stack.size() == 1)
                 return top.result;
             // Emptied as far as it goes; it goes itself through the handle
@@ -344,18 +344,42 @@ bool HandleWalker::Walk(HANDLE root, const std::string& shown, const WideName& r
 
 // One listing of the finished folder tells which of its deleted entries are
 // really gone; one still listed counts only if its delete is pending (another
-// program holds it and it goes when that program closes it).
-bool HandleWalker::SeenGone(Frame& frame) {
-    if (frame.deleted.empty())
+// program holds it and it goes when that program closes it).  In the named
+// folder the same listing must show nothing that was not met in the first:
+// an entry made or moved in meanwhile, or renamed there, was never removed.
+// (A subfolder holding such an entry cannot be deleted, and says so.)
+bool HandleWalker::SeenGone(Frame& frame, bool named, Depth depth) {
+    if (frame.deleted.empty() && !named)
         return true;
     std::vector<ListedEntry> listed;
     const bool complete = entries_.List(frame.handle, &listed);
+    bool result = true;
+    if (named && !complete) {
+        LogFailure(shown_, kFolderProblem);  // what it holds now cannot be seen
+        result = false;
+    } else if (named) {
+        std::vector<WideName> met;
+        met.reserve(frame.entries.size());
+        for (const ListedEntry& entry : frame.entries)
+            met.push_back(entry.name);
+        std::sort(met.begin(), met.end());
+        for (const ListedEntry& entry : listed) {
+            const bool folder = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            if (std::binary_search(met.begin(), met.end(), entry.name) ||
+                (folder ? depth == Depth::kFilesOnly : IsKeptFile(entry.name)) ||
+                (IsOneName(entry.name) && entries_.DeletePending(frame.handle, entry)))
+                continue;
+            LogFailure(ShownChild(shown_, entry.name), folder ? kFolderProblem : kFileProblem);
+            result = false;
+        }
+    }
+    if (frame.deleted.empty())
+        return result;
     std::vector<WideName> names;
     names.reserve(listed.size());
     for (ListedEntry& entry : listed)
         names.push_back(std::move(entry.name));
     std::sort(names.begin(), names.end());
-    bool result = true;
     for (size_t index : frame.deleted) {
         const ListedEntry& entry = frame.entries[index];
         const bool stillListed = !complete || std::binary_search(names.begin(), names.end(), entry.name);

@@ -77,8 +77,9 @@ private:
     bool TakeVolumeOf(HANDLE folder, WideName* ownName);
     bool EmptyInPlace(HANDLE parent, const WideName& folderName, const ListedEntry& entry);
     // The entries of a finished folder whose delete was accepted, seen gone;
-    // those still there keep their records.
-    bool SeenGone(Frame& frame);
+    // those still there keep their records.  In the named folder, also
+    // nothing there that the walk never met.
+    bool SeenGone(Frame& frame, bool named, Depth depth);
 
     NtEntries entries_;
     // The walk's paths, shared by every level: a folder's own name and its

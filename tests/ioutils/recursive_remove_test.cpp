@@ -807,6 +807,46 @@ TEST_F(RecursiveRemoveTest, AFileMovedOutWhileOpenIsNotDeletedThere) {
     EXPECT_EQ(Records(), Record("C", kFileProblem, "C:\\t\\a.txt"));
 }
 
+// What comes into the named folder while the walk runs was never removed:
+// a file made there, a folder moved in from outside, a file renamed there
+// after its listing.  Each keeps its record and the answer is false, for
+// both walks (a folder stays out of the files-only one).  desktop.ini made
+// meanwhile stays, as one listed would.
+TEST_F(RecursiveRemoveTest, WhatComesInDuringTheWalkIsNotCalledRemoved) {
+    for (bool filesOnly : {false, true}) {
+        SCOPED_TRACE(filesOnly ? "RemoveDirectoryFiles" : "IO_RecursiveRM");
+        Make("C:\\t\\a.txt");
+        Make("C:\\t\\b.txt");
+        Make("C:\\t\\z.txt");
+        Make("C:\\out\\in\\f.txt");
+        bool acted = false;
+        Machine::OnFileCall([&](const char* api, const std::string& path) {
+            if (acted || std::string(api) != "NtCreateFile" || path != "C:\\t\\b.txt")
+                return;
+            acted = true;
+            Make("C:\\t\\new.txt");
+            Make("C:\\t\\desktop.ini");
+            EXPECT_TRUE(MoveFileA("C:\\t\\z.txt", "C:\\t\\renamed.txt"));
+            EXPECT_TRUE(MoveFileA("C:\\out\\in", "C:\\t\\in"));
+        });
+        const std::string before = Records();
+        EXPECT_FALSE(filesOnly ? RemoveDirectoryFiles("C:\\t") : IO_RecursiveRM("C:\\t"));
+        Machine::OnFileCall(nullptr);
+        ASSERT_TRUE(acted);
+        std::string expected = Record("C", kFileProblem, "C:\\t\\new.txt") +
+                               Record("C", kFileProblem, "C:\\t\\renamed.txt");
+        if (!filesOnly)
+            expected = Record("C", kFolderProblem, "C:\\t\\in") + expected;
+        EXPECT_EQ(Records(), before + expected);  // in the listing's order
+        EXPECT_FALSE(Exists("C:\\t\\a.txt"));
+        EXPECT_FALSE(Exists("C:\\t\\b.txt"));
+        for (const char* stays : {"C:\\t\\new.txt", "C:\\t\\renamed.txt", "C:\\t\\desktop.ini", "C:\\t\\in\\f.txt"})
+            EXPECT_TRUE(Exists(stays)) << stays;
+        std::filesystem::remove_all(Machine::HostPath("C:\\t"));
+        std::filesystem::create_directory(Machine::HostPath("C:\\t"));
+    }
+}
+
 // "Gone" is what the folder shows once the deleting handle is closed.  An
 // entry that another program holds with its delete pending goes when that
 // program closes it: gone or going counts.  One whose open answers "not
