@@ -427,6 +427,7 @@ struct Cursor {
     std::vector<std::string> names;  // host names; "." and ".." first where they are listed
     size_t next = 0;
     bool started = false;  // something was listed: the end is "no more", not "no such file"
+    std::u16string pattern;  // the handle's first query's, for every later one ("" for all)
 };
 std::mutex g_cursorMutex;
 std::map<HANDLE, Cursor>& Cursors() {
@@ -586,13 +587,16 @@ LONG WINAPI NtQueryDirectoryFile(HANDLE FileHandle, HANDLE /*Event*/, PVOID /*Ap
     std::lock_guard lock(g_cursorMutex);
     std::erase_if(Cursors(), [](const auto& item) { return item.second.object.expired(); });
     Cursor& cursor = Cursors()[FileHandle];
-    if (cursor.object.lock() != object || RestartScan) {
-        std::u16string pattern;
-        if (FileName != nullptr && FileName->Buffer != nullptr)
+    const bool first = cursor.object.lock() != object;
+    if (first || RestartScan) {
+        // A handle's first pattern stays its pattern, whatever a later query
+        // names, as the file systems keep it.
+        std::u16string pattern = first ? std::u16string() : cursor.pattern;
+        if (first && FileName != nullptr && FileName->Buffer != nullptr)
             pattern.assign(FileName->Buffer, FileName->Length / sizeof(WCHAR));
         const bool atRoot = WindowsPathOfHost(info.host).size() <= 3;
-        cursor = Cursor{object, FolderListing(info.host, atRoot, info.linkItself, pattern.empty() ? nullptr : &pattern), 0};
-        cursor.started = false;
+        cursor = Cursor{object, FolderListing(info.host, atRoot, info.linkItself, pattern.empty() ? nullptr : &pattern), 0,
+                        false, pattern};
     }
     auto* out = static_cast<BYTE*>(FileInformation);
     size_t last = SIZE_MAX, end = 0;

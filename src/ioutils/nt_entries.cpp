@@ -160,12 +160,23 @@ bool NtEntries::ListsTwin(HANDLE folder, const WideName& name, const WideName& e
 
 bool NtEntries::ListedNameOf(HANDLE folder, const WideName& given, WideName* exact) {
     exact->clear();
+    if (given.empty() || (given.size() + 1) * sizeof(WCHAR) > kLongestName)
+        return true;
+    // Wine keeps the first search pattern of a folder's handle for every later
+    // listing through it: this one, the first, covers the twins that the name
+    // check may then look for (the name's stem, then anything).
+    WideName pattern = WithoutTrailingDotsAndSpaces(given);
+    pattern.push_back('*');
+    UnicodeString filter;
+    filter.Length = filter.MaximumLength = static_cast<USHORT>(pattern.size() * sizeof(WCHAR));
+    filter.Buffer = &pattern[0];
     bool exactly = false;
     std::vector<WideName> matches;
-    if (!ForEachNamed(folder, given, [&](ListedEntry&& entry) {
+    if (!ForEachListed(folder, &filter, [&](ListedEntry&& entry) {
             if (entry.name == given)
                 exactly = true;
-            else
+            else if (entry.name.size() == given.size() &&
+                     SameNameIgnoringCase(entry.name.data(), given.data(), given.size()))
                 matches.push_back(std::move(entry.name));
         }))
         return true;  // the open then finds what it finds, and its name is checked

@@ -154,6 +154,49 @@ TEST_F(NtFiles, ListsExactNamesWithDotsFirstAndEndsWithNoMoreFiles) {
     CloseHandle(folder);
 }
 
+// A handle's first listing decides its pattern for good: a later pattern,
+// or none, even with the scan restarted, lists what the first one did.
+TEST_F(NtFiles, AHandlesFirstPatternIsItsPatternForGood) {
+    ScratchFolder dir("nt-pattern");
+    for (const char* name : {"a1.txt", "a2.txt", "b.txt"})
+        ASSERT_TRUE(WriteFileText(dir / name, "x"));
+    const auto names = [&](HANDLE folder, const char16_t* pattern) {
+        std::u16string text = pattern == nullptr ? u"" : pattern;
+        NtUnicodeString filter{static_cast<USHORT>(text.size() * 2), static_cast<USHORT>(text.size() * 2),
+                               reinterpret_cast<WCHAR*>(text.data())};
+        std::vector<ULONGLONG> buffer(512);
+        NtIoStatusBlock io{};
+        std::vector<std::u16string> found;
+        if (list_(folder, nullptr, nullptr, nullptr, &io, buffer.data(), 4096, 2, FALSE,
+                  pattern == nullptr ? nullptr : &filter, TRUE) != kSuccess)
+            return found;
+        for (const BYTE* at = reinterpret_cast<const BYTE*>(buffer.data());;) {
+            FullDirInformation e;
+            std::memcpy(&e, at, offsetof(FullDirInformation, FileName));
+            std::u16string name(e.FileNameLength / 2, u'\0');
+            std::memcpy(name.data(), at + offsetof(FullDirInformation, FileName), e.FileNameLength);
+            if (name != u"." && name != u"..")
+                found.push_back(name);
+            if (e.NextEntryOffset == 0)
+                break;
+            at += e.NextEntryOffset;
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    const std::vector<std::u16string> all = {u"a1.txt", u"a2.txt", u"b.txt"}, a = {u"a1.txt", u"a2.txt"};
+    HANDLE folder;
+    ASSERT_EQ(OpenFolder(dir.path(), &folder), kSuccess);
+    EXPECT_EQ(names(folder, u"a*"), a);
+    EXPECT_EQ(names(folder, u"b.txt"), a);
+    EXPECT_EQ(names(folder, nullptr), a);
+    CloseHandle(folder);
+    ASSERT_EQ(OpenFolder(dir.path(), &folder), kSuccess);
+    EXPECT_EQ(names(folder, nullptr), all);
+    EXPECT_EQ(names(folder, u"b.txt"), all);
+    CloseHandle(folder);
+}
+
 TEST_F(NtFiles, TellsKindSizeLinksAndAttributesThroughTheHandle) {
     ScratchFolder dir("nt-query");
     ASSERT_TRUE(WriteFileText(dir / "f.txt", "abcdef"));

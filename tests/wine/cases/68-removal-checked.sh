@@ -98,13 +98,15 @@ k_checks() {
     # case twin beside it, or into the twin of a folder above it (by case, or
     # by a trailing dot, which Wine drops from every name it reports).  Made
     # after the listing above: Wine's listing of "d." is no concern of it.
-    mkdir -p "$top/ct/X" "$top/ct/x" "$top/A2/t" "$top/a2/t" "$top/dt/d./t" "$top/dt/d/t" "$top/dn/e./t"
-    for i in ct/x a2/t dt/d/t; do echo victim >"$top/$i/victim.txt"; done
+    mkdir -p "$top/ct/X" "$top/ct/x" "$top/A2/t" "$top/a2/t" "$top/dt/d./t" "$top/dt/d/t" "$top/dn/e./t" \
+        "$top/st/x." "$top/st/x"
+    for i in ct/x a2/t dt/d/t st/x; do echo victim >"$top/$i/victim.txt"; done
     ln -s ../x/victim.txt "$top/ct/X/victim.txt"
     ln -s ../../a2/t/victim.txt "$top/A2/t/victim.txt"
     ln -s ../../d/t/victim.txt "$top/dt/d./t/victim.txt"
+    ln -s ../x/victim.txt "$top/st/x./victim.txt"
     echo x >"$top/dn/e./t/f.txt"
-    k_twins=$(cd "$top" && find ct/x a2 dt/d -type f -exec md5sum {} + | LC_ALL=C sort)
+    k_twins=$(cd "$top" && find ct/x a2 dt/d st/x -type f -exec md5sum {} + | LC_ALL=C sort)
 
     # The removals that do not depend on each other run side by side, each
     # in a folder of its own (its own log): in the emulated machine a 32-bit
@@ -115,7 +117,8 @@ k_checks() {
     chattr +i "$top/im/locked.txt" 2>/dev/null && k_locked=yes
     for i in "fl r$bits\\fl" "tw-clean r$bits\\tw\\clean" "bs r$bits\\bs" "od r$bits\\od" "odn odn$bits" \
              "odm r$bits\\odm" "odm-folder odm$bits" "hl r$bits\\hl" "im r$bits\\im" "ct r$bits\\ct\\X" \
-             "a2 r$bits\\A2\\t" "dt \\\\?\\K:\\r$bits\\dt\\d.\\t" "dn \\\\?\\K:\\r$bits\\dn\\e.\\t"; do
+             "a2 r$bits\\A2\\t" "dt \\\\?\\K:\\r$bits\\dt\\d.\\t" "dn \\\\?\\K:\\r$bits\\dn\\e.\\t" \
+             "st \\\\?\\K:\\r$bits\\st\\x."; do
         read -r k_file k_folder <<<"$i"
         [ "$k_file" = im ] && [ "$k_locked" = no ] && continue
         [[ "$k_folder" == \\* ]] || k_folder="K:\\$k_folder"
@@ -143,13 +146,16 @@ k_checks() {
     done
     nm_expect "$bits-bit a folder below a name that has a twin but for its trailing dot is refused, exit status 1" \
         "$(cat "$k_runs/dt")" "removed: no" "\\\\?\\K:\\r$bits\\dt\\d.\\t" "status 1"
+    nm_expect "$bits-bit a named folder that has a twin but for its trailing dot is refused, exit status 1" \
+        "$(cat "$k_runs/st")" "removed: no" "\\\\?\\K:\\r$bits\\st\\x." "status 1"
     nm_expect "$bits-bit a folder below a name with a trailing dot and no twin goes, exit status 0" \
         "$(cat "$k_runs/dn")" "removed: yes" "status 0"
-    [ "$(cd "$top" && find ct/x a2 dt/d -type f -exec md5sum {} + | LC_ALL=C sort)" = "$k_twins" ] &&
+    [ "$(cd "$top" && find ct/x a2 dt/d st/x -type f -exec md5sum {} + | LC_ALL=C sort)" = "$k_twins" ] &&
         [ -L "$top/ct/X/victim.txt" ] && [ -L "$top/A2/t/victim.txt" ] && [ -L "$top/dt/d./t/victim.txt" ] &&
+        [ -L "$top/st/x./victim.txt" ] &&
         wine_pass "$bits-bit twins on the way: what the links lead to is as it was, the links stay" ||
         wine_fail "$bits-bit twins on the way: what the links lead to is as it was, the links stay" \
-            "$(cd "$top" && find ct A2 a2 dt -printf '%y %p\n' | LC_ALL=C sort)"
+            "$(cd "$top" && find ct A2 a2 dt st -printf '%y %p\n' | LC_ALL=C sort)"
 
     nm_expect "$bits-bit backslash names: never opened, each recorded, exit status 1" "$(cat "$k_runs/bs")" \
         "removed: no" "K:\\r$bits\\bs\\lnk\\victim.txt" "K:\\r$bits\\bs\\lnk\\sub" "status 1"
