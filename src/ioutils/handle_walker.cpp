@@ -226,13 +226,14 @@ Opened HandleWalker::OpenNamedParent(const std::string& full, size_t lastNameSta
 // into the one would pass for an entry of the other.  Each name of the path
 // that ends in a dot or space must have no twin so trimmed beside it.
 bool HandleWalker::HasTrimmedTwinAbove(const WideName& ntPath) {
-    // "\??\X:\name..." or "\??\UNC\server\share\name...": the names below the root.
+    // "\??\X:\name..." or "\??\UNC\server\share\name...": names 2 and 4 on
+    // (0 is "??") are below the root.
     std::vector<size_t> starts;  // where each name starts, after its separator
     for (size_t i = 0; i < ntPath.size(); ++i)
         if (ntPath[i] == '\\')
             starts.push_back(i + 1);
-    const WCHAR unc[] = {'U', 'N', 'C', '\\'};
-    const size_t first = ntPath.compare(4, 4, unc, 4) == 0 ? 5 : 3;
+    const WCHAR unc[] = {'\\', '?', '?', '\\', 'U', 'N', 'C', '\\'};
+    const size_t first = ntPath.compare(0, 8, unc, 8) == 0 ? 4 : 2;
     for (size_t n = first; n < starts.size(); ++n) {
         const size_t end = n + 1 < starts.size() ? starts[n + 1] - 1 : ntPath.size();
         const WideName name = ntPath.substr(starts[n], end - starts[n]);

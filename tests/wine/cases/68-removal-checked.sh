@@ -99,8 +99,10 @@ k_checks() {
     # by a trailing dot, which Wine drops from every name it reports).  Made
     # after the listing above: Wine's listing of "d." is no concern of it.
     mkdir -p "$top/ct/X" "$top/ct/x" "$top/A2/t" "$top/a2/t" "$top/dt/d./t" "$top/dt/d/t" "$top/dn/e./t" \
-        "$top/st/x." "$top/st/x"
+        "$top/st/x." "$top/st/x" "$k_vol/k/q$bits./t" "$k_vol/k/q$bits/t"
     for i in ct/x a2/t dt/d/t st/x; do echo victim >"$top/$i/victim.txt"; done
+    echo victim >"$k_vol/k/q$bits/t/victim.txt"  # a twin at the drive's root
+    ln -s "../../q$bits/t/victim.txt" "$k_vol/k/q$bits./t/victim.txt"
     ln -s ../x/victim.txt "$top/ct/X/victim.txt"
     ln -s ../../a2/t/victim.txt "$top/A2/t/victim.txt"
     ln -s ../../d/t/victim.txt "$top/dt/d./t/victim.txt"
@@ -118,7 +120,7 @@ k_checks() {
     for i in "fl r$bits\\fl" "tw-clean r$bits\\tw\\clean" "bs r$bits\\bs" "od r$bits\\od" "odn odn$bits" \
              "odm r$bits\\odm" "odm-folder odm$bits" "hl r$bits\\hl" "im r$bits\\im" "ct r$bits\\ct\\X" \
              "a2 r$bits\\A2\\t" "dt \\\\?\\K:\\r$bits\\dt\\d.\\t" "dn \\\\?\\K:\\r$bits\\dn\\e.\\t" \
-             "st \\\\?\\K:\\r$bits\\st\\x."; do
+             "st \\\\?\\K:\\r$bits\\st\\x." "rt \\\\?\\K:\\q$bits.\\t"; do
         read -r k_file k_folder <<<"$i"
         [ "$k_file" = im ] && [ "$k_locked" = no ] && continue
         [[ "$k_folder" == \\* ]] || k_folder="K:\\$k_folder"
@@ -146,6 +148,9 @@ k_checks() {
     done
     nm_expect "$bits-bit a folder below a name that has a twin but for its trailing dot is refused, exit status 1" \
         "$(cat "$k_runs/dt")" "removed: no" "\\\\?\\K:\\r$bits\\dt\\d.\\t" "status 1"
+    nm_expect "$bits-bit a folder below a name at the drive's root that has a twin but for its dot is refused" \
+        "$(cat "$k_runs/rt"; cat "$k_vol/k/q$bits/t/victim.txt")" "removed: no" "\\\\?\\K:\\q$bits.\\t" "status 1" \
+        "victim"
     nm_expect "$bits-bit a named folder that has a twin but for its trailing dot is refused, exit status 1" \
         "$(cat "$k_runs/st")" "removed: no" "\\\\?\\K:\\r$bits\\st\\x." "status 1"
     nm_expect "$bits-bit a folder below a name with a trailing dot and no twin goes, exit status 0" \
