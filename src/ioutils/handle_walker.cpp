@@ -126,9 +126,11 @@ HandleWalker::Named HandleWalker::OpenNamedFolder(const std::string& given, HAND
             CloseHandle(handle);
             return Named::kRefused;
         }
-        // Its entries are named below its name as the system reports it
-        // (Wine without trailing dots and spaces), which that check matched.
-        *name = reported_;
+        // Its entries are named below the folder above as the system reports
+        // it, then its listed name (Wine reports a last name without trailing
+        // dots and spaces, the same name above an entry with some of them).
+        *name = reported_.substr(0, reported_.find_last_of('\\') + 1);
+        *name += entry.givenByCaller ? reported_.substr(name->size()) : entry.name;
     }
     if (!entries_.Inspect(handle, held) || IsLink(held->attributes, held->tag)) {
         CloseHandle(handle);
@@ -200,10 +202,7 @@ bool HandleWalker::IsListedEntry(HANDLE handle, HANDLE parent, const WideName& f
     // trailing dots and spaces; a file system may answer in another case):
     // the handle is this entry only where no twin so named lies beside it.
     // (The folders above were each checked so when entered.)
-    const WideName reportedLast = reported_.substr(reported_.find_last_of('\\') + 1);
-    const WideName trimmed = WithoutTrailingDotsAndSpaces(entry.name);
-    return !entries_.ListsTwin(parent, reportedLast, entry.name) &&
-           (trimmed == reportedLast || !entries_.ListsTwin(parent, trimmed, entry.name));
+    return !entries_.ListsTwin(parent, entry.name);
 }
 
 Opened HandleWalker::OpenNamedParent(const std::string& full, size_t lastNameStart, HANDLE* parent,
@@ -214,18 +213,19 @@ Opened HandleWalker::OpenNamedParent(const std::string& full, size_t lastNameSta
     const Opened opened = entries_.OpenPath(path, kListDirectory | kReadAttributes, kShareAll, parent);
     if (opened != Opened::kHeld)
         return opened;
-    if (!TakeVolumeOf(*parent, parentName) || HasTrimmedTwinAbove(path)) {
+    if (!TakeVolumeOf(*parent, parentName) || HasTwinOnTheWay(NtPathOf(full))) {
         CloseHandle(*parent);
         return Opened::kFailed;
     }
     return Opened::kHeld;
 }
 
-// Wine reports every name of a path without its trailing dots, so below
-// "a." and below a folder "a" beside it entries have the same names: a link
-// into the one would pass for an entry of the other.  Each name of the path
-// that ends in a dot or space must have no twin so trimmed beside it.
-bool HandleWalker::HasTrimmedTwinAbove(const WideName& ntPath) {
+// Wine reports a path's names without some or all of their trailing dots,
+// so below "a." and below a folder "a" beside it entries have the same
+// names: a link into the one would pass for an entry of the other.  No name
+// of a caller's path may have such a twin beside it.  (In the walk, both
+// twins of a folder are inside the named one.)
+bool HandleWalker::HasTwinOnTheWay(const WideName& ntPath) {
     // "\??\X:\name..." or "\??\UNC\server\share\name...": names 2 and 4 on
     // (0 is "??") are below the root.
     std::vector<size_t> starts;  // where each name starts, after its separator
@@ -237,16 +237,16 @@ bool HandleWalker::HasTrimmedTwinAbove(const WideName& ntPath) {
     for (size_t n = first; n < starts.size(); ++n) {
         const size_t end = n + 1 < starts.size() ? starts[n + 1] - 1 : ntPath.size();
         const WideName name = ntPath.substr(starts[n], end - starts[n]);
-        const WideName trimmed = WithoutTrailingDotsAndSpaces(name);
-        if (trimmed == name)
-            continue;
         // The folder that holds it: a root keeps its separator, which names
         // the folder and not the volume.
+        // A folder this caller may pass through but not list (Windows grants
+        // that) shows no twin: where names are reported as they are, none
+        // could pass for another.
         HANDLE folder;
         const WideName above = ntPath.substr(0, n == first ? starts[n] : starts[n] - 1);
         if (entries_.OpenPath(above, kListDirectory, kShareAll, &folder) != Opened::kHeld)
-            return true;
-        const bool twin = trimmed.empty() || entries_.ListsTwin(folder, trimmed, name);
+            continue;
+        const bool twin = entries_.ListsTwin(folder, name);
         CloseHandle(folder);
         if (twin)
             return true;

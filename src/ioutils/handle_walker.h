@@ -66,7 +66,7 @@ private:
     // The folder above the entry a caller named, opened by its path, with
     // its own name as the system reports it.
     Opened OpenNamedParent(const std::string& full, size_t lastNameStart, HANDLE* parent, WideName* parentName);
-    bool HasTrimmedTwinAbove(const WideName& ntPath);
+    bool HasTwinOnTheWay(const WideName& ntPath);
     // A caller's last name as the entry it means in the held folder: its
     // exact listed name where the folder lists it in some case, else as
     // given (matched without regard to case when opened).  False for a name

@@ -152,10 +152,51 @@ bool NtEntries::StillListed(HANDLE folder, const WideName& name, bool ignoreCase
     return !listed || found;
 }
 
-bool NtEntries::ListsTwin(HANDLE folder, const WideName& name, const WideName& except) {
-    bool found = false;
-    const bool listed = ForEachNamed(folder, name, [&](ListedEntry&& entry) { found = found || entry.name != except; });
-    return !listed || found;
+bool NtEntries::ListsTwin(HANDLE folder, const WideName& name) {
+    const WideName stem = WithoutTrailingDotsAndSpaces(name);
+    if (stem.empty() || (stem.size() + 1) * sizeof(WCHAR) > kLongestName)
+        return true;  // a name of dots and spaces alone has every such name for a twin
+    WideName pattern = stem;
+    pattern.push_back('*');
+    UnicodeString filter;
+    filter.Length = filter.MaximumLength = static_cast<USHORT>(pattern.size() * sizeof(WCHAR));
+    filter.Buffer = &pattern[0];
+    std::vector<WideName> twins;
+    const bool listed = ForEachListed(folder, &filter, [&](ListedEntry&& entry) {
+        const WideName other = WithoutTrailingDotsAndSpaces(entry.name);
+        if (entry.name != name && other.size() == stem.size() &&
+            SameNameIgnoringCase(other.data(), stem.data(), stem.size()))
+            twins.push_back(std::move(entry.name));
+    });
+    if (!listed)
+        return true;
+    if (twins.empty())
+        return false;
+    // A twin matters only where the system names it as it names this one.
+    WideName own, other;
+    if (!ReportedLastName(folder, name, &own))
+        return true;
+    for (const WideName& twin : twins)
+        if (!ReportedLastName(folder, twin, &other) || other == own)
+            return true;
+    return false;
+}
+
+bool NtEntries::ReportedLastName(HANDLE folder, const WideName& name, WideName* last) {
+    if (!IsOneName(name))
+        return false;
+    ListedEntry entry;
+    entry.name = name;
+    HANDLE handle;
+    if (OpenChild(folder, entry, kReadAttributes, kShareRead | kShareWrite | kShareDelete, &handle) != Opened::kHeld)
+        return false;
+    WideName path;
+    const bool named = OwnName(handle, &path);
+    CloseHandle(handle);
+    if (!named)
+        return false;
+    *last = path.substr(path.find_last_of('\\') + 1);
+    return true;
 }
 
 bool NtEntries::ListedNameOf(HANDLE folder, const WideName& given, WideName* exact) {

@@ -46,10 +46,13 @@ public:
     // caller's name without regard to case): an entry that cannot be opened
     // by it (a Unix link to nothing, under Wine) is not gone.
     bool StillListed(HANDLE folder, const WideName& name, bool ignoreCase = false);
-    // Whether the held folder lists an entry other than `except` (exactly)
-    // whose name is `name` without regard to case: a twin the platform may
-    // have opened in its place.  A listing that fails cannot rule one out.
-    bool ListsTwin(HANDLE folder, const WideName& name, const WideName& except);
+    // Whether the held folder lists an entry other than `name` itself that is
+    // the same name without regard to case and to the dots and spaces each
+    // ends in, and that the system names as it names this one (Wine drops
+    // those dots and spaces): a twin whose entries would pass for this
+    // one's.  A listing or an open that fails cannot rule one out, nor can a
+    // name of dots and spaces alone.
+    bool ListsTwin(HANDLE folder, const WideName& name);
     // The entry a caller's name means in the held folder, by its exact
     // listed name: the name itself where it is listed so, else the one entry
     // it matches without regard to case.  False when it matches several and
@@ -95,6 +98,8 @@ private:
     Opened Open(HANDLE root, const WideName& name, ULONG objectAttributes, ULONG access, ULONG share,
                 HANDLE* handle);
     bool SetAttributes(HANDLE handle, DWORD attributes);
+    // The last name of an entry of the held folder, as the system names its handle.
+    bool ReportedLastName(HANDLE folder, const WideName& name, WideName* last);
 
     // One listing buffer for the whole walk, grown only for a name too long
     // for it, one for the handles' own names and one for their object names.

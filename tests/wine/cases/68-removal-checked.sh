@@ -99,8 +99,12 @@ k_checks() {
     # by a trailing dot, which Wine drops from every name it reports).  Made
     # after the listing above: Wine's listing of "d." is no concern of it.
     mkdir -p "$top/ct/X" "$top/ct/x" "$top/A2/t" "$top/a2/t" "$top/dt/d./t" "$top/dt/d/t" "$top/dn/e./t" \
-        "$top/st/x." "$top/st/x" "$k_vol/k/q$bits./t" "$k_vol/k/q$bits/t"
-    for i in ct/x a2/t dt/d/t st/x; do echo victim >"$top/$i/victim.txt"; done
+        "$top/st/x." "$top/st/x" "$k_vol/k/q$bits./t" "$k_vol/k/q$bits/t" "$top/sd/a.." "$top/sd/a." "$top/pt/a" \
+        "$top/pt/a." "$top/dd/1/x../s" "$top/dd/2/x /s"
+    for i in ct/x a2/t dt/d/t st/x sd/a. pt/a.; do echo victim >"$top/$i/victim.txt"; done
+    ln -s ../a./victim.txt "$top/sd/a../victim.txt"  # twins that both end in dots
+    ln -s ../a./victim.txt "$top/pt/a/victim.txt"    # a plain name whose twin ends in a dot
+    echo own >"$top/dd/1/x../own.txt" && echo own >"$top/dd/2/x /own.txt"
     echo victim >"$k_vol/k/q$bits/t/victim.txt"  # a twin at the drive's root
     ln -s "../../q$bits/t/victim.txt" "$k_vol/k/q$bits./t/victim.txt"
     ln -s ../x/victim.txt "$top/ct/X/victim.txt"
@@ -108,7 +112,7 @@ k_checks() {
     ln -s ../../d/t/victim.txt "$top/dt/d./t/victim.txt"
     ln -s ../x/victim.txt "$top/st/x./victim.txt"
     echo x >"$top/dn/e./t/f.txt"
-    k_twins=$(cd "$top" && find ct/x a2 dt/d st/x -type f -exec md5sum {} + | LC_ALL=C sort)
+    k_twins=$(cd "$top" && find ct/x a2 dt/d st/x sd/a. pt/a. -type f -exec md5sum {} + | LC_ALL=C sort)
 
     # The removals that do not depend on each other run side by side, each
     # in a folder of its own (its own log): in the emulated machine a 32-bit
@@ -120,13 +124,16 @@ k_checks() {
     for i in "fl r$bits\\fl" "tw-clean r$bits\\tw\\clean" "bs r$bits\\bs" "od r$bits\\od" "odn odn$bits" \
              "odm r$bits\\odm" "odm-folder odm$bits" "hl r$bits\\hl" "im r$bits\\im" "ct r$bits\\ct\\X" \
              "a2 r$bits\\A2\\t" "dt \\\\?\\K:\\r$bits\\dt\\d.\\t" "dn \\\\?\\K:\\r$bits\\dn\\e.\\t" \
-             "st \\\\?\\K:\\r$bits\\st\\x." "rt \\\\?\\K:\\q$bits.\\t"; do
+             "st \\\\?\\K:\\r$bits\\st\\x." "rt \\\\?\\K:\\q$bits.\\t" "sd \\\\?\\K:\\r$bits\\sd\\a.." \
+             "pt r$bits\\pt\\a" "dd1 \\\\?\\K:\\r$bits\\dd\\1\\x.."; do
         read -r k_file k_folder <<<"$i"
         [ "$k_file" = im ] && [ "$k_locked" = no ] && continue
         [[ "$k_folder" == \\* ]] || k_folder="K:\\$k_folder"
         (k_util "$bits" remove "$k_folder" >"$k_runs/$k_file"; echo "status $?" >>"$k_runs/$k_file") &
     done
     (k_util "$bits" remove --files-only "K:\\r$bits\\ct\\X" >"$k_runs/ct-files"; echo "status $?" >>"$k_runs/ct-files") &
+    # (a name ending in a space: read would drop it)
+    (k_util "$bits" remove "\\\\?\\K:\\r$bits\\dd\\2\\x " >"$k_runs/dd2"; echo "status $?" >>"$k_runs/dd2") &
     wait
     [ "$k_locked" = yes ] && chattr -i "$top/im/locked.txt"
 
@@ -153,14 +160,24 @@ k_checks() {
         "victim"
     nm_expect "$bits-bit a named folder that has a twin but for its trailing dot is refused, exit status 1" \
         "$(cat "$k_runs/st")" "removed: no" "\\\\?\\K:\\r$bits\\st\\x." "status 1"
+    for i in "sd \\\\?\\K:\\r$bits\\sd\\a.." "pt K:\\r$bits\\pt\\a"; do
+        read -r k_file k_folder <<<"$i"
+        nm_expect "$bits-bit a named folder whose twin Wine names alike is refused ($k_file), exit status 1" \
+            "$(cat "$k_runs/$k_file")" "removed: no" "$k_folder" "status 1"
+    done
     nm_expect "$bits-bit a folder below a name with a trailing dot and no twin goes, exit status 0" \
         "$(cat "$k_runs/dn")" "removed: yes" "status 0"
-    [ "$(cd "$top" && find ct/x a2 dt/d st/x -type f -exec md5sum {} + | LC_ALL=C sort)" = "$k_twins" ] &&
+    for i in dd1 dd2; do
+        nm_expect "$bits-bit a named folder ending in dots or a space, with no twin, goes ($i), exit status 0" \
+            "$(cat "$k_runs/$i")" "removed: yes" "status 0"
+    done
+    k_left "$bits-bit named folders ending in dots or a space: emptied" "$top/dd" "./1 ./1/x.. ./2 ./2/x  "
+    [ "$(cd "$top" && find ct/x a2 dt/d st/x sd/a. pt/a. -type f -exec md5sum {} + | LC_ALL=C sort)" = "$k_twins" ] &&
         [ -L "$top/ct/X/victim.txt" ] && [ -L "$top/A2/t/victim.txt" ] && [ -L "$top/dt/d./t/victim.txt" ] &&
-        [ -L "$top/st/x./victim.txt" ] &&
+        [ -L "$top/st/x./victim.txt" ] && [ -L "$top/sd/a../victim.txt" ] && [ -L "$top/pt/a/victim.txt" ] &&
         wine_pass "$bits-bit twins on the way: what the links lead to is as it was, the links stay" ||
         wine_fail "$bits-bit twins on the way: what the links lead to is as it was, the links stay" \
-            "$(cd "$top" && find ct A2 a2 dt st -printf '%y %p\n' | LC_ALL=C sort)"
+            "$(cd "$top" && find ct A2 a2 dt st sd pt -printf '%y %p\n' | LC_ALL=C sort)"
 
     nm_expect "$bits-bit backslash names: never opened, each recorded, exit status 1" "$(cat "$k_runs/bs")" \
         "removed: no" "K:\\r$bits\\bs\\lnk\\victim.txt" "K:\\r$bits\\bs\\lnk\\sub" "status 1"
