@@ -239,14 +239,15 @@ bool HandleWalker::HasTwinOnTheWay(const WideName& ntPath) {
         const WideName name = ntPath.substr(starts[n], end - starts[n]);
         // The folder that holds it: a root keeps its separator, which names
         // the folder and not the volume.
-        // A folder this caller may pass through but not list (Windows grants
-        // that) shows no twin: where names are reported as they are, none
-        // could pass for another.
+        // A folder that cannot be listed cannot show that it holds no twin.
+        // The name as typed is first the entry it names (in its own case).
         HANDLE folder;
         const WideName above = ntPath.substr(0, n == first ? starts[n] : starts[n] - 1);
         if (entries_.OpenPath(above, kListDirectory, kShareAll, &folder) != Opened::kHeld)
-            continue;
-        const bool twin = entries_.ListsTwin(folder, name);
+            return true;
+        WideName listed;
+        const bool twin = !entries_.ListedNameOf(folder, name, &listed) ||
+                          entries_.ListsTwin(folder, listed.empty() ? name : listed);
         CloseHandle(folder);
         if (twin)
             return true;

@@ -937,6 +937,13 @@ TEST_F(RecursiveRemoveTest, AVerbatimPathIsTakenAsGiven) {
     EXPECT_TRUE(IO_RecursiveRM("\\\\?\\C:\\t\\clean."));
     EXPECT_TRUE(std::filesystem::is_empty(Machine::HostPath("C:\\t") + "/clean."));
     EXPECT_TRUE(Exists("C:\\t\\clean\\twin.txt"));
+    // A name typed in another case than on disk names that one entry.
+    Make("C:\\t\\Tt\\s\\f.txt");
+    EXPECT_TRUE(IO_RecursiveRM("\\\\?\\C:\\T\\tT"));
+    EXPECT_TRUE(RemoveDirectoryFiles("C:\\T\\TT"));
+    Make("C:\\t\\Tt\\F.txt");
+    EXPECT_EQ(DeleteFileWithRetry("c:\\T\\tt\\f.TXT"), 1);
+    EXPECT_TRUE(std::filesystem::is_empty(Machine::HostPath("C:\\t") + "/Tt"));
     EXPECT_FALSE(IO_RecursiveRM("\\\\?\\C:\\t\\x\\..\\clean"));
     EXPECT_TRUE(Exists("C:\\t\\clean\\twin.txt"));
     EXPECT_EQ(Records(), Record("\\\\?\\C:\\t\\x\\..\\clean", "Cleaning the root directory of a drive is not allowed!", ""));
